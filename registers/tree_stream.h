@@ -1,0 +1,58 @@
+// The tree file format: loading and writing node trees whose nodes carry RegisterNode or WatchEntry records.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "registers/register_records.h"
+#include "registers/tree_node.h"
+#include "text/errors.h"
+
+namespace velnorex {
+
+// "Unable to load tree structure, ..." and "Stream data corrupt. ..."
+class TreeStreamError : public Error {
+ public:
+  using Error::Error;
+};
+// "Invalid property value", "Stream read error"
+class ReadError : public Error {
+ public:
+  using Error::Error;
+};
+// "Cannot open file "%s". %s"
+class FileOpenError : public Error {
+ public:
+  using Error::Error;
+};
+// "Cannot create file "%s". %s"
+class FileCreateError : public Error {
+ public:
+  using Error::Error;
+};
+
+using RegisterTree = Tree<RegisterNode>;
+using WatchTree = Tree<WatchEntry>;
+
+// Replaces the tree's content with the nodes in `data`. Throws one of the errors above; after a failure the
+// tree holds what was read up to that point.
+void LoadFromStream(RegisterTree& tree, std::span<const uint8_t> data);
+void LoadFromStream(WatchTree& tree, std::span<const uint8_t> data);
+
+// Writes the whole tree (version 2). Nodes not yet initialized become initialized.
+std::vector<uint8_t> SaveToStream(RegisterTree& tree);
+std::vector<uint8_t> SaveToStream(WatchTree& tree);
+
+// File names are UTF-8. Loading leaves the tree untouched when the file cannot be opened.
+void LoadFromFile(RegisterTree& tree, const std::string& fileName);
+void LoadFromFile(WatchTree& tree, const std::string& fileName);
+// Replaces the file atomically (a temporary file beside it, then a rename), so a failure keeps the old file.
+void SaveToFile(RegisterTree& tree, const std::string& fileName);
+void SaveToFile(WatchTree& tree, const std::string& fileName);
+
+// One string of a user-data payload.
+void WriteWideString(std::vector<uint8_t>& out, std::u16string_view text);
+
+}  // namespace velnorex

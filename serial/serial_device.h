@@ -1,0 +1,66 @@
+// The line under the Serial unit: a small device interface with one implementation over QSerialPort and a
+// scripted fake for unit tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include <QString>
+
+namespace velnorex {
+
+// What a mode string such as "19200,e,8,1" asks for.
+struct PortSettings {
+  int32_t baudRate = 0;
+  char parity = 'n';   // 'n', 'e', 'o', 'm' or 's'
+  int dataBits = 8;    // 5..8
+  int stopBitsTenths = 10;  // 10, 15 or 20
+};
+
+// "<baud>,<parity>,<data bits>,<stop bits>": baud a positive decimal integer, parity one of n e o m s (either
+// case), data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else is not accepted.
+std::optional<PortSettings> ParseMode(std::string_view mode);
+
+// The five time-outs of a connection, in milliseconds.
+struct CommTimeouts {
+  uint32_t ReadIntervalTimeout = 0;
+  uint32_t ReadTotalTimeoutMultiplier = 0;
+  uint32_t ReadTotalTimeoutConstant = 0;
+  uint32_t WriteTotalTimeoutMultiplier = 0;
+  uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// Lets a read end as soon as the bytes in hand form a whole reply. The serial layer knows nothing of Modbus.
+class ReplyCheck {
+ public:
+  virtual ~ReplyCheck() = default;
+  virtual bool complete(const uint8_t* bytes, size_t count) const = 0;
+};
+
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+
+  // Opens the port exclusively with the given settings; false when it cannot be opened or the driver refuses a
+  // setting. The device is closed again on failure.
+  virtual bool open(const QString& path, const PortSettings& settings) = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  virtual bool setTimeouts(const CommTimeouts& timeouts) = 0;
+  // Discards whatever waits in either direction, the driver's queues and any buffer of our own.
+  virtual bool purge() = 0;
+  // Returns the number of bytes written, or -1 on failure.
+  virtual int write(const uint8_t* bytes, int count) = 0;
+  // Reads at most `capacity` bytes under the time-outs set: at most ReadTotalTimeoutConstant in all, ending
+  // earlier when more than ReadIntervalTimeout passes after a received byte, when `capacity` bytes have come,
+  // or when `check` says the reply is complete. Returns the count read, or -1 on failure.
+  virtual int read(uint8_t* buffer, int capacity, const ReplyCheck* check) = 0;
+  // Called when the device vanishes while open (a USB adapter pulled, a pseudo-terminal's other end closed);
+  // the device has closed itself by then.
+  virtual void setLostHandler(std::function<void()> handler) = 0;
+};
+
+}  // namespace velnorex
