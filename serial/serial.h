@@ -31,8 +31,8 @@ class Serial {
   // One read of up to 128 bytes into ReplyBuffer; BytesRead tells how many came.
   bool ReadPort(const ReplyCheck* check = nullptr);
 
-  // The system path of a port name: "\\.\" + name on Windows; on Unix the name itself when it starts with "/",
-  // else "/dev/" + name.
+  // The system path of a port name: "\\.\" + name on Windows; on Unix the name itself when it starts with
+  // "/", else "/dev/" + name.
   static QString PathForPortName(const QString& name);
 
   bool PortOpen = false;

@@ -15,8 +15,8 @@ namespace velnorex {
 // What a mode string such as "19200,e,8,1" asks for.
 struct PortSettings {
   int32_t baudRate = 0;
-  char parity = 'n';   // 'n', 'e', 'o', 'm' or 's'
-  int dataBits = 8;    // 5..8
+  char parity = 'n';        // 'n', 'e', 'o', 'm' or 's'
+  int dataBits = 8;         // 5..8
   int stopBitsTenths = 10;  // 10, 15 or 20
 };
 
@@ -44,8 +44,8 @@ class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
 
-  // Opens the port exclusively with the given settings; false when it cannot be opened or the driver refuses a
-  // setting. The device is closed again on failure.
+  // Opens the port exclusively with the given settings; false when it cannot be opened or the driver refuses
+  // a setting. The device is closed again on failure.
   virtual bool open(const QString& path, const PortSettings& settings) = 0;
   virtual void close() = 0;
   virtual bool isOpen() const = 0;

@@ -1,0 +1,224 @@
+// QSerialPort behind the SerialDevice interface: synchronous reads and writes under the connection's
+// time-outs, and a port whose device vanished is closed instead of being written into.
+#include "serial/qt_serial_device.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+
+namespace velnorex {
+
+namespace {
+
+QSerialPort::Parity toQtParity(char parity) {
+  switch (parity) {
+    case 'e':
+      return QSerialPort::EvenParity;
+    case 'o':
+      return QSerialPort::OddParity;
+    case 'm':
+      return QSerialPort::MarkParity;
+    case 's':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
+  }
+}
+
+QSerialPort::StopBits toQtStopBits(int tenths) {
+  switch (tenths) {
+    case 15:
+      return QSerialPort::OneAndHalfStop;
+    case 20:
+      return QSerialPort::TwoStop;
+    default:
+      return QSerialPort::OneStop;
+  }
+}
+
+// A total time-out of multiplier × bytes + constant; 0 means none, as with the platform's own record.
+qint64 totalLimit(uint32_t multiplier, uint32_t constant, int count) {
+  return static_cast<qint64>(multiplier) * count + constant;
+}
+
+int clampWait(qint64 ms) {
+  return static_cast<int>(std::min<qint64>(ms, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+QtSerialDevice::QtSerialDevice() {
+  // The port object is the context: a queued loss report dies with it.
+  QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                   [this](QSerialPort::SerialPortError error) { onError(error); });
+}
+
+QtSerialDevice::~QtSerialDevice() {
+  lost_ = nullptr;
+  close();
+}
+
+bool QtSerialDevice::open(const QString& path, const PortSettings& settings) {
+  close();
+  lossPending_ = false;
+  port_.setPortName(path);
+  // Set before open, so the line is configured once: ptys refuse a parity change on an open line, and a
+  // setting the driver refuses makes the open itself fail.
+  if (!port_.setBaudRate(settings.baudRate) || !port_.setParity(toQtParity(settings.parity)) ||
+      !port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) ||
+      !port_.setStopBits(toQtStopBits(settings.stopBitsTenths)) ||
+      !port_.setFlowControl(QSerialPort::NoFlowControl)) {
+    port_.clearError();
+    return false;
+  }
+  if (!port_.open(QIODevice::ReadWrite)) {
+    port_.clearError();
+    return false;
+  }
+  // Some settings are only applied, and so only refused, once the port is open.
+  if (port_.baudRate() != settings.baudRate || port_.parity() != toQtParity(settings.parity) ||
+      port_.dataBits() != settings.dataBits || port_.stopBits() != toQtStopBits(settings.stopBitsTenths) ||
+      port_.error() != QSerialPort::NoError) {
+    close();
+    return false;
+  }
+  return true;
+}
+
+void QtSerialDevice::close() {
+  if (port_.isOpen()) port_.close();
+  port_.clearError();
+}
+
+bool QtSerialDevice::setTimeouts(const CommTimeouts& timeouts) {
+  if (!port_.isOpen()) return false;
+  timeouts_ = timeouts;
+  return true;
+}
+
+bool QtSerialDevice::purge() {
+  if (!port_.isOpen()) return false;
+  const bool cleared = port_.clear(QSerialPort::AllDirections);
+  // Bytes Qt has already taken from the driver are not in its queues any more.
+  port_.readAll();
+  if (lossPending_) {
+    handleLoss();
+    return false;
+  }
+  if (!cleared) port_.clearError();
+  return cleared;
+}
+
+int QtSerialDevice::write(const uint8_t* bytes, int count) {
+  if (!port_.isOpen()) return -1;
+  if (count <= 0) return 0;
+  const qint64 queued = port_.write(reinterpret_cast<const char*>(bytes), count);
+  if (queued < 0 || lossPending_) {
+    if (lossPending_) handleLoss();
+    return -1;
+  }
+  const qint64 limit =
+      totalLimit(timeouts_.WriteTotalTimeoutMultiplier, timeouts_.WriteTotalTimeoutConstant, count);
+  QElapsedTimer clock;
+  clock.start();
+  while (port_.bytesToWrite() > 0) {
+    const qint64 left = limit == 0 ? -1 : limit - clock.elapsed();
+    if (limit != 0 && left <= 0) break;
+    if (!port_.waitForBytesWritten(left < 0 ? -1 : clampWait(left))) {
+      if (lossPending_) {
+        handleLoss();
+        return -1;
+      }
+      if (port_.error() == QSerialPort::TimeoutError) {
+        port_.clearError();
+        continue;
+      }
+      if (port_.error() != QSerialPort::NoError) {
+        port_.clearError();
+        return -1;
+      }
+    }
+  }
+  // What did not go out in time is dropped, as a timed-out write leaves it unsent.
+  const qint64 unsent = port_.bytesToWrite();
+  if (unsent > 0) port_.clear(QSerialPort::Output);
+  return static_cast<int>(count - std::min<qint64>(unsent, count));
+}
+
+int QtSerialDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check) {
+  if (!port_.isOpen()) return -1;
+  if (capacity <= 0) return 0;
+  const qint64 total =
+      totalLimit(timeouts_.ReadTotalTimeoutMultiplier, timeouts_.ReadTotalTimeoutConstant, capacity);
+  const qint64 interval = timeouts_.ReadIntervalTimeout;
+  QElapsedTimer clock;
+  clock.start();
+  QElapsedTimer sinceByte;
+  int got = 0;
+  for (;;) {
+    if (port_.bytesAvailable() > 0) {
+      const qint64 n = port_.read(reinterpret_cast<char*>(buffer) + got, capacity - got);
+      if (n < 0) break;
+      if (n > 0) {
+        got += static_cast<int>(n);
+        sinceByte.start();
+        if (got >= capacity) break;
+        if (check && check->complete(buffer, static_cast<size_t>(got))) break;
+        continue;
+      }
+    }
+    if (lossPending_) {
+      handleLoss();
+      return -1;
+    }
+    // The interval time-out runs only once a byte has come; before that only the total one does. With
+    // neither in force the read waits for its capacity, as the platform's read does.
+    bool limited = false;
+    qint64 wait = std::numeric_limits<qint64>::max();
+    if (total != 0) {
+      limited = true;
+      wait = total - clock.elapsed();
+    }
+    if (interval != 0 && got > 0) {
+      limited = true;
+      wait = std::min(wait, interval - sinceByte.elapsed());
+    }
+    if (limited && wait <= 0) break;
+    if (!port_.waitForReadyRead(limited ? clampWait(wait) : -1)) {
+      if (lossPending_) {
+        handleLoss();
+        return -1;
+      }
+      const QSerialPort::SerialPortError error = port_.error();
+      if (error != QSerialPort::NoError) port_.clearError();
+      if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError) break;
+      if (!port_.isOpen()) return -1;
+    }
+  }
+  return got;
+}
+
+void QtSerialDevice::onError(QSerialPort::SerialPortError error) {
+  if (error != QSerialPort::ResourceError || !port_.isOpen() || lossPending_) return;
+  lossPending_ = true;
+  // The signal may come from inside a read or a write: handle the loss there, or from the event loop.
+  QMetaObject::invokeMethod(
+      &port_,
+      [this] {
+        if (lossPending_) handleLoss();
+      },
+      Qt::QueuedConnection);
+}
+
+void QtSerialDevice::handleLoss() {
+  lossPending_ = false;
+  close();
+  if (lost_) {
+    auto handler = lost_;
+    handler();
+  }
+}
+
+}  // namespace velnorex

@@ -1,0 +1,98 @@
+// The Serial unit: port state and the operations the exchange uses, over a SerialDevice.
+#include "serial/serial.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velnorex {
+
+Serial::Serial(std::unique_ptr<SerialDevice> device) : device_(std::move(device)) {
+  device_->setLostHandler([this] {
+    PortOpen = false;
+    if (lostHandler_) {
+      // A copy: the handler may replace itself or reopen the port through this object.
+      auto handler = lostHandler_;
+      handler();
+    }
+  });
+}
+
+Serial::~Serial() {
+  device_->setLostHandler(nullptr);
+  ClosePort();
+}
+
+void Serial::setLostHandler(std::function<void()> handler) {
+  lostHandler_ = std::move(handler);
+}
+
+bool Serial::OpenPort(const QString& path, const QString& mode) {
+  if (PortOpen) ClosePort();
+  PortPath = path;
+  PortMode = mode;
+  DeviceControl = PortSettings{};
+  const auto settings = ParseMode(mode.toStdString());
+  if (!settings) return false;
+  DeviceControl = *settings;
+  // The device opens with the final settings at once: ptys refuse some changes on an open line.
+  if (!device_->open(path, DeviceControl)) return false;
+  PortOpen = true;
+  return true;
+}
+
+void Serial::ClosePort() {
+  if (device_->isOpen()) {
+    device_->purge();
+    device_->close();
+  }
+  PortOpen = false;
+}
+
+bool Serial::SetPortTimeouts(uint16_t readInterval, uint16_t readMultiplier, uint16_t readConstant,
+                             uint16_t writeMultiplier, uint16_t writeConstant) {
+  Timeouts.ReadIntervalTimeout = readInterval;
+  Timeouts.ReadTotalTimeoutMultiplier = readMultiplier;
+  Timeouts.ReadTotalTimeoutConstant = readConstant;
+  Timeouts.WriteTotalTimeoutMultiplier = writeMultiplier;
+  Timeouts.WriteTotalTimeoutConstant = writeConstant;
+  if (!device_->setTimeouts(Timeouts)) {
+    ClosePort();
+    return false;
+  }
+  return true;
+}
+
+uint16_t Serial::WritePort(const uint8_t* bytes, uint16_t count) {
+  // The purge throws away late answers to an earlier request before this one goes out.
+  if (!PortOpen || !device_->purge()) return 0;
+  std::memset(ReplyBuffer, 0, sizeof ReplyBuffer);
+  std::memset(TxBuffer, 0, sizeof TxBuffer);
+  BytesWritten = 0;
+  // TxBuffer holds 128 bytes; a longer request is cut rather than written past its end.
+  const int n = bytes ? std::min<int>(count, kBufferSize) : 0;
+  if (n > 0) std::memcpy(TxBuffer, bytes, static_cast<size_t>(n));
+  const int written = device_->write(TxBuffer, n);
+  if (written < 0) return 0;
+  BytesWritten = static_cast<uint32_t>(written);
+  return static_cast<uint16_t>(BytesWritten);
+}
+
+bool Serial::ReadPort(const ReplyCheck* check) {
+  BytesRead = 0;
+  if (!PortOpen) return false;
+  const int n = device_->read(ReplyBuffer, kBufferSize, check);
+  if (n < 0) return false;
+  BytesRead = static_cast<uint32_t>(n);
+  return true;
+}
+
+QString Serial::PathForPortName(const QString& name) {
+#ifdef Q_OS_WIN
+  return QStringLiteral("\\\\.\\") + name;
+#else
+  if (name.startsWith(QLatin1Char('/'))) return name;
+  return QStringLiteral("/dev/") + name;
+#endif
+}
+
+}  // namespace velnorex
