@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that velnorex needs to build, run and test; does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  qt6-base-dev qt6-serialport-dev libgl-dev
+  libgtest-dev libgmock-dev
+  libmodbus-dev python3 python3-pymodbus python3-serial socat mbpoll
+  xvfb xauth imagemagick xdotool fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

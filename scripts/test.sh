@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds velnorex and runs the whole test suite: once in a normal build, once under AddressSanitizer and
+# UBSan, then the definition-file fuzzer for about a minute.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+fuzz_seconds=${VELNOREX_FUZZ_SECONDS:-60}
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+echo "== Build and test =="
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== Build and test under AddressSanitizer and UBSan =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELNOREX_SANITIZE=ON -DVELNOREX_BENCH=OFF
+
+echo "== Fuzz the definition-file loader for ${fuzz_seconds} s =="
+bash scripts/fuzz.sh "$fuzz_seconds"
