@@ -1,0 +1,76 @@
+#!/usr/bin/python3
+"""An independent Modbus RTU slave for interoperability tests: pymodbus serves holding registers on a serial
+port, and after every write dumps what it holds, so a test can compare that with what it meant to write."""
+import argparse
+import os
+import signal
+import sys
+
+from pymodbus.datastore import ModbusSequentialDataBlock, ModbusServerContext, ModbusSlaveContext
+from pymodbus.server import StartSerialServer
+from pymodbus.transaction import ModbusRtuFramer
+
+
+class RecordingBlock(ModbusSequentialDataBlock):
+    """Holding registers that write their whole content to a file after every change."""
+
+    def __init__(self, values, dump_path, writes_path):
+        super().__init__(0, values)
+        self.dump_path = dump_path
+        self.writes_path = writes_path
+        self.dump()
+
+    def setValues(self, address, values):  # pylint: disable=invalid-name
+        super().setValues(address, values)
+        if not isinstance(values, list):
+            values = [values]
+        if self.writes_path:
+            # One line per write as the server applied it: "ADDRESS VALUE VALUE ..." (decimal).
+            with open(self.writes_path, "a", encoding="ascii") as log:
+                log.write(" ".join(str(v) for v in [address] + list(values)) + "\n")
+        self.dump()
+
+    def dump(self):
+        if not self.dump_path:
+            return
+        # Write beside and rename, so a reader never sees half a dump.
+        tmp = self.dump_path + ".tmp"
+        with open(tmp, "w", encoding="ascii") as out:
+            out.write(" ".join(str(v) for v in self.values) + "\n")
+        os.replace(tmp, self.dump_path)
+
+
+def parse_set(text):
+    """ADDRESS=V,V,... with decimal or 0x-hexadecimal numbers."""
+    address, _, values = text.partition("=")
+    return int(address, 0), [int(v, 0) & 0xFFFF for v in values.split(",") if v]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--port", required=True, help="serial port to serve on")
+    parser.add_argument("--baud", type=int, default=9600)
+    parser.add_argument("--slave", type=int, default=1)
+    parser.add_argument("--size", type=int, default=256, help="number of holding registers from address 0")
+    parser.add_argument("--set", action="append", default=[], metavar="ADDR=V,V,...",
+                        help="initial register values")
+    parser.add_argument("--dump", help="file that holds all register values, rewritten after every write")
+    parser.add_argument("--writes", help="file that gets one line per applied write")
+    args = parser.parse_args()
+
+    values = [0] * args.size
+    for item in args.set:
+        address, words = parse_set(item)
+        values[address:address + len(words)] = words
+    block = RecordingBlock(values, args.dump, args.writes)
+    # zero_mode: address 0 is the block's first element, as the master counts.
+    store = ModbusSlaveContext(hr=block, zero_mode=True)
+    context = ModbusServerContext(slaves={args.slave: store}, single=False)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    # The line has no parity on a pseudo-terminal; the pair is still 11 bits per character.
+    StartSerialServer(context=context, framer=ModbusRtuFramer, port=args.port, baudrate=args.baud,
+                      bytesize=8, parity="N", stopbits=2, timeout=0.005)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,495 @@
+// velnorex-sim: a transducer on a pseudo-terminal or a serial device for tests, benchmarks and bench-top
+// trials. It answers Modbus RTU functions 3, 6, 16 and 8 from registers seeded from a device definition, and
+// can misbehave on request (silence, late answers, bad CRCs, exceptions, line timing).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/number_text.h"
+#include "tools/velnorex-sim/register_map.h"
+#include "tools/velnorex-sim/rtu_slave.h"
+
+namespace {
+
+using namespace velnorex::sim;
+
+constexpr const char* kUsage = R"(usage: velnorex-sim [options]
+
+Simulates one Modbus RTU transducer. Without --device it opens a pseudo-terminal and prints the path of its
+slave side as the first line on standard output; a master opens that path as its serial port.
+
+Line:
+  --link PATH            also make a symbolic link PATH to the pseudo-terminal (removed at exit)
+  --device PATH          serve on a serial device instead of a pseudo-terminal
+  --baud B               device: the line speed; pseudo-terminal: emulate the time of 11 bits per character
+  --parity n|e|o         device only: parity (default n, then with 2 stop bits)
+Transducer:
+  --slave N              bus address (default 1)
+  --definition FILE.dat  define and seed the registers of a device definition
+  --registers START:COUNT  define a block of registers holding 0 (may be repeated)
+  --value ADDR:TYPE:COUNT:TEXT  define registers and seed them with TEXT encoded by TYPE (may be repeated)
+Faults:
+  --silent-first N       ignore the first N requests
+  --delay-ms M           answer M ms late
+  --corrupt-crc N        corrupt the CRC of the Nth reply
+  --exception-at ADDR[:CODE]  answer exception CODE (default 4) to requests touching ADDR (may be repeated)
+Other:
+  --log FILE             write every request ("> 01 03 ...") and reply ("< 01 03 ...") as a line
+  --help                 show this text
+Addresses not defined by --definition, --registers or --value answer exception 2.
+)";
+
+volatile sig_atomic_t stopRequested = 0;
+void onStopSignal(int) {
+  stopRequested = 1;
+}
+
+struct Options {
+  std::string link, device, definition, logPath;
+  long baud = 0;
+  char parity = 'n';
+  int slave = 1;
+  long silentFirst = 0, delayMs = 0, corruptCrc = 0;
+  struct Block {
+    uint32_t start, count;
+  };
+  std::vector<Block> blocks;
+  struct Value {
+    uint32_t address, count;
+    std::string type, text;
+  };
+  std::vector<Value> values;
+  std::vector<ExceptionRule> exceptions;
+};
+
+[[noreturn]] void fail(const std::string& message) {
+  std::fprintf(stderr, "velnorex-sim: %s\n", message.c_str());
+  std::exit(2);
+}
+
+long parseNumber(const std::string& text, const char* what, long low, long high) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || errno != 0 || v < low || v > high)
+    fail(std::string("bad ") + what + " '" + text + "'");
+  return v;
+}
+
+Options parseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (i + 1 >= argc) fail("option " + arg + " needs a value (see --help)");
+    const std::string v = argv[++i];
+    if (arg == "--link") {
+      o.link = v;
+    } else if (arg == "--device") {
+      o.device = v;
+    } else if (arg == "--baud") {
+      o.baud = parseNumber(v, "baud rate", 1, 4000000);
+    } else if (arg == "--parity") {
+      if (v.size() != 1 || std::string_view("neoNEO").find(v[0]) == std::string_view::npos)
+        fail("bad parity " + v);
+      o.parity = static_cast<char>(v[0] | 0x20);
+    } else if (arg == "--slave") {
+      o.slave = static_cast<int>(parseNumber(v, "slave address", 1, 247));
+    } else if (arg == "--definition") {
+      o.definition = v;
+    } else if (arg == "--registers") {
+      const auto colon = v.find(':');
+      if (colon == std::string::npos) fail("--registers wants START:COUNT");
+      const long start = parseNumber(v.substr(0, colon), "register address", 0, 65535);
+      const long count = parseNumber(v.substr(colon + 1), "register count", 1, 65536 - start);
+      o.blocks.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count)});
+    } else if (arg == "--value") {
+      // ADDR:TYPE:COUNT:TEXT; the text is the rest and may hold colons and commas.
+      const auto c1 = v.find(':');
+      const auto c2 = c1 == std::string::npos ? c1 : v.find(':', c1 + 1);
+      const auto c3 = c2 == std::string::npos ? c2 : v.find(':', c2 + 1);
+      if (c3 == std::string::npos) fail("--value wants ADDR:TYPE:COUNT:TEXT");
+      const long address = parseNumber(v.substr(0, c1), "register address", 0, 65535);
+      const long count = parseNumber(v.substr(c2 + 1, c3 - c2 - 1), "register count", 1, 65536 - address);
+      o.values.push_back({static_cast<uint32_t>(address), static_cast<uint32_t>(count),
+                          v.substr(c1 + 1, c2 - c1 - 1), v.substr(c3 + 1)});
+    } else if (arg == "--silent-first") {
+      o.silentFirst = parseNumber(v, "request count", 0, 1L << 30);
+    } else if (arg == "--delay-ms") {
+      o.delayMs = parseNumber(v, "delay", 0, 3600 * 1000);
+    } else if (arg == "--corrupt-crc") {
+      o.corruptCrc = parseNumber(v, "reply number", 1, 1L << 30);
+    } else if (arg == "--exception-at") {
+      const auto colon = v.find(':');
+      ExceptionRule rule;
+      rule.address = static_cast<uint16_t>(parseNumber(v.substr(0, colon), "register address", 0, 65535));
+      if (colon != std::string::npos)
+        rule.code = static_cast<uint8_t>(parseNumber(v.substr(colon + 1), "exception code", 1, 255));
+      o.exceptions.push_back(rule);
+    } else if (arg == "--log") {
+      o.logPath = v;
+    } else {
+      fail("unknown option " + arg + " (see --help)");
+    }
+  }
+  if (!o.device.empty() && !o.link.empty()) fail("--link and --device exclude each other");
+  return o;
+}
+
+speed_t speedOf(long baud) {
+  switch (baud) {
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      fail("the device cannot be set to " + std::to_string(baud) + " baud");
+  }
+}
+
+// The line: the descriptor we serve on, and for a pseudo-terminal its slave side, held open so that a master
+// closing and reopening the port does not hang up our end.
+struct Line {
+  int fd = -1;
+  int keepAlive = -1;
+  std::string path;
+};
+
+Line openPseudoTerminal() {
+  Line line;
+  line.fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (line.fd < 0 || grantpt(line.fd) != 0 || unlockpt(line.fd) != 0)
+    fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
+  const char* name = ptsname(line.fd);
+  if (!name) fail("no pseudo-terminal name");
+  line.path = name;
+  line.keepAlive = ::open(name, O_RDWR | O_NOCTTY);
+  if (line.keepAlive < 0) fail("cannot open " + line.path + ": " + std::strerror(errno));
+  termios tio{};
+  tcgetattr(line.keepAlive, &tio);
+  cfmakeraw(&tio);
+  tcsetattr(line.keepAlive, TCSANOW, &tio);
+  return line;
+}
+
+Line openDevice(const Options& o) {
+  Line line;
+  line.path = o.device;
+  line.fd = ::open(o.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (line.fd < 0) fail("cannot open " + o.device + ": " + std::strerror(errno));
+  termios tio{};
+  if (tcgetattr(line.fd, &tio) != 0) fail(o.device + " is not a serial device");
+  cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~(PARENB | PARODD | CSTOPB);
+  if (o.parity == 'e') tio.c_cflag |= PARENB;
+  if (o.parity == 'o') tio.c_cflag |= PARENB | PARODD;
+  if (o.parity == 'n') tio.c_cflag |= CSTOPB;
+  if (o.baud > 0) {
+    cfsetispeed(&tio, speedOf(o.baud));
+    cfsetospeed(&tio, speedOf(o.baud));
+  }
+  if (tcsetattr(line.fd, TCSANOW, &tio) != 0) fail("cannot set up " + o.device + ": " + std::strerror(errno));
+  tcflush(line.fd, TCIOFLUSH);
+  return line;
+}
+
+using Clock = timespec;
+
+Clock now() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t;
+}
+
+Clock plusNs(Clock t, long long ns) {
+  long long total = t.tv_nsec + ns;
+  t.tv_sec += static_cast<time_t>(total / 1000000000LL);
+  t.tv_nsec = static_cast<long>(total % 1000000000LL);
+  if (t.tv_nsec < 0) t.tv_nsec += 1000000000L, t.tv_sec -= 1;
+  return t;
+}
+
+long long nsBetween(Clock a, Clock b) {
+  return (static_cast<long long>(b.tv_sec) - a.tv_sec) * 1000000000LL + (b.tv_nsec - a.tv_nsec);
+}
+
+void sleepUntil(Clock t) {
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR && !stopRequested) {
+  }
+}
+
+class Log {
+ public:
+  explicit Log(const std::string& path) {
+    if (!path.empty()) {
+      file_ = std::fopen(path.c_str(), "w");
+      if (!file_) fail("cannot write " + path + ": " + std::strerror(errno));
+    }
+  }
+  ~Log() {
+    if (file_) std::fclose(file_);
+  }
+  void frame(char direction, const uint8_t* bytes, size_t count) {
+    if (!file_) return;
+    std::fputc(direction, file_);
+    for (size_t i = 0; i < count; ++i) std::fprintf(file_, " %02X", bytes[i]);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+  }
+  // Lines that are neither request nor reply start with '#'.
+  void note(const char* text) {
+    if (!file_) return;
+    std::fprintf(file_, "# %s\n", text);
+    std::fflush(file_);
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+void writeAll(int fd, const uint8_t* bytes, size_t count) {
+  size_t done = 0;
+  while (done < count && !stopRequested) {
+    const ssize_t n = ::write(fd, bytes + done, count - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd p{fd, POLLOUT, 0};
+      ::poll(&p, 1, 10);
+    } else {
+      return;  // the master went away; the reply is lost as on a dead line
+    }
+  }
+}
+
+class Simulator {
+ public:
+  Simulator(const Options& o, Line line, RtuSlave& slave, Log& log)
+      : o_(o), line_(std::move(line)), slave_(slave), log_(log) {
+    // On a pseudo-terminal the line time is ours to add; a real device's line takes it by itself.
+    if (o.baud > 0 && o.device.empty()) byteNs_ = 11LL * 1000000000LL / o.baud;
+    // A partial frame is given up after a silence of 3.5 characters, and never sooner than 5 ms: the pty
+    // delivers a master's write at once, but a scheduler pause can split it.
+    gapNs_ = 5000000LL;
+    if (o.baud > 0) gapNs_ = std::max(gapNs_, 385LL * 100000000LL / o.baud);
+  }
+
+  void run() {
+    sigset_t unblocked;
+    sigemptyset(&unblocked);
+    while (!stopRequested) {
+      pollfd p{line_.fd, POLLIN, 0};
+      timespec timeout{};
+      timespec* timeoutPtr = nullptr;
+      if (count_ > 0) {
+        const long long left = gapNs_ - nsBetween(lastByte_, now());
+        timeout = plusNs(Clock{}, std::max(0LL, left));
+        timeoutPtr = &timeout;
+      }
+      const int r = ppoll(&p, 1, timeoutPtr, &unblocked);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        fail(std::string("poll: ") + std::strerror(errno));
+      }
+      if (r == 0) {
+        onGap();
+        continue;
+      }
+      if (p.revents & POLLIN) {
+        receive();
+      } else if (p.revents & (POLLHUP | POLLERR)) {
+        // No master holds the line (possible only for a device); wait for one without spinning.
+        Clock t = plusNs(now(), 20000000LL);
+        sleepUntil(t);
+      }
+    }
+  }
+
+ private:
+  void receive() {
+    const size_t room = sizeof buffer_ - count_;
+    const ssize_t n = ::read(line_.fd, buffer_ + count_, room);
+    if (n <= 0) return;
+    const Clock t = now();
+    if (count_ == 0) frameStart_ = t;
+    lastByte_ = t;
+    if (skipping_) {
+      count_ = 0;  // the rest of a garbled burst; dropped until the line falls silent
+      return;
+    }
+    count_ += static_cast<size_t>(n);
+    while (count_ > 0) {
+      const size_t need = RequestLength(buffer_, count_);
+      if (need == 0 || need == kUnknownLength || need > count_) break;
+      process(need);
+    }
+    if (count_ == sizeof buffer_) {
+      log_.note("dropped a burst that is no frame");
+      count_ = 0;
+      skipping_ = true;
+    }
+  }
+
+  void onGap() {
+    skipping_ = false;
+    if (count_ == 0) return;
+    // A function whose length we do not know ends with the silence; anything else is a torn frame.
+    if (RequestLength(buffer_, count_) == kUnknownLength) {
+      process(count_);
+    } else {
+      log_.note("dropped an incomplete frame");
+      log_.frame('>', buffer_, count_);
+    }
+    count_ = 0;
+  }
+
+  void process(size_t length) {
+    log_.frame('>', buffer_, length);
+    size_t replyLength = 0;
+    const auto outcome = slave_.handle(buffer_, length, reply_, replyLength);
+    const Clock started = frameStart_;
+    // What follows in the buffer belongs to a later frame.
+    std::memmove(buffer_, buffer_ + length, count_ - length);
+    count_ -= length;
+    frameStart_ = now();
+    switch (outcome) {
+      case RtuSlave::Outcome::BadCrc:
+        log_.note("bad CRC: no answer");
+        count_ = 0;
+        skipping_ = true;
+        return;
+      case RtuSlave::Outcome::ForeignSlave:
+        log_.note("another slave's request: no answer");
+        return;
+      case RtuSlave::Outcome::Broadcast:
+        log_.note("broadcast: carried out, no answer");
+        return;
+      case RtuSlave::Outcome::Reply:
+        break;
+    }
+    ++requests_;
+    if (requests_ <= o_.silentFirst) {
+      log_.note("silent as asked");
+      return;
+    }
+    ++replies_;
+    if (replies_ == o_.corruptCrc) reply_[replyLength - 1] ^= 0x5A;
+    answer(started, length, replyLength);
+  }
+
+  void answer(Clock requestStart, size_t requestLength, size_t replyLength) {
+    // The request's last byte arrives requestLength character times after its first; the slave knows the
+    // frame ended after 3.5 more; then the reply leaves one character time per byte.
+    Clock t = plusNs(requestStart, byteNs_ * static_cast<long long>(requestLength) + byteNs_ * 35 / 10);
+    t = plusNs(t, o_.delayMs * 1000000LL);
+    if (byteNs_ == 0) {
+      if (o_.delayMs > 0) sleepUntil(t);
+      writeAll(line_.fd, reply_, replyLength);
+    } else {
+      for (size_t i = 0; i < replyLength && !stopRequested; ++i) {
+        t = plusNs(t, byteNs_);
+        sleepUntil(t);
+        writeAll(line_.fd, reply_ + i, 1);
+      }
+    }
+    log_.frame('<', reply_, replyLength);
+  }
+
+  const Options& o_;
+  Line line_;
+  RtuSlave& slave_;
+  Log& log_;
+  long long byteNs_ = 0;
+  long long gapNs_ = 0;
+  uint8_t buffer_[512] = {};
+  size_t count_ = 0;
+  bool skipping_ = false;
+  Clock frameStart_{}, lastByte_{};
+  uint8_t reply_[RtuSlave::kMaxFrame + 8] = {};
+  long requests_ = 0, replies_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = parseOptions(argc, argv);
+
+  static RegisterMap registers;
+  try {
+    if (!o.definition.empty()) SeedFromDefinition(registers, o.definition);
+  } catch (const std::exception& e) {
+    fail(o.definition + ": " + e.what());
+  }
+  for (const auto& b : o.blocks) registers.define(b.start, b.count);
+  for (const auto& v : o.values) {
+    const auto words =
+        EncodeValue(TypeCodeOfName(velnorex::FromUtf8(v.type)), v.count, velnorex::FromUtf8(v.text));
+    registers.define(v.address, v.count);
+    for (size_t i = 0; i < words.size(); ++i) registers.set(static_cast<uint16_t>(v.address + i), words[i]);
+  }
+  RtuSlave slave(registers, static_cast<uint8_t>(o.slave));
+  for (const auto& rule : o.exceptions) slave.addExceptionRule(rule);
+
+  // The stop signals are let through only while waiting for the line, so a reply is never cut in half.
+  struct sigaction sa {};
+  sa.sa_handler = onStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGINT);
+  sigprocmask(SIG_BLOCK, &stops, nullptr);
+
+  Log log(o.logPath);
+  Line line = o.device.empty() ? openPseudoTerminal() : openDevice(o);
+  if (!o.link.empty()) {
+    ::unlink(o.link.c_str());
+    if (::symlink(line.path.c_str(), o.link.c_str()) != 0)
+      fail("cannot link " + o.link + ": " + std::strerror(errno));
+  }
+  std::printf("%s\n", line.path.c_str());
+  std::fflush(stdout);
+
+  {
+    Simulator sim(o, line, slave, log);
+    sim.run();
+  }
+  if (!o.link.empty()) ::unlink(o.link.c_str());
+  if (line.keepAlive >= 0) ::close(line.keepAlive);
+  ::close(line.fd);
+  return 0;
+}

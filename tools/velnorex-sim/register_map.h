@@ -1,0 +1,45 @@
+// The simulated transducer's holding registers: 65536 values, of which only the defined ones may be read or
+// written, and the encoding of a register's value text into register contents as the program writes it.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velnorex::sim {
+
+class RegisterMap {
+ public:
+  static constexpr uint32_t kSize = 65536;
+
+  // Makes `count` registers from `start` readable and writable, keeping what they hold.
+  void define(uint32_t start, uint32_t count);
+  // True when every register of the span is defined (and the span lies within the address space).
+  bool covers(uint32_t start, uint32_t count) const;
+  bool defined(uint16_t address) const { return defined_[address]; }
+  uint16_t get(uint16_t address) const { return values_[address]; }
+  void set(uint16_t address, uint16_t value) { values_[address] = value; }
+  size_t definedCount() const { return defined_.count(); }
+
+ private:
+  uint16_t values_[kSize] = {};
+  std::bitset<kSize> defined_;
+};
+
+// The TypeCode of a type name, compared after upper-casing its ASCII letters: WORD 4, INT 5, REAL 6, TEXT 7,
+// HEX 10, PREC 11, else 0.
+uint8_t TypeCodeOfName(std::u16string_view typeName);
+
+// The `count` register contents that a write of `value` to a register of type `typeCode` puts into the
+// transducer: integers (WORD, INT, HEX) as 32 bits and reals (REAL, PREC) as a single, the low 16 bits in the
+// first register; text one character per byte (the low 8 bits of its code), first character in the high byte,
+// closed by a 0 byte when it fits. A value that does not parse, or an unknown type, gives zeros.
+std::vector<uint16_t> EncodeValue(uint8_t typeCode, uint32_t count, std::u16string_view value);
+
+// Defines and seeds every register node (Access RO, RW or RP, any case) of a definition file that has a
+// numeric Address and a Count of at least 1. Returns the number of registers seeded; throws the loader's
+// error when the file cannot be read.
+size_t SeedFromDefinition(RegisterMap& map, const std::string& path);
+
+}  // namespace velnorex::sim
