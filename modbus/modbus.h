@@ -2,8 +2,10 @@
 // builders, the reply decoders and the transaction that sends a request and reports its outcome.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "modbus/exchange_host.h"
 #include "registers/register_records.h"
@@ -21,22 +23,43 @@ enum TypeCode : uint8_t {
   kTypePrec = 11,
 };
 
+// CRC-16/MODBUS of the first `length` bytes, bit by bit (frames are short; no table needed).
 uint16_t Crc16(const uint8_t* bytes, uint16_t length);
+// The last two of `length` bytes, low byte first, equal the CRC of the bytes before them. Fewer than two
+// bytes fail; nothing outside `length` is read.
 bool CheckReplyCrc(const uint8_t* bytes, uint16_t length);
 void SwapWord(uint16_t* value);
+// Exchanges byteCount / 2 consecutive byte pairs in place; an odd last byte stays.
 void SwapBytePairs(uint8_t* bytes, uint16_t byteCount);
+// ASCII upper-casing, then an exact compare with WORD INT REAL TEXT HEX PREC; anything else is 0.
 uint8_t TypeCodeOf(std::u16string_view typeName);
 // Characters of the 8-bit code page up to a 0 byte or maxCount bytes.
 std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount);
 
 // True when `bytes` hold a whole reply whose CRC checks: 5 bytes for an exception, 5 + byte count for
-// function 3, 8 for functions 6, 8 and 16.
+// function 3, 8 for functions 6, 8 and 16. More bytes than that are not "complete": the read then runs on to
+// its time-out as it would without the check, and the CRC check over all bytes decides.
 bool ReplyComplete(const uint8_t* bytes, size_t count);
 
+// Lets Serial::ReadPort stop waiting as soon as a whole reply is in; owned by Modbus, nothing allocated.
+class ModbusReplyCheck final : public ReplyCheck {
+ public:
+  bool complete(const uint8_t* bytes, size_t count) const override { return ReplyComplete(bytes, count); }
+};
+
+// One transaction at a time. While Exchange runs (including the pending messages it lets the window process
+// between its two reads, and the result events it performs), InTransaction() is true, and then:
+//   - Exchange does nothing and returns (no message, no write, no event);
+//   - every builder does nothing and returns false, so the frame, FrameLength, RegisterCount and RegisterType
+//     of the running transaction are never overwritten.
+// Callers check InTransaction() before starting a command; the guards here are the last line of defence.
 class Modbus {
  public:
   static constexpr int kFrameSize = 36;
+  static constexpr int kRegisterDataOffset = 7;
   static constexpr int kRegisterDataSize = 29;
+  // 7 header bytes + 2 per register + 2 CRC bytes must fit into the frame.
+  static constexpr int kMaxWriteRegisters = 13;
 
   explicit Modbus(Serial& serial);
 
@@ -45,22 +68,32 @@ class Modbus {
   uint8_t RegisterCount = 0;
   uint8_t RegisterType = 0;
 
+  // Appends the CRC of the first FrameLength bytes, low byte first, and adds 2 to FrameLength. Does nothing
+  // when the CRC would not fit into the frame.
   void AppendCrc();
 
-  // The register builders only fill the frame; the slave address is the text of the slave edit.
-  void BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText);
-  void BuildWriteSingleRequest(const RegisterNode& node, std::u16string_view slaveText);
-  // The caller sets RegisterType to the node's TypeCode first: the encoding is chosen by it.
-  void BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_view slaveText);
-  // Builds the diagnostics request and runs the exchange; slave address 0 sends nothing.
-  void BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
+  // The register builders only fill the frame; the slave address is the text of the slave edit (low 8 bits).
+  // A text that is not a number throws ConvertError; fields set before the failing step keep their new
+  // values. Each returns false, having done nothing, while InTransaction().
+  bool BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText);
+  bool BuildWriteSingleRequest(const RegisterNode& node, std::u16string_view slaveText);
+  // The caller sets RegisterType to the node's TypeCode first: the encoding is chosen by it. The register
+  // area carries the value and zeros after it. A Count (low 8 bits) above 13 does not fit into the frame:
+  // throws Error "za dużo rejestrów do zapisu (najwyżej 13)" and leaves RegisterData untouched.
+  bool BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_view slaveText);
+  // Builds the diagnostics request and runs the exchange; slave address 0 sends nothing. Returns false when
+  // nothing was sent for that reason or because a transaction is in progress.
+  bool BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
                                std::u16string_view slaveText, ExchangeHost& host);
 
-  // Decodes the reply in the serial ReplyBuffer; false only for an exception reply. Sets replyOk and replyText
-  // (the main window's ReplyOk and ReplyText).
+  // Decodes the reply in the serial ReplyBuffer; false only for an exception reply (replyText then keeps its
+  // text). Sets replyOk and replyText (the main window's ReplyOk and ReplyText). Reads only the bytes
+  // received: a byte count that claims more than arrived, or less than the value needs, gives an empty text.
   bool DecodeReply(bool& replyOk, std::u16string& replyText);
 
-  // One transaction for the request in RequestFrame.
+  // One transaction for the request in RequestFrame: write, read, one retry read when the first brought
+  // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host. A closed port shows
+  // "brak połączenia !" and performs nothing.
   void Exchange(ExchangeHost& host);
   // A transaction is in progress (its pending messages may be being processed): no other may start.
   bool InTransaction() const { return inTransaction_; }
@@ -68,9 +101,14 @@ class Modbus {
   uint8_t FunctionCode() const { return RequestFrame[1]; }
 
   Serial& serial() { return serial_; }
+  const ReplyCheck& replyCheck() const { return replyCheck_; }
 
  private:
+  void setSlaveAddress(std::u16string_view slaveText);
+  void setWord(int offset, uint16_t value);
+
   Serial& serial_;
+  ModbusReplyCheck replyCheck_;
   bool inTransaction_ = false;
 };
 

@@ -1,0 +1,70 @@
+// The RTU framing: CRC-16/MODBUS, the byte-order helpers, and "is the reply in hand complete yet?".
+#include <cstring>
+
+#include "modbus/modbus.h"
+
+namespace velnorex {
+
+uint16_t Crc16(const uint8_t* bytes, uint16_t length) {
+  uint16_t crc = 0xFFFF;
+  for (uint16_t i = 0; i < length; ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit) {
+      const bool carry = crc & 1;
+      crc >>= 1;
+      if (carry) crc ^= 0xA001;  // 0x8005 reflected: RTU sends the least significant bit first
+    }
+  }
+  return crc;
+}
+
+bool CheckReplyCrc(const uint8_t* bytes, uint16_t length) {
+  if (length < 2) return false;
+  const uint16_t received = static_cast<uint16_t>(bytes[length - 1] << 8 | bytes[length - 2]);
+  return received == Crc16(bytes, static_cast<uint16_t>(length - 2));
+}
+
+void SwapWord(uint16_t* value) {
+  *value = static_cast<uint16_t>(*value << 8 | *value >> 8);
+}
+
+void SwapBytePairs(uint8_t* bytes, uint16_t byteCount) {
+  for (uint16_t i = 0; i + 1 < byteCount; i += 2) {
+    const uint8_t first = bytes[i];
+    bytes[i] = bytes[i + 1];
+    bytes[i + 1] = first;
+  }
+}
+
+bool ReplyComplete(const uint8_t* bytes, size_t count) {
+  if (count < 2) return false;
+  size_t needed;
+  if (bytes[1] & 0x80) {
+    needed = 5;  // address, function, exception code, CRC
+  } else if (bytes[1] == 3) {
+    if (count < 3) return false;
+    needed = 5 + size_t{bytes[2]};
+  } else if (bytes[1] == 6 || bytes[1] == 8 || bytes[1] == 16) {
+    needed = 8;  // these echo address and value (or quantity) of the request
+  } else {
+    return false;  // not an answer we can size: let the read run to its time-out
+  }
+  return count == needed && CheckReplyCrc(bytes, static_cast<uint16_t>(needed));
+}
+
+Modbus::Modbus(Serial& serial) : serial_(serial) {}
+
+void Modbus::AppendCrc() {
+  if (FrameLength > kFrameSize - 2) return;
+  const uint16_t crc = Crc16(RequestFrame, FrameLength);
+  RequestFrame[FrameLength] = static_cast<uint8_t>(crc & 0xFF);
+  RequestFrame[FrameLength + 1] = static_cast<uint8_t>(crc >> 8);
+  FrameLength = static_cast<uint8_t>(FrameLength + 2);
+}
+
+void Modbus::setWord(int offset, uint16_t value) {
+  RequestFrame[offset] = static_cast<uint8_t>(value >> 8);  // Modbus fields go high byte first
+  RequestFrame[offset + 1] = static_cast<uint8_t>(value & 0xFF);
+}
+
+}  // namespace velnorex
