@@ -8,6 +8,10 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace velnorex {
 
 namespace {
@@ -63,6 +67,10 @@ QtSerialDevice::~QtSerialDevice() {
 bool QtSerialDevice::open(const QString& path, const PortSettings& settings) {
   close();
   lossPending_ = false;
+#ifndef Q_OS_WIN
+  // termios has no one and a half stop bits, and Qt would quietly open with one: refuse it as a driver would.
+  if (settings.stopBitsTenths == 15) return false;
+#endif
   port_.setPortName(path);
   // Set before open, so the line is configured once: ptys refuse a parity change on an open line, and a
   // setting the driver refuses makes the open itself fail.
@@ -75,13 +83,6 @@ bool QtSerialDevice::open(const QString& path, const PortSettings& settings) {
   }
   if (!port_.open(QIODevice::ReadWrite)) {
     port_.clearError();
-    return false;
-  }
-  // Some settings are only applied, and so only refused, once the port is open.
-  if (port_.baudRate() != settings.baudRate || port_.parity() != toQtParity(settings.parity) ||
-      port_.dataBits() != settings.dataBits || port_.stopBits() != toQtStopBits(settings.stopBitsTenths) ||
-      port_.error() != QSerialPort::NoError) {
-    close();
     return false;
   }
   return true;
@@ -200,8 +201,22 @@ int QtSerialDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check)
   return got;
 }
 
+bool QtSerialDevice::lineGone() const {
+#ifdef Q_OS_UNIX
+  pollfd line{static_cast<int>(port_.handle()), POLLIN, 0};
+  return ::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+  return false;
+#endif
+}
+
 void QtSerialDevice::onError(QSerialPort::SerialPortError error) {
-  if (error != QSerialPort::ResourceError || !port_.isOpen() || lossPending_) return;
+  if (!port_.isOpen() || lossPending_) return;
+  // On Linux a pty or adapter that went away often shows up as a read or write error carrying a stale errno;
+  // the hang-up on the descriptor tells it from a passing fault.
+  const bool gone = error == QSerialPort::ResourceError ||
+                    ((error == QSerialPort::ReadError || error == QSerialPort::WriteError) && lineGone());
+  if (!gone) return;
   lossPending_ = true;
   // The signal may come from inside a read or a write: handle the loss there, or from the event loop.
   QMetaObject::invokeMethod(

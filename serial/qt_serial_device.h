@@ -27,6 +27,8 @@ class QtSerialDevice : public SerialDevice {
 
  private:
   void onError(QSerialPort::SerialPortError error);
+  // The other end has hung up: the device is gone, not merely failing once.
+  bool lineGone() const;
   // Closes the port and tells the owner, once per loss.
   void handleLoss();
 
