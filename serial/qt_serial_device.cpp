@@ -115,6 +115,8 @@ bool QtSerialDevice::purge() {
 int QtSerialDevice::write(const uint8_t* bytes, int count) {
   if (!port_.isOpen()) return -1;
   if (count <= 0) return 0;
+  // An error left over from earlier must not be taken for one of this write.
+  port_.clearError();
   const qint64 queued = port_.write(reinterpret_cast<const char*>(bytes), count);
   if (queued < 0 || lossPending_) {
     if (lossPending_) handleLoss();
@@ -132,14 +134,11 @@ int QtSerialDevice::write(const uint8_t* bytes, int count) {
         handleLoss();
         return -1;
       }
-      if (port_.error() == QSerialPort::TimeoutError) {
-        port_.clearError();
-        continue;
-      }
-      if (port_.error() != QSerialPort::NoError) {
-        port_.clearError();
-        return -1;
-      }
+      const QSerialPort::SerialPortError error = port_.error();
+      port_.clearError();
+      if (error == QSerialPort::TimeoutError) continue;
+      if (error != QSerialPort::NoError) return -1;
+      break;
     }
   }
   // What did not go out in time is dropped, as a timed-out write leaves it unsent.
@@ -151,6 +150,7 @@ int QtSerialDevice::write(const uint8_t* bytes, int count) {
 int QtSerialDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check) {
   if (!port_.isOpen()) return -1;
   if (capacity <= 0) return 0;
+  port_.clearError();
   const qint64 total =
       totalLimit(timeouts_.ReadTotalTimeoutMultiplier, timeouts_.ReadTotalTimeoutConstant, capacity);
   const qint64 interval = timeouts_.ReadIntervalTimeout;
