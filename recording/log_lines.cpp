@@ -1,0 +1,86 @@
+// The lines a recording writes into the log window, and the log files made from the window's text.
+#include "recording/log_lines.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "registers/tree_stream.h"
+#include "text/cp1250.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+QString LongTimeFormat() {
+  // Drop the time-zone letters ('t', outside quoted text) and the blanks they leave behind.
+  const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+  QString result;
+  bool quoted = false;
+  for (const QChar c : format) {
+    if (c == u'\'') quoted = !quoted;
+    if (!quoted && c == u't') continue;
+    result += c;
+  }
+  return result.trimmed();
+}
+
+QString DateTimeText(const QDateTime& moment) {
+  const QLocale locale = QLocale::system();
+  return locale.toString(moment.date(), QLocale::ShortFormat) + u' ' + TimeText(moment.time());
+}
+
+QString TimeText(const QTime& time) {
+  return QLocale::system().toString(time, LongTimeFormat());
+}
+
+QString DateLine(const QDateTime& moment) {
+  return QStringLiteral("Data:") + DateTimeText(moment);
+}
+
+QString DeviceLine(const QString& slaveText, const QString& deviceText) {
+  return QStringLiteral("Urządzenie:") + slaveText + u'(' + deviceText + u')';
+}
+
+QString RegisterLine(const QString& address, const QString& name) {
+  return QStringLiteral("Rejestr:") + address + u'(' + name + u')';
+}
+
+QString ReadingLine(const QTime& time, const QString& value) {
+  return TimeText(time) + u'\t' + value;
+}
+
+void AppendLine(QPlainTextEdit& memo, const QString& line) {
+  memo.appendPlainText(line);
+  if (QScrollBar* bar = memo.verticalScrollBar()) bar->setValue(bar->maximum());
+}
+
+std::string LogFileBytes(const QPlainTextEdit& memo) {
+  const QTextDocument* document = memo.document();
+  if (document->isEmpty()) return {};
+  std::string bytes;
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    bytes += ToCp1250(block.text().toStdU16String());
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+void SaveLogFile(const QPlainTextEdit& memo, const QString& path) {
+  const std::string bytes = LogFileBytes(memo);
+  QSaveFile file(path);
+  // The program's own lines and the operator's text only: nothing is lost by writing in one piece.
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+      !file.commit()) {
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    throw FileCreateError(
+        (QStringLiteral("Cannot create file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(), reason))
+            .toStdString());
+  }
+}
+
+}  // namespace velnorex

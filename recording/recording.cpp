@@ -1,0 +1,159 @@
+// Recording one register into the log window at a fixed interval.
+#include "recording/recording.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "recording/log_lines.h"
+#include "text/errors.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+namespace {
+
+std::u16string ToU16(const QString& text) {
+  return text.toStdU16String();
+}
+QString FromU16(const std::u16string& text) {
+  return QString::fromStdU16String(text);
+}
+
+// A register is a node whose Access text, ASCII letters upper-cased, is RO, RW or RP.
+bool IsRegister(const RegisterTreeNode* node) {
+  if (!node) return false;
+  QString access = FromU16(node->data.Access);
+  for (QChar& c : access)
+    if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 32);
+  return access == u"RO" || access == u"RW" || access == u"RP";
+}
+
+}  // namespace
+
+const QColor& Recording::ActiveColor() {
+  static const QColor color(0xFF, 0xFF, 0x00);
+  return color;
+}
+
+const QColor& Recording::IdleColor() {
+  static const QColor color(0xA0, 0xA0, 0xA4);
+  return color;
+}
+
+void Recording::btRecClick() {
+  if (host_.viewState().Recording) {
+    StopRecording();
+    return;
+  }
+  if (!IsRegister(host_.focusedNode())) {
+    host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+    return;
+  }
+  StartRecording();
+}
+
+void Recording::StartRecording() {
+  ViewState& state = host_.viewState();
+  if (state.Recording) return;
+
+  // The interval is taken before anything is written, so a bad one leaves no header and no half-started
+  // recording behind.
+  const int interval = StrToInt(ToU16(host_.intervalText()));
+  if (interval <= 0 || interval > kMaxIntervalSeconds) {
+    host_.showMessage(QStringLiteral("nieprawidłowy interwał"));
+    return;
+  }
+
+  // The button tests the focused node; the read acts on CurrentNode. They differ after a keyboard move or a
+  // load of another definition; the operator sees the focused register selected, so that one is recorded.
+  RegisterTreeNode* focused = host_.focusedNode();
+  if (IsRegister(focused) && state.CurrentNode != focused) {
+    state.CurrentNode = focused;
+    state.CurrentRecord = &focused->data;
+  }
+  if (!IsRegister(state.CurrentNode)) {
+    host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+    return;
+  }
+  if (!state.CurrentRecord) state.CurrentRecord = &state.CurrentNode->data;
+
+  state.Recording = true;
+  state.RecordNode = state.CurrentNode;
+  errorShown_ = false;
+  host_.refreshRegisterTree();
+
+  QPlainTextEdit& memo = host_.logWindow();
+  const RegisterNode& record = *state.CurrentRecord;
+  AppendLine(memo, DateLine(QDateTime::currentDateTime()));
+  AppendLine(memo, DeviceLine(host_.slaveText(), host_.deviceText()));
+  AppendLine(memo, RegisterLine(FromU16(record.Address), FromU16(record.Name)));
+  AppendLine(memo, QString());
+
+  // A failing first read (a slave address that is no number) must not leave a half-started recording: the
+  // start completes as a tick would, and the error is shown once.
+  std::exception_ptr readError;
+  try {
+    host_.readNode(state.RecordNode);
+  } catch (...) {
+    readError = std::current_exception();
+  }
+  // The read lets pending messages run: the recording may have been stopped meanwhile.
+  if (!state.Recording) {
+    if (readError) std::rethrow_exception(readError);
+    return;
+  }
+  LogReading();
+
+  host_.recordTimer().start(interval * 1000);
+  memo.setReadOnly(true);
+  host_.setRegisterTreeEnabled(false);
+  host_.setRecordIndicator(ActiveColor());
+
+  if (readError) {
+    errorShown_ = true;
+    host_.showError(readError);
+  }
+}
+
+void Recording::RecordTick() {
+  ViewState& state = host_.viewState();
+  if (!state.Recording || !state.RecordNode) return;
+  // A tick never starts inside another one's read, a transaction or a modal message: it waits for the next.
+  if (inTick_ || host_.busy()) return;
+  inTick_ = true;
+  try {
+    LogReading();
+    host_.readNode(state.RecordNode);
+    errorShown_ = false;
+  } catch (...) {
+    inTick_ = false;
+    // One box per run of failures: the timer keeps running and would otherwise stack a box every tick.
+    if (!errorShown_) {
+      errorShown_ = true;
+      host_.showError(std::current_exception());
+    }
+    return;
+  }
+  inTick_ = false;
+}
+
+void Recording::LogReading() {
+  const RegisterNode* record = host_.viewState().CurrentRecord;
+  AppendLine(host_.logWindow(),
+             ReadingLine(QTime::currentTime(), record ? FromU16(record->Value) : QString()));
+}
+
+void Recording::StopRecording() {
+  ViewState& state = host_.viewState();
+  if (!state.Recording) return;
+  host_.recordTimer().stop();
+  state.RecordNode = nullptr;
+  host_.setRecordIndicator(IdleColor());
+  state.Recording = false;
+  AppendLine(host_.logWindow(), QString());
+  host_.logWindow().setReadOnly(false);
+  host_.setRegisterTreeEnabled(true);
+  host_.refreshRegisterTree();
+}
+
+}  // namespace velnorex
