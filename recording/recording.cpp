@@ -45,6 +45,9 @@ void Recording::btRecClick() {
     StopRecording();
     return;
   }
+  // Like every command that starts a transaction, a start during a group operation or a transaction is
+  // ignored whole: its read would be refused and the header would describe a recording that never ran.
+  if (host_.busy()) return;
   if (!IsRegister(host_.focusedNode())) {
     host_.showMessage(QStringLiteral("nie wybrano rejestru"));
     return;

@@ -19,7 +19,8 @@ class Recording {
 
   explicit Recording(RecordingHost& host) : host_(host) {}
 
-  // Starts a recording of the focused register, or stops the running one.
+  // Starts a recording of the focused register, or stops the running one. A start while the host is busy
+  // is ignored.
   void btRecClick();
   // Begins a recording of CurrentNode. The interval is checked before anything is written: a text that is
   // no integer throws ConvertError, an interval of 0 or below (or too long for the timer) shows

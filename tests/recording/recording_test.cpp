@@ -109,6 +109,15 @@ TEST_F(RecordingTest, NoRegisterFocusedIsRefusedWithoutWriting) {
     EXPECT_TRUE(host.reads.empty());
     EXPECT_TRUE(idle());
   }
+  // During a group operation or a transaction the start is ignored whole.
+  clickOn(mode);
+  host.isBusy = true;
+  host.messages.clear();
+  rec.btRecClick();
+  EXPECT_TRUE(host.messages.isEmpty());
+  EXPECT_TRUE(host.memo.toPlainText().isEmpty());
+  EXPECT_TRUE(idle());
+  host.isBusy = false;
   // A lower-case access text still makes a register.
   clickOn(mode);
   rec.btRecClick();
