@@ -2,12 +2,13 @@
 """An independent Modbus RTU slave for interoperability tests: pymodbus serves holding registers on a serial
 port, and after every write dumps what it holds, so a test can compare that with what it meant to write."""
 import argparse
+import asyncio
 import os
 import signal
 import sys
 
 from pymodbus.datastore import ModbusSequentialDataBlock, ModbusServerContext, ModbusSlaveContext
-from pymodbus.server import StartSerialServer
+from pymodbus.server import StartAsyncSerialServer
 from pymodbus.transaction import ModbusRtuFramer
 
 
@@ -66,10 +67,23 @@ def main():
     # zero_mode: address 0 is the block's first element, as the master counts.
     store = ModbusSlaveContext(hr=block, zero_mode=True)
     context = ModbusServerContext(slaves={args.slave: store}, single=False)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))  # pylint: disable=protected-access
+    sys.exit(asyncio.run(serve(context, args)))
+
+
+async def serve(context, args):
     # The line has no parity on a pseudo-terminal; the pair is still 11 bits per character.
-    StartSerialServer(context=context, framer=ModbusRtuFramer, port=args.port, baudrate=args.baud,
-                      bytesize=8, parity="N", stopbits=2, timeout=0.005)
+    server = await StartAsyncSerialServer(context=context, framer=ModbusRtuFramer, defer_start=True,
+                                          port=args.port, baudrate=args.baud, bytesize=8, parity="N",
+                                          stopbits=2, timeout=0.005)
+    await server.start()
+    # The server keeps running silently when its port fails to open: say so and stop instead.
+    if server.transport is None:
+        print(f"cannot open {args.port}", file=sys.stderr, flush=True)
+        return 1
+    print(f"ready {args.port}", flush=True)
+    await server.serve_forever()
+    return 0
 
 
 if __name__ == "__main__":

@@ -1,0 +1,203 @@
+// The program's exchange over a real pseudo-terminal against velnorex-sim: every value type, writes, the
+// diagnostics echo, and the simulator's faults (late, silent, bad CRC, exception) taking the matching path.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/interop/interop_fixture.h"
+#include "tests/support/simulator.h"
+
+namespace velnorex::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using WM = WindowMessage;
+
+TEST(SimulatorExchange, ReadsEveryTypeAndShowsTheBytesOnTheWire) {
+  SimulatorProcess sim({"--value", "100:REAL:2:1,5", "--value", "102:WORD:1:65535", "--value", "103:INT:1:-2",
+                        "--value", "104:HEX:1:$1A2", "--value", "105:HEX:1:5", "--value", "110:PREC:2:0,1",
+                        "--value", "120:TEXT:4:Hello"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path()));
+
+  struct Case {
+    std::u16string address, type, count, text;
+  };
+  const std::vector<Case> cases{
+      {u"100", u"REAL", u"2", u"1,50"},  {u"100", u"PREC", u"2", u"1,5000000000"},
+      {u"102", u"WORD", u"1", u"65535"}, {u"102", u"INT", u"1", u"-1"},
+      {u"103", u"INT", u"1", u"-2"},     {u"104", u"HEX", u"1", u"$1A2"},
+      {u"105", u"hex", u"1", u"$05"},    {u"110", u"PREC", u"2", u"0,1000000015"},
+      {u"110", u"REAL", u"2", u"0,10"},  {u"120", u"TEXT", u"4", u"Hello"},
+      {u"$78", u"TEXT", u"2", u"Hell"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.address.begin(), c.address.end()) + " " +
+                 std::string(c.type.begin(), c.type.end()));
+    line.read(c.address, c.type, c.count);
+    EXPECT_EQ(line.host.events, ReplyThenNext());
+    EXPECT_TRUE(line.host.replyOk);
+    EXPECT_EQ(line.host.replyText, c.text);
+    EXPECT_TRUE(line.host.logLines.empty());  // answered within the first read: no "." line
+  }
+
+  // The first transaction, byte for byte: the request for two registers at 100 and the REAL 1,5 reply.
+  const auto wire = sim.waitForLogLines(2 * cases.size());
+  ASSERT_GE(wire.size(), 2u);
+  EXPECT_EQ(wire[0], (WireFrame{'>', {0x01, 0x03, 0x00, 0x64, 0x00, 0x02, 0x85, 0xD4}}));
+  EXPECT_EQ(wire[1], (WireFrame{'<', {0x01, 0x03, 0x04, 0x00, 0x00, 0x3F, 0xC0, 0xEB, 0x93}}));
+  EXPECT_EQ(wire.size(), 2 * cases.size());
+}
+
+TEST(SimulatorExchange, WritesWithFunctions6And16AndReadsThemBack) {
+  SimulatorProcess sim({"--registers", "0:40"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path()));
+
+  line.write(u"1", u"WORD", u"1", u"2", /*single=*/true);
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_EQ(line.host.highlights, 1);
+  line.write(u"10", u"REAL", u"2", u"1,5", /*single=*/false);
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  line.write(u"20", u"INT", u"2", u"-2", /*single=*/false);
+  line.write(u"30", u"TEXT", u"2", u"ABC", /*single=*/false);
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+
+  const auto wire = sim.waitForLogLines(8);
+  ASSERT_EQ(wire.size(), 8u);
+  EXPECT_EQ(wire[0].bytes, (Bytes{0x01, 0x06, 0x00, 0x01, 0x00, 0x02, 0x59, 0xCB}));
+  EXPECT_EQ(wire[1].bytes, wire[0].bytes);  // echoed
+  EXPECT_EQ(wire[2].bytes,
+            (Bytes{0x01, 0x10, 0x00, 0x0A, 0x00, 0x02, 0x04, 0x00, 0x00, 0x3F, 0xC0, 0x62, 0x70}));
+  EXPECT_EQ(Bytes(wire[4].bytes.begin() + 7, wire[4].bytes.begin() + 11), (Bytes{0xFF, 0xFE, 0xFF, 0xFF}));
+  EXPECT_EQ(Bytes(wire[6].bytes.begin() + 7, wire[6].bytes.begin() + 11), (Bytes{0x41, 0x42, 0x43, 0x00}));
+
+  line.read(u"1", u"WORD", u"1");
+  EXPECT_EQ(line.host.replyText, u"2");
+  line.read(u"10", u"REAL", u"2");
+  EXPECT_EQ(line.host.replyText, u"1,50");
+  line.read(u"20", u"INT", u"1");
+  EXPECT_EQ(line.host.replyText, u"-2");
+  line.read(u"30", u"TEXT", u"2");
+  EXPECT_EQ(line.host.replyText, u"ABC");
+}
+
+TEST(SimulatorExchange, DiagnosticsRestartIsEchoed) {
+  SimulatorProcess sim;
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path()));
+  EXPECT_TRUE(line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.host));
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_TRUE(line.host.replyOk);
+  const Bytes reset{0x01, 0x08, 0x00, 0x01, 0xFF, 0x00, 0xF0, 0x3B};
+  EXPECT_EQ(sim.waitForLogLines(2), (std::vector<WireFrame>{{'>', reset}, {'<', reset}}));
+}
+
+TEST(SimulatorExchange, LateAnswerLandsInTheSecondReadAfterADotLine) {
+  // Reads of 400 ms and an answer 600 ms late: 200 ms of margin on either side of the second read's start.
+  SimulatorProcess sim({"--value", "7:WORD:1:4321", "--delay-ms", "600"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path(), QStringLiteral("9600,n,8,2"), 400));
+  line.read(u"7", u"WORD", u"1");
+  EXPECT_EQ(line.host.logLines, (std::vector<std::u16string>{u"."}));
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.replyText, u"4321");
+}
+
+TEST(SimulatorExchange, SilenceTimesOutAndTheNextRequestIsAnswered) {
+  SimulatorProcess sim({"--value", "7:WORD:1:4321", "--silent-first", "1"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path()));
+  line.host.replyText = u"stale";
+  line.read(u"7", u"WORD", u"1");
+  EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_TIMEOUT, WM::UM_NEXT}));
+  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_TRUE(line.host.replyText.empty());
+  EXPECT_TRUE(line.host.logLines.empty());
+  EXPECT_TRUE(line.serial.PortOpen);
+
+  line.read(u"7", u"WORD", u"1");
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.replyText, u"4321");
+  // Both requests reached the line; only the second was answered.
+  const auto wire = sim.waitForLogLines(3);
+  ASSERT_EQ(wire.size(), 3u);
+  EXPECT_EQ(wire[0].direction, '>');
+  EXPECT_EQ(wire[1].direction, '>');
+  EXPECT_EQ(wire[2].direction, '<');
+}
+
+TEST(SimulatorExchange, CorruptedCrcIsACrcError) {
+  SimulatorProcess sim({"--value", "7:WORD:1:4321", "--corrupt-crc", "1"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path()));
+  line.read(u"7", u"WORD", u"1");
+  EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_CRCERROR, WM::UM_NEXT}));
+  EXPECT_FALSE(line.host.replyOk);
+  const auto wire = sim.waitForLogLines(2);
+  ASSERT_EQ(wire.size(), 2u);
+  EXPECT_EQ(Bytes(line.serial.ReplyBuffer, line.serial.ReplyBuffer + line.serial.BytesRead), wire[1].bytes);
+
+  line.read(u"7", u"WORD", u"1");  // only the first reply is spoiled
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.replyText, u"4321");
+}
+
+TEST(SimulatorExchange, ExceptionRepliesTakeTheExceptionPath) {
+  SimulatorProcess sim({"--registers", "0:10", "--exception-at", "5:4"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path()));
+
+  line.read(u"4", u"REAL", u"2");  // touches 5
+  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_EQ(line.host.highlights, 0);
+
+  line.read(u"50", u"WORD", u"2");  // no such register
+  EXPECT_FALSE(line.host.replyOk);
+  line.write(u"5", u"WORD", u"1", u"1", /*single=*/true);
+  EXPECT_FALSE(line.host.replyOk);
+
+  const auto wire = sim.waitForLogLines(6);
+  ASSERT_EQ(wire.size(), 6u);
+  EXPECT_EQ(wire[1].bytes, (Bytes{0x01, 0x83, 0x04, 0x40, 0xF3}));
+  EXPECT_EQ(wire[3].bytes, (Bytes{0x01, 0x83, 0x02, 0xC0, 0xF1}));
+  EXPECT_EQ(wire[5].bytes[1], 0x86);
+}
+
+TEST(SimulatorExchange, LineTimeEmulationStillCompletesEveryRead) {
+  // 9600 baud, 11 bits per character: a REAL read takes about 20 ms on the line, within the first read.
+  SimulatorProcess sim({"--value", "100:REAL:2:-12,25", "--baud", "9600"});
+  MasterLine line;
+  ASSERT_TRUE(line.open(sim.path(), QStringLiteral("9600,n,8,2"), 400));
+  for (int i = 0; i < 3; ++i) {
+    line.read(u"100", u"REAL", u"2");
+    EXPECT_EQ(line.host.events, ReplyThenNext());
+    EXPECT_EQ(line.host.replyText, u"-12,25");
+  }
+}
+
+TEST(SimulatorExchange, LinkPathWorksAndGoesAway) {
+  const std::string link = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                           "/velnorex-sim-link-" + std::to_string(::getpid());
+  {
+    SimulatorProcess sim({"--link", link, "--value", "3:WORD:1:33"});
+    EXPECT_EQ(sim.path(), link);
+    MasterLine line;
+    ASSERT_TRUE(line.open(link));
+    line.read(u"3", u"WORD", u"1");
+    EXPECT_EQ(line.host.replyText, u"33");
+    line.serial.ClosePort();
+    EXPECT_TRUE(sim.stop());  // a clean exit on SIGTERM
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+}  // namespace
+}  // namespace velnorex::test

@@ -1,0 +1,92 @@
+// Peers on a real line for tests: the velnorex-sim transducer simulator and an independent pymodbus slave,
+// each a child process on a fresh pseudo-terminal, stopped when the object goes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velnorex::test {
+
+// One line of the simulator's log: a request ('>') or a reply ('<') with the bytes on the wire.
+struct WireFrame {
+  char direction = 0;
+  std::vector<uint8_t> bytes;
+  bool operator==(const WireFrame&) const = default;
+};
+
+// velnorex-sim from $VELNOREX_BIN_DIR, on a fresh pseudo-terminal, logging every frame. Construction throws
+// std::runtime_error when the simulator does not start or does not report its port within 10 s.
+class SimulatorProcess {
+ public:
+  // `args` are velnorex-sim's own options, for example {"--value", "100:WORD:1:1234", "--delay-ms", "60"}.
+  explicit SimulatorProcess(std::vector<std::string> args = {});
+  ~SimulatorProcess();
+  SimulatorProcess(const SimulatorProcess&) = delete;
+  SimulatorProcess& operator=(const SimulatorProcess&) = delete;
+
+  // The port a master opens.
+  const std::string& path() const { return path_; }
+  // Requests and replies so far, in order.
+  std::vector<WireFrame> logLines() const;
+  // Waits until the log holds at least `count` frames (the simulator logs a reply after sending it).
+  std::vector<WireFrame> waitForLogLines(size_t count,
+                                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  // Stops the simulator now (SIGTERM, then SIGKILL after 5 s); true when it ended by itself with status 0.
+  bool stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::string dir_;
+  std::string path_;
+  std::string logPath_;
+};
+
+// A pymodbus 3 slave (tests/interop/pymodbus_slave.py, run by /usr/bin/python3) on one end of a socat pty
+// pair, parity none. Use VELNOREX_REQUIRE_PYMODBUS() first in a test: it skips the test where the peer cannot
+// run.
+class PymodbusPeer {
+ public:
+  struct Options {
+    int slave = 1;
+    int size = 256;  // holding registers 0 .. size-1
+    // Initial values: (address, consecutive register values).
+    std::vector<std::pair<uint16_t, std::vector<uint16_t>>> values;
+  };
+
+  // Empty when /usr/bin/python3 can import pymodbus and socat is at hand; else why not.
+  static std::string unavailableReason();
+
+  explicit PymodbusPeer(const Options& options);
+  ~PymodbusPeer();
+  PymodbusPeer(const PymodbusPeer&) = delete;
+  PymodbusPeer& operator=(const PymodbusPeer&) = delete;
+
+  // The master's end of the line.
+  const std::string& path() const { return masterPath_; }
+  // What the peer holds now, all `size` registers, as its own dump tells it.
+  std::vector<uint16_t> holding() const;
+  // The writes the peer applied, in order: the start address, then the values written.
+  std::vector<std::vector<uint16_t>> writes() const;
+
+ private:
+  void kill(pid_t& pid);
+  pid_t socat_ = -1;
+  pid_t python_ = -1;
+  std::string dir_;
+  std::string masterPath_;
+  std::string peerPath_;
+};
+
+// Lets the peer's tests run only where pymodbus is installed.
+#define VELNOREX_REQUIRE_PYMODBUS()                                                                      \
+  do {                                                                                                   \
+    if (const std::string reason = ::velnorex::test::PymodbusPeer::unavailableReason(); !reason.empty()) \
+      GTEST_SKIP() << reason;                                                                            \
+  } while (0)
+
+}  // namespace velnorex::test
