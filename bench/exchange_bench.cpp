@@ -1,0 +1,199 @@
+// Transactions per second of one register read over a pseudo-terminal against velnorex-sim emulating a
+// 19200 baud line: velnorex's Exchange, libmodbus's master, and a design whose reads end only at the
+// time-out.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <modbus.h>
+#include <QCoreApplication>
+
+#include "modbus/modbus.h"
+#include "serial/qt_serial_device.h"
+#include "serial/serial.h"
+
+namespace {
+
+using namespace velnorex;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRounds = 200;
+constexpr long kBaud = 19200;
+
+struct Simulator {
+  pid_t pid = -1;
+  std::string path;
+};
+
+// velnorex-sim lies beside this program.
+Simulator startSimulator() {
+  const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  const std::string sim = (dir / "velnorex-sim").string();
+  int out[2];
+  if (::pipe(out) != 0) std::exit(1);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::close(out[0]);
+    ::execl(sim.c_str(), sim.c_str(), "--baud", std::to_string(kBaud).c_str(), "--value", "0:WORD:1:1234",
+            "--value", "10:REAL:2:1,5", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  Simulator s;
+  s.pid = pid;
+  char c;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') s.path.push_back(c);
+  ::close(out[0]);
+  if (s.path.empty()) {
+    std::fprintf(stderr, "velnorex-sim did not start (%s)\n", sim.c_str());
+    std::exit(1);
+  }
+  return s;
+}
+
+// Counts outcomes; decodes replies as the window would, so the work per transaction is the program's.
+class CountingHost : public ExchangeHost {
+ public:
+  explicit CountingHost(Modbus& modbus) : modbus_(modbus) {}
+  void Perform(WindowMessage message) override {
+    if (message == WindowMessage::UM_REPLY && modbus_.DecodeReply(replyOk, replyText))
+      ++good;
+    else
+      ++bad;
+  }
+  void ProcessPendingMessages() override { QCoreApplication::processEvents(); }
+  void ShowMessage(const std::u16string&) override { ++bad; }
+  void AppendLogLine(const std::u16string&) override { ++late; }
+  int good = 0, bad = 0, late = 0;
+  bool replyOk = false;
+  std::u16string replyText;
+
+ private:
+  Modbus& modbus_;
+};
+
+struct Figure {
+  double rate = 0;
+  int good = 0, bad = 0, late = 0;
+};
+
+RegisterNode Register(const char16_t* address, const char16_t* type, const char16_t* count) {
+  RegisterNode node;
+  node.Address = address;
+  node.Type = type;
+  node.Count = count;
+  node.Access = u"RO";
+  return node;
+}
+
+// (a) and (c): velnorex's Serial and Modbus over QSerialPort. With `completeCheck` false each read runs to
+// its time-out, as a design without the complete-reply check would.
+Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck) {
+  Serial serial(std::make_unique<QtSerialDevice>());
+  Modbus modbus(serial);
+  CountingHost host(modbus);
+  if (!serial.OpenPort(QString::fromStdString(path), QStringLiteral("19200,n,8,1")) ||
+      !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
+    std::fprintf(stderr, "cannot open %s\n", path.c_str());
+    std::exit(1);
+  }
+  const auto start = Clock::now();
+  for (int i = 0; i < kRounds; ++i) {
+    modbus.BuildReadRequest(node, u"1");
+    if (completeCheck) {
+      modbus.Exchange(host);
+      continue;
+    }
+    // The same transaction with reads that end only at their time-outs.
+    serial.WritePort(modbus.RequestFrame, modbus.FrameLength);
+    serial.ReadPort(nullptr);
+    if (serial.BytesRead == 0) {
+      host.ProcessPendingMessages();
+      serial.ReadPort(nullptr);
+      if (serial.BytesRead == 0) {
+        host.Perform(WindowMessage::UM_TIMEOUT);
+        continue;
+      }
+      host.AppendLogLine(u".");
+    }
+    host.Perform(CheckReplyCrc(serial.ReplyBuffer, static_cast<uint16_t>(serial.BytesRead))
+                     ? WindowMessage::UM_REPLY
+                     : WindowMessage::UM_CRCERROR);
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  serial.ClosePort();
+  return {kRounds / seconds, host.good, host.bad, host.late};
+}
+
+// (b): libmodbus's own RTU master on the same line.
+Figure runLibmodbus(const std::string& path, int address, int count) {
+  modbus_t* ctx = modbus_new_rtu(path.c_str(), kBaud, 'N', 8, 1);
+  if (!ctx || modbus_set_slave(ctx, 1) != 0 || modbus_connect(ctx) != 0) {
+    std::fprintf(stderr, "libmodbus cannot open %s\n", path.c_str());
+    std::exit(1);
+  }
+  Figure f;
+  uint16_t regs[4];
+  const auto start = Clock::now();
+  for (int i = 0; i < kRounds; ++i) {
+    if (modbus_read_registers(ctx, address, count, regs) == count)
+      ++f.good;
+    else
+      ++f.bad;
+  }
+  f.rate = kRounds / std::chrono::duration<double>(Clock::now() - start).count();
+  modbus_close(ctx);
+  modbus_free(ctx);
+  return f;
+}
+
+void print(const char* what, const Figure& f) {
+  std::printf("  %-34s %8.1f transactions/s  (good %d, failed %d, late %d)\n", what, f.rate, f.good, f.bad,
+              f.late);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const Simulator sim = startSimulator();
+  std::printf("exchange_bench: %d reads each against velnorex-sim at %ld baud, 11 bits per character (%s)\n",
+              kRounds, kBaud, sim.path.c_str());
+  // Ideal time on the line per read: request 8 bytes, 3.5 characters of silence, reply 7 or 9 bytes.
+  const double charMs = 11000.0 / kBaud;
+  std::printf("  line-time bound: WORD %.1f/s, REAL %.1f/s\n", 1000.0 / ((8 + 3.5 + 7) * charMs),
+              1000.0 / ((8 + 3.5 + 9) * charMs));
+
+  struct Case {
+    const char* name;
+    RegisterNode node;
+    int address, count;
+  };
+  const Case cases[] = {{"WORD (1 register)", Register(u"0", u"WORD", u"1"), 0, 1},
+                        {"REAL (2 registers)", Register(u"10", u"REAL", u"2"), 10, 2}};
+  for (const auto& c : cases) {
+    std::printf("%s\n", c.name);
+    const Figure a = runVelnorex(sim.path, c.node, true);
+    const Figure b = runLibmodbus(sim.path, c.address, c.count);
+    const Figure t = runVelnorex(sim.path, c.node, false);
+    print("(a) velnorex Exchange", a);
+    print("(b) libmodbus master", b);
+    print("(c) velnorex, reads to time-out", t);
+    std::printf(
+        "  velnorex / libmodbus = %.2f (target >= 0.9), velnorex / time-out design = %.2f (target >= 2)\n",
+        a.rate / b.rate, a.rate / t.rate);
+  }
+  ::kill(sim.pid, SIGTERM);
+  ::waitpid(sim.pid, nullptr, 0);
+  return 0;
+}
