@@ -1,0 +1,69 @@
+// Shared pieces of the Modbus unit tests: a Modbus unit over the scripted serial device, and frames as hex
+// text so that a failing comparison shows the bytes the way a line monitor would.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "modbus/modbus.h"
+#include "serial/fake_serial_device.h"
+
+namespace velnorex::test {
+
+using Bytes = std::vector<uint8_t>;
+
+inline std::string Hex(const uint8_t* bytes, size_t count) {
+  std::string text;
+  char byte[4];
+  for (size_t i = 0; i < count; ++i) {
+    std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", bytes[i]);
+    text += byte;
+  }
+  return text;
+}
+inline std::string Hex(const Bytes& bytes) {
+  return Hex(bytes.data(), bytes.size());
+}
+
+inline RegisterNode Register(std::u16string address, std::u16string type, std::u16string count,
+                             std::u16string value = {}) {
+  RegisterNode node;
+  node.Name = u"test";
+  node.Address = std::move(address);
+  node.Type = std::move(type);
+  node.Count = std::move(count);
+  node.Access = u"RW";
+  node.Value = std::move(value);
+  return node;
+}
+
+class ModbusTest : public ::testing::Test {
+ protected:
+  ModbusTest() : fake(new FakeSerialDevice), serial(std::unique_ptr<SerialDevice>(fake)), modbus(serial) {}
+
+  void OpenPort() {
+    ASSERT_TRUE(serial.OpenPort(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("19200,e,8,1")));
+  }
+
+  // The request as it would go out: the first FrameLength bytes.
+  std::string Frame() const { return Hex(modbus.RequestFrame, modbus.FrameLength); }
+
+  // Places a reply into the ReplyBuffer as a read would: the rest of the buffer zero, BytesRead its length.
+  void SetReply(const Bytes& reply) {
+    std::memset(serial.ReplyBuffer, 0, sizeof serial.ReplyBuffer);
+    std::memcpy(serial.ReplyBuffer, reply.data(), reply.size());
+    serial.BytesRead = static_cast<uint32_t>(reply.size());
+  }
+
+  FakeSerialDevice* fake;  // owned by serial
+  Serial serial;
+  Modbus modbus;
+};
+
+}  // namespace velnorex::test
