@@ -131,8 +131,7 @@ std::vector<WireFrame> parseLog(std::string text) {
 }  // namespace
 
 SimulatorProcess::SimulatorProcess(std::vector<std::string> args) {
-  const std::string bin = environmentOr("VELNOREX_BIN_DIR", "");
-  if (bin.empty()) throw std::runtime_error("VELNOREX_BIN_DIR is not set: run the test through ctest");
+  const std::string bin = environmentOr("VELNOREX_BIN_DIR", VELNOREX_DEFAULT_BIN_DIR);
   dir_ = makeTempDir("velnorex-sim");
   logPath_ = dir_ + "/wire.log";
   std::vector<std::string> argv{bin + "/velnorex-sim", "--log", logPath_};
@@ -192,8 +191,7 @@ std::string PymodbusPeer::unavailableReason() {
 }
 
 PymodbusPeer::PymodbusPeer(const Options& options) {
-  const std::string source = environmentOr("VELNOREX_SOURCE_DIR", "");
-  if (source.empty()) throw std::runtime_error("VELNOREX_SOURCE_DIR is not set: run the test through ctest");
+  const std::string source = environmentOr("VELNOREX_SOURCE_DIR", VELNOREX_DEFAULT_SOURCE_DIR);
   dir_ = makeTempDir("velnorex-peer");
   masterPath_ = dir_ + "/master";
   peerPath_ = dir_ + "/peer";

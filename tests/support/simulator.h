@@ -19,8 +19,9 @@ struct WireFrame {
   bool operator==(const WireFrame&) const = default;
 };
 
-// velnorex-sim from $VELNOREX_BIN_DIR, on a fresh pseudo-terminal, logging every frame. Construction throws
-// std::runtime_error when the simulator does not start or does not report its port within 10 s.
+// velnorex-sim from $VELNOREX_BIN_DIR (default: the build's bin folder), on a fresh pseudo-terminal, logging
+// every frame. Construction throws std::runtime_error when the simulator does not start or does not report
+// its port within 10 s.
 class SimulatorProcess {
  public:
   // `args` are velnorex-sim's own options, for example {"--value", "100:WORD:1:1234", "--delay-ms", "60"}.
