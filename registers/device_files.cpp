@@ -1,0 +1,39 @@
+// Listing the device-definition files: a plain directory search, unsorted, as the file system yields them.
+#include "registers/device_files.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalBlocker>
+
+namespace velnorex {
+
+QStringList ListDeviceFiles(const QString& folder) {
+  if (folder.isEmpty()) return {};
+  QDir dir(folder);
+  dir.setNameFilters({QStringLiteral("*.dat")});
+  // Without QDir::CaseSensitive the pattern matches ".DAT" too (files copied from Windows); without
+  // QDir::Hidden, hidden files stay out.
+  dir.setFilter(QDir::Files);
+  dir.setSorting(QDir::Unsorted);
+  QStringList names;
+  for (const QFileInfo& info : dir.entryInfoList()) {
+    names << info.fileName();
+  }
+  return names;
+}
+
+void RefillDeviceBox(QComboBox* box, const QString& folder) {
+  const QString text = box->currentText();
+  const QSignalBlocker blocker(box);
+  box->clear();
+  box->addItems(ListDeviceFiles(folder));
+  if (box->isEditable()) box->setEditText(text);
+}
+
+QString DeviceFilePath(const QString& folder, const QString& name) {
+  // Only the name counts: a typed "../x.dat" must not reach outside the folder.
+  return QDir(folder).filePath(QFileInfo(name).fileName());
+}
+
+}  // namespace velnorex

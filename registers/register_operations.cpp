@@ -1,0 +1,237 @@
+// Register reads and writes over the one Modbus unit; a group operation advances one transaction per step,
+// each step started from the message queue so that no exchange ever runs inside another.
+#include "registers/register_operations.h"
+
+#include "registers/device_files.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+RegisterOperations::RegisterOperations(ViewState& state, Modbus& modbus, RegisterTreeModel& model,
+                                       RegisterTreeView& view, RegisterOperationsHost& host, QObject* parent)
+    : QObject(parent), state_(state), modbus_(modbus), model_(model), view_(view), host_(host) {
+  model_.isBusy = [this] { return busy(); };
+  view_.isBusy = [this] { return busy(); };
+}
+
+template <class F>
+bool RegisterOperations::deliversResult(F&& start) {
+  const uint64_t before = results_;
+  start();
+  return results_ != before;
+}
+
+void RegisterOperations::cbxDeviceSelect(const QString& folder, const QString& name) {
+  // Nothing may go on using nodes of the tree that is about to go away.
+  if (state_.GroupActive) {
+    endGroup();
+    ++group_;
+  }
+  if (state_.Recording) host_.stopRecording();
+  try {
+    model_.loadFromFile(DeviceFilePath(folder, name).toStdString());
+  } catch (const FileOpenError&) {
+    throw;  // the old tree is still there, and so is everything that points into it
+  } catch (...) {
+    forgetOldTree();
+    throw;
+  }
+  forgetOldTree();
+}
+
+void RegisterOperations::forgetOldTree() {
+  state_.CurrentNode = nullptr;
+  state_.CurrentRecord = nullptr;
+  state_.WrittenNode = nullptr;
+  state_.RecordNode = nullptr;
+  view_.collapseAll();
+}
+
+void RegisterOperations::VTClick() {
+  view_.VTClick(state_, [this](const QString& text) { host_.setRegisterText(text); });
+}
+
+void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
+  switch (column) {
+    case RegisterTreeModel::kColumnName:
+      if (busy()) return;
+      ReadNode(state_.CurrentNode);
+      return;
+    case RegisterTreeModel::kColumnValue: {
+      RegisterTreeNode* node = view_.nodeAtY(position.y());
+      if (!node || node != view_.focusedNode()) return;
+      if (NodeAccessCode(node) == kAccessRW) {
+        if (!busy()) view_.openValueEditor(node);
+      } else {
+        host_.showMessage(QStringLiteral("rejestr tylko do odczytu"));
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void RegisterOperations::VTExpanding(RegisterTreeNode* node) {
+  view_.VTExpanding(node);
+}
+
+void RegisterOperations::MarkOptions(int32_t value) {
+  view_.MarkOptions(state_, value);
+}
+
+void RegisterOperations::VTChecking(RegisterTreeNode* node, CheckState newState) {
+  if (!node) return;
+  view_.setFocusedNode(node);
+  if (newState != CheckState::csCheckedNormal && newState != CheckState::csCheckedPressed) return;
+  const std::u16string optionValue = node->data.Value;
+  if (model_.tree().isTopLevel(node)) return;
+  RegisterTreeNode* parent = node->parent();
+  state_.CurrentNode = parent;
+  if (!parent->data.Type.empty()) {
+    // An option of the register itself: its value is the register's new value, written at once.
+    model_.setValue(parent, optionValue);
+    setWrittenNode(parent);
+    host_.restartHighlightTimer();
+    WriteRegister(parent);
+    return;
+  }
+  // An option of an untyped sub-group sets one byte; the operator writes the composed value by editing.
+  if (model_.tree().isTopLevel(parent)) return;
+  RegisterTreeNode* reg = parent->parent();
+  const int32_t current = StrToInt(reg->data.Value);
+  const int32_t option = StrToInt(optionValue);
+  const int32_t composed = option <= 255 ? (option | (current & 0xFF00)) : (option | (current & 0x00FF));
+  model_.setValue(reg, u"$" + IntToHex(static_cast<uint32_t>(composed), 4));
+}
+
+void RegisterOperations::VTEdited(RegisterTreeNode* node, int) {
+  if (!node || busy()) return;
+  view_.setFocusedNode(node);
+  setWrittenNode(node);
+  host_.restartHighlightTimer();
+  WriteRegister(node);
+}
+
+void RegisterOperations::ReadNode(RegisterTreeNode* node) {
+  if (!node || modbus_.InTransaction()) return;
+  StrToInt(host_.slaveText());
+  if (NodeAccessCode(node) != kAccessGroup) {
+    state_.CurrentNode = node;
+    ReadRegister(node);
+    return;
+  }
+  state_.CurrentNode = node->firstChild();
+  if (!state_.CurrentNode) return;
+  state_.GroupActive = true;
+  ++group_;
+  try {
+    if (!deliversResult([&] { ReadRegister(state_.CurrentNode); })) endGroup();
+  } catch (...) {
+    endGroup();
+    throw;
+  }
+}
+
+void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
+  if (!node || modbus_.InTransaction()) return;
+  state_.CurrentRecord = &node->data;
+  // Emptied before anything is sent: a read that fails leaves the value empty.
+  model_.setValue(node, std::u16string());
+  if (!modbus_.BuildReadRequest(node->data, host_.slaveText())) return;
+  modbus_.Exchange(host_.exchangeHost());
+}
+
+void RegisterOperations::ShowValue() {
+  // A write's reply never changes the tree; nor does anything when the record went with its tree.
+  if (modbus_.FunctionCode() != 3 || !state_.ReplyOk || !state_.CurrentRecord) return;
+  RegisterTreeView::UpdateBracket bracket(&view_);
+  if (RegisterTreeNode* node = model_.nodeOfRecord(state_.CurrentRecord))
+    model_.setValue(node, state_.ReplyText);
+  else
+    state_.CurrentRecord->Value = state_.ReplyText;
+  if (state_.CurrentRecord->Type == u"HEX" && state_.CurrentNode && state_.CurrentNode->hasChildren())
+    MarkOptions(StrToInt(state_.ReplyText));
+}
+
+void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
+  const int code = NodeAccessCode(node);
+  if ((code != kAccessRW && code != kAccessRP) || modbus_.InTransaction()) return;
+  modbus_.RegisterType = TypeCodeOf(node->data.Type);
+  const bool single = StrToInt(node->data.Count) == 1 && host_.singleRegisterWrites();
+  const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, host_.slaveText())
+                            : modbus_.BuildWriteMultipleRequest(node->data, host_.slaveText());
+  if (!built) return;
+  modbus_.Exchange(host_.exchangeHost());
+}
+
+bool RegisterOperations::NextInGroup(RegisterTreeNode* node) {
+  RegisterTreeNode* next = node ? node->nextSibling() : nullptr;
+  state_.CurrentNode = next;
+  if (!next) endGroup();
+  return next != nullptr;
+}
+
+void RegisterOperations::WriteNextInGroup(RegisterTreeNode* node) {
+  const int code = NodeAccessCode(node);
+  if ((code == kAccessRW || code == kAccessRP) && TypeCodeOf(node->data.Type) != kTypeNone)
+    WriteRegister(node);
+  else
+    endGroup();
+}
+
+void RegisterOperations::UM_NEXT() {
+  ++results_;
+  if (!state_.GroupActive) return;
+  // The step follows this transaction: what it does is decided by this transaction's function code and
+  // outcome, whatever the frame holds by the time the step runs.
+  const uint64_t group = group_;
+  const uint8_t functionCode = modbus_.FunctionCode();
+  const bool replyOk = state_.ReplyOk;
+  host_.postQueued([this, group, functionCode, replyOk] { groupStep(group, functionCode, replyOk); });
+}
+
+void RegisterOperations::groupStep(uint64_t group, uint8_t functionCode, bool replyOk) {
+  if (group != group_ || !state_.GroupActive) return;
+  if (modbus_.InTransaction()) {
+    // Reached from the pending messages of another transaction: wait for it to finish.
+    host_.postQueued([this, group, functionCode, replyOk] { groupStep(group, functionCode, replyOk); });
+    return;
+  }
+  try {
+    bool delivered = true;
+    if (functionCode == 3) {
+      if (!replyOk || NextInGroup(state_.CurrentNode))
+        delivered = deliversResult([&] { ReadRegister(state_.CurrentNode); });
+    } else if (functionCode == 6 || functionCode == 16) {
+      if (NextInGroup(state_.CurrentNode))
+        delivered = deliversResult([&] { WriteNextInGroup(state_.CurrentNode); });
+    }
+    // A step that could not send its request (the port is closed) ends the group.
+    if (!delivered) endGroup();
+  } catch (...) {
+    endGroup();
+    throw;
+  }
+}
+
+void RegisterOperations::setWrittenNode(RegisterTreeNode* node) {
+  RegisterTreeNode* old = state_.WrittenNode;
+  state_.WrittenNode = node;
+  model_.nodeChanged(old);
+  model_.nodeChanged(node);
+}
+
+void RegisterOperations::HighlightTimerExpired() {
+  host_.stopHighlightTimer();
+  setWrittenNode(nullptr);
+  view_.viewport()->update();
+}
+
+void RegisterOperations::btResetClick() {
+  if (busy()) return;
+  if (state_.Recording) host_.stopRecording();
+  modbus_.BuildDiagnosticsRequest(u"$0001", u"$FF00", host_.slaveText(), host_.exchangeHost());
+}
+
+}  // namespace velnorex

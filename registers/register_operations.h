@@ -1,0 +1,94 @@
+// Reads and writes of registers and groups: the operator's commands on the register tree turned into Modbus
+// transactions, the values put back into the tree, the group step between transactions, and the highlight.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <QObject>
+#include <QString>
+
+#include "modbus/modbus.h"
+#include "registers/register_tree_model.h"
+#include "registers/register_tree_view.h"
+
+namespace velnorex {
+
+// What the operations need from the main window; each is a thin forward to one of its members.
+class RegisterOperationsHost {
+ public:
+  virtual ~RegisterOperationsHost() = default;
+  virtual std::u16string slaveText() const = 0;   // eSlave
+  virtual bool singleRegisterWrites() const = 0;  // cbxSingleReg checked
+  virtual void restartHighlightTimer() = 0;       // HighlightTimer, 500 ms
+  virtual void stopHighlightTimer() = 0;
+  // Runs `step` from the window's message queue, after the current handler has returned; an exception it
+  // throws goes to the top-level handler.
+  virtual void postQueued(std::function<void()> step) = 0;
+  virtual void showMessage(const QString& text) = 0;      // the window's one message box
+  virtual void setRegisterText(const QString& text) = 0;  // eRegister
+  virtual void stopRecording() = 0;                       // StopRecording; called only while Recording
+  virtual ExchangeHost& exchangeHost() = 0;
+};
+
+class RegisterOperations : public QObject {
+  Q_OBJECT
+
+ public:
+  RegisterOperations(ViewState& state, Modbus& modbus, RegisterTreeModel& model, RegisterTreeView& view,
+                     RegisterOperationsHost& host, QObject* parent = nullptr);
+
+  // A transaction is on the line or a group operation runs: commands that would start another transaction
+  // (a read by double-click, an edit or option write, Reset, the start of a recording) are ignored whole.
+  bool busy() const { return state_.GroupActive || modbus_.InTransaction(); }
+
+  // --- device definitions ---
+  // Loads `name` from `folder`: a running group operation and recording are stopped first; after the load
+  // nothing refers to the old tree and every node is collapsed. An unopenable file keeps the old tree.
+  void cbxDeviceSelect(const QString& folder, const QString& name);
+
+  // --- tree handlers ---
+  void VTClick();
+  void VTColumnDblClick(int column, QPoint position);
+  void VTExpanding(RegisterTreeNode* node);
+  void VTChecking(RegisterTreeNode* node, CheckState newState);
+  void VTEdited(RegisterTreeNode* node, int column);
+  void MarkOptions(int32_t value);
+
+  // --- reads and writes ---
+  void ReadNode(RegisterTreeNode* node);
+  void ReadRegister(RegisterTreeNode* node);
+  void ShowValue();
+  void WriteRegister(RegisterTreeNode* node);
+  bool NextInGroup(RegisterTreeNode* node);
+  void WriteNextInGroup(RegisterTreeNode* node);
+
+  // --- window events ---
+  // The UM_NEXT handler: notes that a result came and, in a group operation, queues the next step.
+  void UM_NEXT();
+  void HighlightTimerExpired();
+  void btResetClick();
+
+ private:
+  void groupStep(uint64_t group, uint8_t functionCode, bool replyOk);
+  // Runs one exchange-starting call; false when it delivered no result (port closed, nothing sent).
+  template <class F>
+  bool deliversResult(F&& start);
+  void setWrittenNode(RegisterTreeNode* node);
+  // After a load: no view state may point into the replaced tree.
+  void forgetOldTree();
+  void endGroup() { state_.GroupActive = false; }
+
+  ViewState& state_;
+  Modbus& modbus_;
+  RegisterTreeModel& model_;
+  RegisterTreeView& view_;
+  RegisterOperationsHost& host_;
+  // Counts group operations so that a step queued for an ended group never drives a later one.
+  uint64_t group_ = 0;
+  // Counts UM_NEXT arrivals: a start that does not move it delivered no result.
+  uint64_t results_ = 0;
+};
+
+}  // namespace velnorex

@@ -1,0 +1,110 @@
+// The register tree as an item model: three columns over the loaded RegisterNode tree, access colours, the
+// option check boxes and radio buttons, and the editing gate of the value column.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QAbstractItemModel>
+#include <QColor>
+
+#include "registers/tree_stream.h"
+#include "registers/view_state.h"
+
+namespace velnorex {
+
+// Access codes of a register; 0 is a group or sub-group, -1 no node.
+enum AccessCode : int {
+  kAccessNone = -1,
+  kAccessGroup = 0,
+  kAccessRO = 1,
+  kAccessRW = 16,
+  kAccessRP = 17,
+};
+
+// Upper-cases the ASCII letters and compares the whole text (no trimming) with RO, RW, RP.
+int AccessCodeOf(std::u16string_view text);
+int NodeAccessCode(const RegisterTreeNode* node);
+
+inline const QColor kColorBlack{0x00, 0x00, 0x00};
+inline const QColor kColorNavyText{0x00, 0x00, 0x80};
+inline const QColor kColorMaroon{0x80, 0x00, 0x00};
+inline const QColor kColorGreen{0x00, 0x80, 0x00};
+inline const QColor kColorRedText{0xFF, 0x00, 0x00};
+
+class RegisterTreeModel : public QAbstractItemModel {
+  Q_OBJECT
+
+ public:
+  enum Column { kColumnName = 0, kColumnAddress = 1, kColumnValue = 2, kColumnCount = 3 };
+
+  explicit RegisterTreeModel(ViewState& state, QObject* parent = nullptr);
+  ~RegisterTreeModel() override;
+
+  RegisterTree& tree() { return *tree_; }
+  ViewState& state() { return state_; }
+
+  // Loads a definition file (UTF-8 path). A file that cannot be opened throws FileOpenError and leaves the
+  // tree as it was; any other failure throws after the tree was replaced by what could be read. Every node
+  // comes in collapsed.
+  void loadFromFile(const std::string& path);
+  // Replaces the tree with `tree` (tests build trees in memory).
+  void setTree(std::unique_ptr<RegisterTree> tree);
+
+  // Cell text and colour as the tree shows them. No colour means the tree's normal text colour.
+  static QString VTGetText(const RegisterTreeNode* node, int column);
+  static std::optional<QColor> VTPaintText(const RegisterTreeNode* node, int column, const ViewState& state);
+  // The editing gate: column 2 of a node whose AccessCode is RW or RP.
+  static bool VTEditing(const RegisterTreeNode* node, int column);
+  // Stores an accepted text as the node's Value, as typed; other columns are ignored.
+  void VTNewText(RegisterTreeNode* node, int column, const QString& text);
+
+  RegisterTreeNode* nodeAt(const QModelIndex& index) const;
+  // The index of a shown node (invalid for none, the root or a node hidden by itself or an ancestor).
+  QModelIndex indexOf(const RegisterTreeNode* node, int column = kColumnName) const;
+
+  // Changes that go around setData: the views are told.
+  void setValue(RegisterTreeNode* node, std::u16string value);
+  void setNodeCheckState(RegisterTreeNode* node, CheckState checkState);
+  // Repaints one node's row (colours depend on the view state).
+  void nodeChanged(const RegisterTreeNode* node);
+  // The node that owns a record of this tree, or null.
+  RegisterTreeNode* nodeOfRecord(const RegisterNode* record) const;
+
+  // While it returns true, the operator's check-mark changes and accepted edits are refused: a transaction or
+  // a group operation is running.
+  std::function<bool()> isBusy;
+
+  // QAbstractItemModel
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+ signals:
+  // The operator changed a check mark (after the change, radio siblings already unchecked).
+  void checkChanged(const QModelIndex& index, int newState);
+  // The operator accepted an edited value (stored already).
+  void valueEdited(const QModelIndex& index);
+
+ private:
+  RegisterTreeNode* nodeOrRoot(const QModelIndex& index) const;
+  // Children as shown: none when the has-children bit is clear; hidden children left out.
+  static int shownChildCount(const RegisterTreeNode* node);
+  static RegisterTreeNode* shownChild(const RegisterTreeNode* node, int row);
+  static int shownRow(const RegisterTreeNode* node);
+  bool busy() const { return isBusy && isBusy(); }
+
+  ViewState& state_;
+  std::unique_ptr<RegisterTree> tree_;
+};
+
+}  // namespace velnorex

@@ -1,0 +1,158 @@
+// The register tree view: Qt's tree view with the operator's gestures routed to the register handlers.
+#include "registers/register_tree_view.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "text/number_text.h"
+
+namespace velnorex {
+
+void RegisterTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+  const auto* model = qobject_cast<const RegisterTreeModel*>(index.model());
+  const RegisterTreeNode* node = model ? model->nodeAt(index) : nullptr;
+  if (!node || node->checkType != CheckType::ctRadioButton || index.column() != 0) {
+    QStyledItemDelegate::paint(painter, option, index);
+    return;
+  }
+  QStyleOptionViewItem opt = option;
+  initStyleOption(&opt, index);
+  const QWidget* widget = opt.widget;
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  // Background and selection over the whole cell, then a radio button where the check box would be, then the
+  // rest of the cell without its check box, moved past the button.
+  style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+  const QRect checkRect = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, widget);
+  const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+  QStyleOptionButton radio;
+  radio.rect = checkRect;
+  radio.state = (opt.state & QStyle::State_Enabled) |
+                (opt.checkState == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
+  style->drawPrimitive(QStyle::PE_IndicatorRadioButton, &radio, painter, widget);
+  QStyleOptionViewItem rest = opt;
+  rest.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+  rest.rect.setLeft(textRect.left() - style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) - 1);
+  style->drawControl(QStyle::CE_ItemViewItem, &rest, painter, widget);
+}
+
+RegisterTreeView::UpdateBracket::UpdateBracket(QWidget* view)
+    : view_(view), wasEnabled_(view->updatesEnabled()) {
+  view_->setUpdatesEnabled(false);
+}
+
+RegisterTreeView::UpdateBracket::~UpdateBracket() {
+  if (wasEnabled_) view_->setUpdatesEnabled(true);
+}
+
+RegisterTreeView::RegisterTreeView(QWidget* parent) : QTreeView(parent) {
+  setObjectName(QStringLiteral("VT"));
+  setItemDelegate(new RegisterTreeDelegate(this));
+  // Only our own triggers: a double-click on a value is decided by VTColumnDblClick, F2 goes through the
+  // gate.
+  setEditTriggers(QAbstractItemView::EditKeyPressed);
+  setExpandsOnDoubleClick(false);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setUniformRowHeights(true);
+  header()->setSectionsMovable(true);
+  header()->setStretchLastSection(false);
+  connect(this, &QTreeView::expanded, this, &RegisterTreeView::nodeExpanding);
+}
+
+void RegisterTreeView::setRegisterModel(RegisterTreeModel* model) {
+  model_ = model;
+  setModel(model);
+}
+
+RegisterTreeNode* RegisterTreeView::focusedNode() const {
+  return model_ ? model_->nodeAt(currentIndex()) : nullptr;
+}
+
+void RegisterTreeView::setFocusedNode(RegisterTreeNode* node) {
+  if (!model_) return;
+  const QModelIndex index = model_->indexOf(node, RegisterTreeModel::kColumnName);
+  if (index.isValid()) setCurrentIndex(index);
+}
+
+RegisterTreeNode* RegisterTreeView::nodeAtY(int y) const {
+  if (!model_) return nullptr;
+  // Only the row counts: probe the first visible column at that height.
+  const int x = columnViewportPosition(header()->logicalIndex(0)) + 1;
+  return model_->nodeAt(indexAt(QPoint(x, y)));
+}
+
+bool RegisterTreeView::openValueEditor(RegisterTreeNode* node) {
+  if (!model_) return false;
+  const QModelIndex index = model_->indexOf(node, RegisterTreeModel::kColumnValue);
+  if (!index.isValid()) return false;
+  return edit(index, QAbstractItemView::AllEditTriggers, nullptr);
+}
+
+bool RegisterTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  const bool opensEditor = trigger == EditKeyPressed || trigger == AllEditTriggers;
+  if (!opensEditor || !model_) return QTreeView::edit(index, trigger, event);
+  if (isBusy && isBusy()) return false;
+  // F2 on any cell of a row edits that row's value.
+  const QModelIndex valueIndex = index.siblingAtColumn(RegisterTreeModel::kColumnValue);
+  if (!RegisterTreeModel::VTEditing(model_->nodeAt(valueIndex), valueIndex.column())) return false;
+  // The tree is brought up to date before the editor opens.
+  { UpdateBracket bracket(this); }
+  return QTreeView::edit(valueIndex, trigger, event);
+}
+
+void RegisterTreeView::mouseReleaseEvent(QMouseEvent* event) {
+  QTreeView::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) emit treeClicked();
+}
+
+void RegisterTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint position = event->position().toPoint();
+  QTreeView::mouseDoubleClickEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  const int column = columnAt(position.x());
+  if (column >= 0) emit columnDoubleClicked(column, position);
+}
+
+void RegisterTreeView::VTClick(ViewState& state, const std::function<void(const QString&)>& setRegisterText) {
+  if (state.GroupActive) return;
+  RegisterTreeNode* node = focusedNode();
+  if (!node) {
+    setRegisterText(QString());
+    return;
+  }
+  state.CurrentNode = node;
+  state.CurrentRecord = &node->data;
+  setRegisterText(RegisterTreeModel::VTGetText(node, RegisterTreeModel::kColumnName));
+}
+
+void RegisterTreeView::VTExpanding(RegisterTreeNode* node) {
+  if (!node || !model_ || node->data.Type != u"HEX" || !node->data.Value.empty()) return;
+  std::function<void(RegisterTreeNode*)> clear = [&](RegisterTreeNode* parent) {
+    for (RegisterTreeNode* child = parent->firstChild(); child; child = child->nextSibling()) {
+      model_->setNodeCheckState(child, CheckState::csUncheckedNormal);
+      clear(child);
+    }
+  };
+  clear(node);
+}
+
+void RegisterTreeView::MarkOptions(const ViewState& state, int32_t value) {
+  if (!model_ || !state.CurrentNode) return;
+  // Display order: first child, else next sibling, else the next sibling of the nearest ancestor with one.
+  auto next = [](RegisterTreeNode* node) -> RegisterTreeNode* {
+    if (RegisterTreeNode* child = node->firstChild()) return child;
+    for (RegisterTreeNode* n = node; n && n->parent(); n = n->parent())
+      if (RegisterTreeNode* sibling = n->nextSibling()) return sibling;
+    return nullptr;
+  };
+  for (RegisterTreeNode* node = state.CurrentNode->firstChild(); node; node = next(node)) {
+    if (node->data.Type != u"BIT") break;
+    const bool match = StrToInt(node->data.Value) == value;
+    model_->setNodeCheckState(node, match ? CheckState::csCheckedNormal : CheckState::csUncheckedNormal);
+  }
+}
+
+}  // namespace velnorex

@@ -1,0 +1,82 @@
+// The register tree view VT: gestures (click, double-click by column, expansion), the editing gate for every
+// gesture that opens an editor, radio buttons, and the tree-only handlers that need no transaction.
+#pragma once
+
+#include <QStyledItemDelegate>
+#include <QTreeView>
+
+#include "registers/register_tree_model.h"
+
+namespace velnorex {
+
+// Draws the check indicator of radio-button nodes as a radio button.
+class RegisterTreeDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+class RegisterTreeView : public QTreeView {
+  Q_OBJECT
+
+ public:
+  explicit RegisterTreeView(QWidget* parent = nullptr);
+
+  // Takes the model (not owned) and sets the columns' widths for the given logical dots per inch.
+  void setRegisterModel(RegisterTreeModel* model);
+  RegisterTreeModel* registerModel() const { return model_; }
+
+  RegisterTreeNode* focusedNode() const;
+  void setFocusedNode(RegisterTreeNode* node);
+  // The node in the row at this vertical viewport position, whatever the column.
+  RegisterTreeNode* nodeAtY(int y) const;
+  // Opens the in-place editor on the node's value (the editing gate still applies).
+  bool openValueEditor(RegisterTreeNode* node);
+  // An in-place editor is open.
+  bool isEditing() const { return state() == EditingState; }
+
+  // Suspends repainting while alive; nests. Closed also when an exception passes.
+  class UpdateBracket {
+   public:
+    explicit UpdateBracket(QWidget* view);
+    ~UpdateBracket();
+    UpdateBracket(const UpdateBracket&) = delete;
+    UpdateBracket& operator=(const UpdateBracket&) = delete;
+
+   private:
+    QWidget* view_;
+    bool wasEnabled_;
+  };
+
+  // --- tree-only handlers ---
+  // A click chooses CurrentNode (not while a group operation runs); returns the text for eRegister, or
+  // nothing when the text must stay.
+  void VTClick(ViewState& state, const std::function<void(const QString&)>& setRegisterText);
+  // An unread "HEX" register loses the marks of everything below it.
+  void VTExpanding(RegisterTreeNode* node);
+  // Marks CurrentNode's "BIT" options from a register value. Throws ConvertError for an option Value that is
+  // not an integer (the marks set so far stay).
+  void MarkOptions(const ViewState& state, int32_t value);
+
+  // Whether the operator's commands may open an editor now (false while busy).
+  std::function<bool()> isBusy;
+
+ signals:
+  // The operator clicked the tree (anywhere; after the focused node was set).
+  void treeClicked();
+  // The operator double-clicked a column (logical index) at a viewport position.
+  void columnDoubleClicked(int column, QPoint position);
+  void nodeExpanding(const QModelIndex& index);
+
+ protected:
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  RegisterTreeModel* model_ = nullptr;
+};
+
+}  // namespace velnorex
