@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "registers/tree_stream.h"
 #include "tests/interop/interop_fixture.h"
 #include "tests/support/simulator.h"
+#include "text/number_text.h"
+#include "tools/velnorex-sim/register_map.h"
 
 namespace velnorex::test {
 namespace {
@@ -197,6 +200,44 @@ TEST(SimulatorExchange, LinkPathWorksAndGoesAway) {
     EXPECT_TRUE(sim.stop());  // a clean exit on SIGTERM
   }
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+TEST(SimulatorExchange, SeededFromEachSampleDefinitionEveryRegisterReadsBackItsValue) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(BinDir()))
+    if (entry.path().extension() == ".dat") files.push_back(entry.path());
+  if (files.empty()) GTEST_SKIP() << "no compiled sample definitions in " << BinDir();
+
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.string());
+    RegisterTree tree;
+    LoadFromFile(tree, file.string());
+    SimulatorProcess sim({"--definition", file.string()});
+    MasterLine line;
+    ASSERT_TRUE(line.open(sim.path()));
+    int registers = 0;
+    std::vector<const RegisterTree::Node*> stack{&tree.root()};
+    while (!stack.empty()) {
+      const auto* node = stack.back();
+      stack.pop_back();
+      for (const auto& child : node->children()) stack.push_back(child.get());
+      const RegisterNode& r = node->data;
+      std::u16string access = r.Access;
+      for (auto& c : access) c = static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 32 : c);
+      if (access != u"RO" && access != u"RW" && access != u"RP") continue;
+      SCOPED_TRACE(ToUtf8(r.Name) + " at " + ToUtf8(r.Address));
+      ++registers;
+      line.read(r.Address, r.Type, r.Count);
+      ASSERT_EQ(line.host.events, ReplyThenNext());
+      ASSERT_TRUE(line.host.replyOk);
+      // The text shown may be spelt differently ("$12" for "$0012"), but it must stand for the same contents.
+      const uint8_t type = sim::TypeCodeOfName(r.Type);
+      const auto count = static_cast<uint32_t>(StrToInt(r.Count));
+      EXPECT_EQ(sim::EncodeValue(type, count, line.host.replyText), sim::EncodeValue(type, count, r.Value))
+          << "shown: " << ToUtf8(line.host.replyText) << ", defined: " << ToUtf8(r.Value);
+    }
+    EXPECT_GT(registers, 5);
+  }
 }
 
 }  // namespace

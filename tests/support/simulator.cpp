@@ -130,8 +130,12 @@ std::vector<WireFrame> parseLog(std::string text) {
 
 }  // namespace
 
+std::string BinDir() {
+  return environmentOr("VELNOREX_BIN_DIR", VELNOREX_DEFAULT_BIN_DIR);
+}
+
 SimulatorProcess::SimulatorProcess(std::vector<std::string> args) {
-  const std::string bin = environmentOr("VELNOREX_BIN_DIR", VELNOREX_DEFAULT_BIN_DIR);
+  const std::string bin = BinDir();
   dir_ = makeTempDir("velnorex-sim");
   logPath_ = dir_ + "/wire.log";
   std::vector<std::string> argv{bin + "/velnorex-sim", "--log", logPath_};

@@ -12,6 +12,9 @@
 
 namespace velnorex::test {
 
+// The folder of the program, its tools and the compiled definitions: $VELNOREX_BIN_DIR, else the build's.
+std::string BinDir();
+
 // One line of the simulator's log: a request ('>') or a reply ('<') with the bytes on the wire.
 struct WireFrame {
   char direction = 0;
