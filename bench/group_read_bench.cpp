@@ -1,0 +1,117 @@
+// Times a group read of the 20 measuring registers of PMV-3.dat against velnorex-sim emulating the line time
+// of 19200 baud on a pseudo-terminal: the whole road from ReadNode to the last value in the tree.
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include "modbus/exchange_results.h"
+#include "modbus/modbus.h"
+#include "registers/register_operations.h"
+#include "serial/qt_serial_device.h"
+
+using namespace velnorex;
+
+namespace {
+
+// The main window as far as a group read needs it: steps go through the real event queue.
+class BenchWindow : public RegisterOperationsHost, public ExchangeHost, public ExchangeResults::Window {
+ public:
+  std::u16string slaveText() const override { return u"1"; }
+  bool singleRegisterWrites() const override { return true; }
+  void restartHighlightTimer() override {}
+  void stopHighlightTimer() override {}
+  void postQueued(std::function<void()> step) override {
+    QMetaObject::invokeMethod(qApp, std::move(step), Qt::QueuedConnection);
+  }
+  void showMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+  void setRegisterText(const QString&) override {}
+  void stopRecording() override {}
+  ExchangeHost& exchangeHost() override { return *this; }
+  void Perform(WindowMessage message) override {
+    if (message == WindowMessage::UM_NEXT) {
+      ops->UM_NEXT();
+      return;
+    }
+    if (message != WindowMessage::UM_REPLY) ++failures;
+    results->Handle(message);
+  }
+  void ProcessPendingMessages() override { QCoreApplication::processEvents(); }
+  void ShowMessage(const std::u16string& text) override { showMessage(QString::fromStdU16String(text)); }
+  void AppendLogLine(const std::u16string&) override { ++lateReplies; }
+  void ShowValue() override { ops->ShowValue(); }
+  void StartHighlightTimer() override {}
+  void PerformNext() override { Perform(WindowMessage::UM_NEXT); }
+
+  ExchangeResults* results = nullptr;
+  RegisterOperations* ops = nullptr;
+  int failures = 0;
+  int lateReplies = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const QString binDir = QCoreApplication::applicationDirPath();
+  const QString definition = QDir(binDir).filePath(QStringLiteral("PMV-3.dat"));
+  const int rounds = argc > 1 ? std::atoi(argv[1]) : 10;
+
+  QProcess sim;
+  sim.start(QDir(binDir).filePath(QStringLiteral("velnorex-sim")),
+            {QStringLiteral("--definition"), definition, QStringLiteral("--baud"), QStringLiteral("19200")});
+  if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
+    std::fprintf(stderr, "velnorex-sim did not start\n");
+    return 1;
+  }
+  const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+  ViewState state;
+  Serial serial(std::make_unique<QtSerialDevice>());
+  Modbus modbus(serial);
+  RegisterTreeModel model(state);
+  RegisterTreeView view;
+  view.setRegisterModel(&model);
+  BenchWindow window;
+  ExchangeResults results(modbus, state.ReplyOk, state.ReplyText, window);
+  RegisterOperations ops(state, modbus, model, view, window);
+  window.results = &results;
+  window.ops = &ops;
+  model.loadFromFile(definition.toStdString());
+  if (!serial.OpenPort(port, QStringLiteral("19200,n,8,2")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
+    std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
+    return 1;
+  }
+  RegisterTreeNode* group = model.tree().root().child(0);  // "Rejestry pomiarowe", 20 registers
+  std::printf("group read of %zu registers at 19200 baud (emulated), %d rounds\n", group->childCount(),
+              rounds);
+
+  double total = 0, best = 1e9, worst = 0;
+  for (int round = 0; round < rounds; ++round) {
+    QElapsedTimer timer;
+    timer.start();
+    ops.ReadNode(group);
+    while (state.GroupActive) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    const double ms = timer.nsecsElapsed() / 1e6;
+    total += ms;
+    best = std::min(best, ms);
+    worst = std::max(worst, ms);
+  }
+  std::printf(
+      "mean %.1f ms, best %.1f ms, worst %.1f ms (%.1f ms per register); failed transactions %d, late "
+      "replies %d\n",
+      total / rounds, best, worst, total / rounds / group->childCount(), window.failures, window.lateReplies);
+  std::printf("last value: %s = %s\n", qPrintable(RegisterTreeModel::VTGetText(group->child(19), 0)),
+              qPrintable(RegisterTreeModel::VTGetText(group->child(19), 2)));
+  serial.ClosePort();
+  sim.terminate();
+  sim.waitForFinished(5000);
+  return 0;
+}
