@@ -25,7 +25,11 @@ std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount) {
 
 bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   uint8_t* reply = serial_.ReplyBuffer;
-  if (reply[kReplyFunctionOffset] & 0x80) {
+  // The byte count is the peer's claim; only the bytes that actually came may be read or swapped.
+  const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
+                                ? serial_.BytesRead
+                                : static_cast<uint32_t>(Serial::kBufferSize);
+  if (received > kReplyFunctionOffset && (reply[kReplyFunctionOffset] & 0x80)) {
     replyOk = false;
     return false;
   }
@@ -33,10 +37,6 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   replyText.clear();
   if (FunctionCode() != 3) return true;  // a write or a diagnostics request: nothing to show
 
-  // The byte count is the peer's claim; only the bytes that actually came may be read or swapped.
-  const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
-                                ? serial_.BytesRead
-                                : static_cast<uint32_t>(Serial::kBufferSize);
   const uint32_t available = received > kReplyOverhead ? received - kReplyOverhead : 0;
   const uint8_t byteCount = reply[kReplyByteCountOffset];
   if (byteCount > available) return true;

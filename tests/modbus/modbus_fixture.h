@@ -57,7 +57,7 @@ class ModbusTest : public ::testing::Test {
   // Places a reply into the ReplyBuffer as a read would: the rest of the buffer zero, BytesRead its length.
   void SetReply(const Bytes& reply) {
     std::memset(serial.ReplyBuffer, 0, sizeof serial.ReplyBuffer);
-    std::memcpy(serial.ReplyBuffer, reply.data(), reply.size());
+    if (!reply.empty()) std::memcpy(serial.ReplyBuffer, reply.data(), reply.size());
     serial.BytesRead = static_cast<uint32_t>(reply.size());
   }
 
