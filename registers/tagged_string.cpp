@@ -106,7 +106,7 @@ int32_t StringReader::ReadInt32() {
 std::u16string StringReader::ReadWideString() {
   const uint8_t tag = *Take(1);
   // Lengths are checked against the bytes present before anything is allocated for them.
-  auto byteCount = [this](int32_t length) -> size_t {
+  auto byteCount = [](int32_t length) -> size_t {
     if (length < 0) throw ReadError("Stream read error");
     return static_cast<size_t>(length);
   };
