@@ -1,6 +1,12 @@
 // The program's exchange over a real pseudo-terminal against velnorex-sim: every value type, writes, the
 // diagnostics echo, and the simulator's faults (late, silent, bad CRC, exception) taking the matching path.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +26,70 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using WM = WindowMessage;
+
+// The simulator's port opened raw, to put on the line what the program never would.
+class RawLine {
+ public:
+  explicit RawLine(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+    termios tio{};
+    if (fd_ >= 0 && ::tcgetattr(fd_, &tio) == 0) {
+      ::cfmakeraw(&tio);
+      ::tcsetattr(fd_, TCSANOW, &tio);
+    }
+  }
+  ~RawLine() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  void send(const Bytes& bytes) {
+    ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  }
+  // Whatever arrives until `quiet` passes with nothing new.
+  Bytes receive(std::chrono::milliseconds quiet) {
+    Bytes out;
+    pollfd p{fd_, POLLIN, 0};
+    while (::poll(&p, 1, static_cast<int>(quiet.count())) > 0) {
+      uint8_t buf[256];
+      const ssize_t n = ::read(fd_, buf, sizeof buf);
+      if (n <= 0) break;
+      out.insert(out.end(), buf, buf + n);
+    }
+    return out;
+  }
+
+ private:
+  int fd_;
+};
+
+TEST(SimulatorExchange, TornGarbledAndForeignFramesGetNoAnswerAndTheLineRecovers) {
+  using namespace std::chrono_literals;
+  SimulatorProcess sim({"--value", "0:WORD:1:1234"});
+  RawLine line(sim.path());
+  ASSERT_TRUE(line.ok());
+  const Bytes read{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
+  const Bytes reply{0x01, 0x03, 0x02, 0x04, 0xD2, 0x3A, 0xD9};
+
+  line.send({0x01, 0x03, 0x00});  // a torn frame: the simulator drops it after the line falls silent
+  EXPECT_TRUE(line.receive(300ms).empty());
+  line.send(read);
+  EXPECT_EQ(line.receive(300ms), reply);
+
+  line.send({0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0B});  // bad CRC
+  EXPECT_TRUE(line.receive(300ms).empty());
+  line.send({0x02, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x39});  // slave 2
+  EXPECT_TRUE(line.receive(300ms).empty());
+  line.send(read);
+  EXPECT_EQ(line.receive(300ms), reply);
+
+  // Everything that reached the line is in the log, as it came.
+  const auto wire = sim.waitForLogLines(7);
+  ASSERT_EQ(wire.size(), 7u);
+  EXPECT_EQ(wire[0], (WireFrame{'>', {0x01, 0x03, 0x00}}));
+  EXPECT_EQ(wire[2], (WireFrame{'<', reply}));
+  EXPECT_EQ(wire[3].direction, '>');
+  EXPECT_EQ(wire[4].bytes[0], 0x02);
+  EXPECT_EQ(wire[6], (WireFrame{'<', reply}));
+}
 
 TEST(SimulatorExchange, ReadsEveryTypeAndShowsTheBytesOnTheWire) {
   SimulatorProcess sim({"--value", "100:REAL:2:1,5", "--value", "102:WORD:1:65535", "--value", "103:INT:1:-2",

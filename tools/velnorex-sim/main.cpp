@@ -47,7 +47,8 @@ Faults:
   --corrupt-crc N        corrupt the CRC of the Nth reply
   --exception-at ADDR[:CODE]  answer exception CODE (default 4) to requests touching ADDR (may be repeated)
 Other:
-  --log FILE             write every request ("> 01 03 ...") and reply ("< 01 03 ...") as a line
+  --log FILE             write every request ("> 01 03 ...") and reply ("< 01 03 ...") as a line, as
+                         it was on the line; lines starting with '#' say why a request got no answer
   --help                 show this text
 Addresses not defined by --definition, --registers or --value answer exception 2.
 )";
@@ -312,7 +313,7 @@ class Simulator {
       pollfd p{line_.fd, POLLIN, 0};
       timespec timeout{};
       timespec* timeoutPtr = nullptr;
-      if (count_ > 0) {
+      if (count_ > 0 || skipping_) {
         const long long left = gapNs_ - nsBetween(lastByte_, now());
         timeout = plusNs(Clock{}, std::max(0LL, left));
         timeoutPtr = &timeout;
