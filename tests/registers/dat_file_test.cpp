@@ -232,6 +232,14 @@ TEST(DatTool, ExitStatusOfEachCommand) {
   EXPECT_EQ(RunTool("dump " + dat + " -o " + (dir / "dump.json").string()), 0);
   EXPECT_EQ(RunTool("compile " + (dir / "dump.json").string() + " -o " + (dir / "again.dat").string()), 0);
   EXPECT_EQ(std::filesystem::file_size(dir / "again.dat"), std::filesystem::file_size(dat));
+  // Every sample definition passes the tool's check, as JSON and as the file the build compiled from it.
+  for (const auto& entry : std::filesystem::directory_iterator(SourceDir() / "definitions")) {
+    if (entry.path().extension() != ".json") continue;
+    EXPECT_EQ(RunTool("check " + entry.path().string()), 0) << entry.path();
+    const std::string built = BinDir() + "/" + entry.path().stem().string() + ".dat";
+    EXPECT_TRUE(std::filesystem::exists(built)) << built;
+    EXPECT_EQ(RunTool("check " + built), 0) << built;
+  }
   EXPECT_EQ(RunTool("check " + bad), 1);
   EXPECT_EQ(RunTool("check " + garbage), 2);
   EXPECT_EQ(RunTool("compile " + garbage + " -o " + (dir / "x.dat").string()), 2);
