@@ -292,9 +292,15 @@ std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
 #else
   FILE* f = std::fopen(PathOf(fileName).c_str(), "rb");
 #endif
-  if (!f) {
-    const int error = errno;
+  auto fail = [&](int error) {
     throw FileOpenError("Cannot open file \"" + FullPath(fileName) + "\". " + SystemErrorText(error));
+  };
+  if (!f) fail(errno);
+  // A folder opens for reading on some systems; it is no file to load.
+  std::error_code ec;
+  if (std::filesystem::is_directory(PathOf(fileName), ec)) {
+    std::fclose(f);
+    fail(EISDIR);
   }
   std::vector<uint8_t> data;
   uint8_t block[65536];
@@ -351,7 +357,11 @@ void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) 
   // The new file keeps the old one's permissions; a first file gets the usual ones (umask applies).
   mode_t mode = 0666;
   struct stat old;
-  if (::stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
+  if (::stat(target.c_str(), &old) == 0) {
+    mode = old.st_mode & 07777;
+    // A file the user may not write stays as it is, as it would if it were truncated in place.
+    if (!S_ISDIR(old.st_mode) && ::access(target.c_str(), W_OK) != 0) fail(errno);
+  }
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {

@@ -578,6 +578,14 @@ TEST_F(TreeFiles, OpenAndCreateFailuresNameTheFullPath) {
   }
   std::filesystem::current_path(cwd);
 
+  try {
+    LoadFromFile(tree, dir_.string());
+    ADD_FAILURE() << "no error";
+  } catch (const FileOpenError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + dir_.string() + "\". " + std::strerror(EISDIR));
+  }
+  EXPECT_EQ(tree.root().childCount(), 1u);
+
   const std::string noDir = Path("nodir/list.lst");
   try {
     SaveToFile(tree, noDir);
