@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "recording/log_lines.h"
+#include "registers/register_tree_model.h"
 #include "text/errors.h"
 #include "text/number_text.h"
 
@@ -19,13 +20,9 @@ QString FromU16(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
-// A register is a node whose Access text, ASCII letters upper-cased, is RO, RW or RP.
+// The focused node and CurrentNode must be registers (RO, RW or RP), not groups or options.
 bool IsRegister(const RegisterTreeNode* node) {
-  if (!node) return false;
-  QString access = FromU16(node->data.Access);
-  for (QChar& c : access)
-    if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 32);
-  return access == u"RO" || access == u"RW" || access == u"RP";
+  return NodeAccessCode(node) > 0;
 }
 
 }  // namespace
