@@ -28,7 +28,11 @@ void RefillDeviceBox(QComboBox* box, const QString& folder) {
   const QSignalBlocker blocker(box);
   box->clear();
   box->addItems(ListDeviceFiles(folder));
-  if (box->isEditable()) box->setEditText(text);
+  // The chosen definition stays shown: the recording's header names it.
+  if (box->isEditable())
+    box->setEditText(text);
+  else
+    box->setCurrentIndex(box->findText(text));
 }
 
 QString DeviceFilePath(const QString& folder, const QString& name) {

@@ -12,7 +12,8 @@ namespace velnorex {
 // order the directory yields them.
 QStringList ListDeviceFiles(const QString& folder);
 
-// Replaces the box's items with ListDeviceFiles(folder); the text in its edit field stays as it was.
+// Replaces the box's items with ListDeviceFiles(folder); the text shown stays as it was (in a box without an
+// edit field: when the refilled list still holds it).
 void RefillDeviceBox(QComboBox* box, const QString& folder);
 
 // The full path of a definition file chosen by name, always inside `folder`.

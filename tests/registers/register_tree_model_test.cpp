@@ -188,6 +188,11 @@ TEST(DeviceFiles, ListsDatFilesOnly) {
   EXPECT_EQ(box.count(), 2);
   EXPECT_EQ(box.findText(QStringLiteral("stary.dat")), -1);
   EXPECT_EQ(box.currentText(), QStringLiteral("wpisany"));
+  QComboBox list;
+  list.addItems({QStringLiteral("a.dat"), QStringLiteral("B.DAT")});
+  list.setCurrentIndex(list.findText(QStringLiteral("B.DAT")));
+  RefillDeviceBox(&list, dir.path());
+  EXPECT_EQ(list.currentText(), QStringLiteral("B.DAT"));
 
   EXPECT_EQ(DeviceFilePath(dir.path(), QStringLiteral("../x.dat")), dir.filePath(QStringLiteral("x.dat")));
 }
