@@ -1,0 +1,13 @@
+// The operator's help text, shown in Memo2 when F1 is pressed.
+#pragma once
+
+#include <QStringList>
+
+namespace velnorex {
+
+inline constexpr int kHelpLineCount = 70;
+
+// The lines exactly as the help panel holds them.
+QStringList HelpTextLines();
+
+}  // namespace velnorex

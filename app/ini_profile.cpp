@@ -1,0 +1,131 @@
+// The INI profile layer.
+#include "app/ini_profile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "text/cp1250.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+namespace {
+
+bool isSectionLine(const QString& trimmed) {
+  return trimmed.startsWith(u'[') && trimmed.contains(u']');
+}
+
+QString sectionName(const QString& trimmed) {
+  return trimmed.mid(1, trimmed.indexOf(u']') - 1).trimmed();
+}
+
+bool isComment(const QString& trimmed) {
+  return trimmed.startsWith(u';');
+}
+
+}  // namespace
+
+IniProfile::IniProfile(QString path) : path_(std::move(path)) {
+  QFile file(path_);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  const QByteArray bytes = file.readAll();
+  const std::u16string text = FromCp1250(std::string_view(bytes.constData(), size_t(bytes.size())));
+  lines_ = QString::fromStdU16String(text).split(u'\n');
+  for (QString& line : lines_)
+    if (line.endsWith(u'\r')) line.chop(1);
+  // A final line end leaves one empty piece that is not a line of the file.
+  if (!lines_.isEmpty() && lines_.back().isEmpty()) lines_.removeLast();
+}
+
+int IniProfile::findSection(const QString& section) const {
+  for (int i = 0; i < lines_.size(); ++i) {
+    const QString trimmed = lines_[i].trimmed();
+    if (isSectionLine(trimmed) && sectionName(trimmed).compare(section, Qt::CaseInsensitive) == 0) return i;
+  }
+  return -1;
+}
+
+int IniProfile::sectionEnd(int sectionLine) const {
+  int i = sectionLine + 1;
+  while (i < lines_.size() && !isSectionLine(lines_[i].trimmed())) ++i;
+  return i;
+}
+
+int IniProfile::findKey(int sectionLine, const QString& key) const {
+  const int end = sectionEnd(sectionLine);
+  for (int i = sectionLine + 1; i < end; ++i) {
+    const QString trimmed = lines_[i].trimmed();
+    if (isComment(trimmed)) continue;
+    const int eq = trimmed.indexOf(u'=');
+    if (eq > 0 && trimmed.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) return i;
+  }
+  return -1;
+}
+
+std::optional<QString> IniProfile::value(const QString& section, const QString& key) const {
+  const int s = findSection(section);
+  if (s < 0) return std::nullopt;
+  const int k = findKey(s, key);
+  if (k < 0) return std::nullopt;
+  const QString& line = lines_[k];
+  QString v = line.mid(line.indexOf(u'=') + 1).trimmed();
+  // Windows drops one pair of quotes around a value.
+  if (v.size() >= 2 && ((v.front() == u'"' && v.back() == u'"') || (v.front() == u'\'' && v.back() == u'\'')))
+    v = v.mid(1, v.size() - 2);
+  return v;
+}
+
+int IniProfile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+  const auto text = value(section, key);
+  if (!text) return defaultValue;
+  int32_t number = 0;
+  return TryStrToInt(text->toStdU16String(), number) ? number : defaultValue;
+}
+
+QString IniProfile::ReadString(const QString& section, const QString& key,
+                               const QString& defaultValue) const {
+  return value(section, key).value_or(defaultValue);
+}
+
+void IniProfile::WriteInteger(const QString& section, const QString& key, int value) {
+  WriteString(section, key, QString::number(value));
+}
+
+void IniProfile::WriteString(const QString& section, const QString& key, const QString& value) {
+  int s = findSection(section);
+  if (s < 0) {
+    lines_.append(u'[' + section + u']');
+    lines_.append(key + u'=' + value);
+    return;
+  }
+  const int k = findKey(s, key);
+  if (k >= 0) {
+    const QString& line = lines_[k];
+    lines_[k] = line.left(line.indexOf(u'=')).trimmed() + u'=' + value;
+    return;
+  }
+  // After the section's last non-blank line, so blank lines that separate sections stay where they are.
+  int insertAt = sectionEnd(s);
+  while (insertAt - 1 > s && lines_[insertAt - 1].trimmed().isEmpty()) --insertAt;
+  lines_.insert(insertAt, key + u'=' + value);
+}
+
+bool IniProfile::Save() {
+  std::u16string text;
+  for (const QString& line : lines_) {
+    text += line.toStdU16String();
+    text += u"\r\n";
+  }
+  const std::string bytes = ToCp1250(text);
+  QSaveFile file(path_);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit()) {
+    error_ = file.errorString();
+    file.cancelWriting();
+    return false;
+  }
+  error_.clear();
+  return true;
+}
+
+}  // namespace velnorex

@@ -1,0 +1,206 @@
+// The window's components: names, kinds, captions and the appearance other parts rely on.
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTextBlock>
+
+#include "app/help_text.h"
+#include "tests/app/app_fixture.h"
+
+namespace velnorex::test {
+namespace {
+
+QString captionOf(QObject* object) {
+  if (auto* label = qobject_cast<QLabel*>(object)) return label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(object)) return button->text();
+  if (auto* box = qobject_cast<QGroupBox*>(object)) return box->title();
+  if (auto* action = qobject_cast<QAction*>(object)) return action->text();
+  if (auto* edit = qobject_cast<QLineEdit*>(object)) return edit->text();
+  if (auto* window = qobject_cast<QMainWindow*>(object)) return window->windowTitle();
+  return QStringLiteral("<no caption>");
+}
+
+TEST_F(AppTest, EveryComponentIsThereWithItsNameKindAndCaption) {
+  auto w = makeWindow();
+  struct Row {
+    const char* name;
+    QObject* member;
+    const char* className;
+    const char* caption;  // nullptr: no caption to check
+  };
+  const Row rows[] = {
+      {"Form1", w->Form1, "QMainWindow", "velnorex "},
+      {"Panel1", w->Panel1, "QFrame", nullptr},
+      {"Panel2", w->Panel2, "QFrame", nullptr},
+      {"Panel3", w->Panel3, "QFrame", nullptr},
+      {"VT", w->VT, "QTreeView", nullptr},
+      {"splitY", w->splitY, "QSplitter", nullptr},
+      {"Memo1", w->Memo1, "QPlainTextEdit", nullptr},
+      {"Memo2", w->Memo2, "QPlainTextEdit", nullptr},
+      {"VL", w->VL, "QTreeView", nullptr},
+      {"GroupBox2", w->GroupBox2, "QGroupBox", "Przetwornik"},
+      {"Label3", w->Label3, "QLabel", "Typ:"},
+      {"cbxDevice", w->cbxDevice, "QComboBox", nullptr},
+      {"Label5", w->Label5, "QLabel", "Adres:"},
+      {"eSlave", w->eSlave, "QLineEdit", "1"},
+      {"btReset", w->btReset, "QPushButton", "Reset"},
+      {"cbxSingleReg", w->cbxSingleReg, "QCheckBox", "SingleReg"},
+      {"Serial", w->SerialBox, "QGroupBox", "Połączenie"},
+      {"Label1", w->Label1, "QLabel", "Port szer:"},
+      {"ComCBox", w->ComCBox, "QComboBox", nullptr},
+      {"Label2", w->Label2, "QLabel", "Szybkość:"},
+      {"cbxBaud", w->cbxBaud, "QComboBox", nullptr},
+      {"Label4", w->Label4, "QLabel", "Parzystość:"},
+      {"cbxParity", w->cbxParity, "QComboBox", nullptr},
+      {"btConnect", w->btConnect, "QPushButton", "Połącz"},
+      {"shConnect", w->shConnect, "QWidget", nullptr},
+      {"btDisconnect", w->btDisconnect, "QPushButton", "Rozłącz"},
+      {"GroupBox1", w->GroupBox1, "QGroupBox", "Log"},
+      {"Label6", w->Label6, "QLabel", "Rejestr:"},
+      {"eRegister", w->eRegister, "QLineEdit", ""},
+      {"Label7", w->Label7, "QLabel", "Interwał:"},
+      {"eInterval", w->eInterval, "QLineEdit", "1"},
+      {"btRec", w->btRec, "QPushButton", "Rejestarcja"},
+      {"shRec", w->shRec, "QWidget", nullptr},
+      {"stBar", w->stBar, "QStatusBar", nullptr},
+      {"PopupMenu1", w->PopupMenu1, "QMenu", nullptr},
+      {"Wyczy1", w->Wyczy1, "QAction", "Wyczyść"},
+      {"Kopiuj1", w->Kopiuj1, "QAction", "Kopiuj"},
+      {"Zapiszdopliku1", w->Zapiszdopliku1, "QAction", "Zapisz do pliku"},
+      {"PopupMenu2", w->PopupMenu2, "QMenu", nullptr},
+      {"Dodajdolisty1", w->Dodajdolisty1, "QAction", "Dodaj do listy"},
+      {"SaveDialog1", w->SaveDialog1, "QFileDialog", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_NE(row.member, nullptr);
+    EXPECT_EQ(row.member->objectName(), QString::fromLatin1(row.name));
+    EXPECT_TRUE(row.member->inherits(row.className)) << row.member->metaObject()->className();
+    // Reachable by name from the window, as other parts look components up.
+    if (row.member != w.get()) {
+      EXPECT_EQ(w->findChild<QObject*>(QString::fromLatin1(row.name)), row.member);
+    }
+    if (row.caption) {
+      EXPECT_EQ(captionOf(row.member), QString::fromUtf8(row.caption));
+    }
+  }
+
+  // The labels are navy and stand left of their control in the same row.
+  for (QLabel* label : {w->Label1, w->Label2, w->Label3, w->Label4, w->Label5, w->Label6, w->Label7})
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), kColorNavy) << label->objectName().toStdString();
+}
+
+TEST_F(AppTest, ComponentsStartAsDesigned) {
+  auto w = makeWindow();
+  showAndSettle(*w);
+
+  EXPECT_EQ(w->Panel3->width(), 252);
+  EXPECT_EQ(w->Panel3->geometry().right(), w->Panel1->contentsRect().right() - 2);
+  EXPECT_EQ(w->splitY->handleWidth(), 3);
+  EXPECT_EQ(w->splitY->orientation(), Qt::Vertical);
+  EXPECT_EQ(w->splitY->widget(0), w->VT);
+
+  // Register tree: its columns, header, font and look.
+  const QAbstractItemModel* vt = w->VT->model();
+  ASSERT_EQ(vt->columnCount(), 3);
+  EXPECT_EQ(vt->rowCount(), 0);
+  EXPECT_EQ(vt->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Rejestr"));
+  EXPECT_EQ(vt->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Adres"));
+  EXPECT_EQ(vt->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Wartość"));
+  EXPECT_EQ(w->VT->columnWidth(0), 180);
+  EXPECT_EQ(w->VT->columnWidth(1), 80);
+  EXPECT_EQ(w->VT->columnWidth(2), 414);
+  EXPECT_EQ(w->VT->header()->height(), 25);
+  EXPECT_TRUE(w->VT->header()->sectionsMovable());
+  EXPECT_EQ(w->VT->header()->sectionResizeMode(0), QHeaderView::Interactive);
+  EXPECT_EQ(w->VT->toolTip(), QStringLiteral("Okno rejestrów"));
+  EXPECT_EQ(w->VT->font().pixelSize(), 15);
+  EXPECT_EQ(w->VT->font().families().value(0), QStringLiteral("DejaVu Sans Mono"));
+  EXPECT_EQ(w->VT->palette().color(QPalette::Base), w->VT->palette().color(QPalette::Window));
+  EXPECT_EQ(w->VT->contextMenuPolicy(), Qt::CustomContextMenu);
+
+  // Watch list: hidden at the bottom, with its columns.
+  EXPECT_FALSE(w->VL->isVisible());
+  EXPECT_EQ(w->VL->height(), 242);
+  ASSERT_EQ(w->VL->model()->columnCount(), 3);
+  EXPECT_EQ(w->VL->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Slave"));
+  EXPECT_EQ(w->VL->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Rejestr"));
+  EXPECT_EQ(w->VL->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Opis"));
+  EXPECT_EQ(w->VL->columnWidth(0), 70);
+  EXPECT_EQ(w->VL->columnWidth(1), 150);
+  EXPECT_EQ(w->VL->columnWidth(2), 200);
+  EXPECT_EQ(w->VL->font().families().value(0), QStringLiteral("Consolas"));
+
+  // Log window and help panel.
+  EXPECT_TRUE(w->Memo1->isVisible());
+  EXPECT_EQ(w->Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(w->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(w->Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_FALSE(w->Memo1->tabChangesFocus());
+  EXPECT_EQ(w->Memo1->toolTip(), QStringLiteral("Okno logów"));
+  EXPECT_EQ(w->Memo1->font().families().value(0), QStringLiteral("DejaVu LGC Sans Mono"));
+  EXPECT_EQ(w->LogWindowMargins(), QMargins(10, 5, 10, 2));
+  EXPECT_GT(w->Memo1->tabStopDistance(), 0.0);
+  EXPECT_FALSE(w->Memo2->isVisible());
+  EXPECT_TRUE(w->Memo2->isReadOnly());
+  EXPECT_EQ(w->Memo2->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(w->Memo2->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(w->Memo2->font(), w->font());
+
+  // Control panel.
+  EXPECT_FALSE(w->cbxSingleReg->isVisible());
+  EXPECT_TRUE(w->cbxSingleReg->isChecked());
+  EXPECT_FALSE(w->eRegister->isEnabled());
+  for (QComboBox* box : {w->ComCBox, w->cbxBaud, w->cbxParity}) EXPECT_TRUE(box->isEditable());
+  EXPECT_EQ(w->ComCBox->count(), 0);
+  EXPECT_EQ(w->ComCBox->currentText(), QString());
+  ASSERT_EQ(w->cbxBaud->count(), 2);
+  EXPECT_EQ(w->cbxBaud->itemText(1), QStringLiteral("19200"));
+  ASSERT_EQ(w->cbxParity->count(), 3);
+  EXPECT_EQ(w->cbxParity->itemText(2), QStringLiteral("odd"));
+  EXPECT_EQ(w->shConnect->color(), kColorMediumGrey);
+  EXPECT_EQ(w->shRec->color(), kColorMediumGrey);
+  EXPECT_EQ(w->shConnect->size(), QSize(10, 10));
+  EXPECT_LT(w->shConnect->mapTo(w.get(), QPoint()).x(), w->btConnect->mapTo(w.get(), QPoint()).x());
+  EXPECT_LT(w->shRec->mapTo(w.get(), QPoint()).x(), w->btRec->mapTo(w.get(), QPoint()).x());
+  EXPECT_EQ(w->stBar->currentMessage(), QStringLiteral("F1 - pomoc"));
+  EXPECT_EQ(w->SaveDialog1->acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_TRUE(w->SaveDialog1->nameFilters().join(QString()).isEmpty() ||
+              w->SaveDialog1->nameFilters() == QStringList{QStringLiteral("All Files (*)")});
+  EXPECT_TRUE(w->SaveDialog1->defaultSuffix().isEmpty());
+  EXPECT_TRUE(w->SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(w->font().pixelSize(), 15);
+  EXPECT_EQ(w->font().families().value(0), QStringLiteral("Microsoft Sans Serif"));
+
+  // View state starts unset; the highlight timer is 500 ms and not running.
+  EXPECT_EQ(w->state.CurrentNode, nullptr);
+  EXPECT_FALSE(w->state.GroupActive);
+  EXPECT_FALSE(w->state.Recording);
+  EXPECT_EQ(w->HighlightTimer.interval(), 500);
+  EXPECT_FALSE(w->HighlightTimer.isActive());
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(AppTest, HelpPanelHoldsTheSeventyLinesWithTheirBlanks) {
+  auto w = makeWindow();
+  const QTextDocument* doc = w->Memo2->document();
+  ASSERT_EQ(doc->blockCount(), 70);
+  const auto line = [doc](int n) { return doc->findBlockByNumber(n - 1).text(); };
+  EXPECT_EQ(line(1), QStringLiteral("velnorex v2.1.1.2"));
+  EXPECT_EQ(line(2), QString());
+  EXPECT_EQ(line(5), QStringLiteral("    1° wybrać port szeregowy"));
+  EXPECT_EQ(line(9), QStringLiteral("    3°  wcisnąć klawisz 'Połącz'"));
+  EXPECT_EQ(line(11), QStringLiteral("Gdy nie wystąpiły żadne błędy podczas inicjalizacji połączenia "));
+  EXPECT_EQ(line(21), QStringLiteral("jego adres na magistrali (adresy z zakresu 1÷247, domyślnie 1)"));
+  EXPECT_EQ(line(36), QStringLiteral("w kolumnie 'Wartosc' dla wybranego rejestru. "));
+  EXPECT_EQ(line(57), QStringLiteral("III. REJESTRACJA"));
+  EXPECT_EQ(line(60), QStringLiteral("Rejestracja uruchomiona zostaje klawiszem 'Rejestracja'.  "));
+  EXPECT_EQ(line(69), QStringLiteral("'zapisz do pliku')"));
+  EXPECT_EQ(line(70), QString());
+  for (int n : {2, 10, 14, 18, 23, 24, 30, 34, 41, 46, 54, 55, 56, 61, 65, 70})
+    EXPECT_EQ(line(n), QString()) << n;
+  EXPECT_EQ(HelpTextLines().size(), kHelpLineCount);
+}
+
+}  // namespace
+}  // namespace velnorex::test

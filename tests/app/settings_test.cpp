@@ -1,0 +1,156 @@
+// Settings: defaults at a first start, values restored and written back, and the INI layer underneath.
+#include <QDir>
+
+#include "app/ini_profile.h"
+#include "tests/app/app_fixture.h"
+
+namespace velnorex::test {
+namespace {
+
+TEST_F(AppTest, FirstStartWithoutSettingsTakesTheDefaults) {
+  auto w = makeWindow();
+  showAndSettle(*w);
+  EXPECT_EQ(w->pos(), QPoint(100, 100));
+  EXPECT_EQ(w->size(), QSize(800, 340));
+  EXPECT_EQ(w->VT->height(), 240);
+  // The first items, not the form's own "19200" and "even".
+  EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("9600"));
+  EXPECT_EQ(w->cbxParity->currentText(), QStringLiteral("none"));
+  EXPECT_EQ(w->eInterval->text(), QStringLiteral("1"));
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("1"));
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(QFile::exists(paths().settingsFile));  // created only at exit
+}
+
+TEST_F(AppTest, StoredSettingsAreRestoredAndBadIntegersTakeTheirDefaults) {
+  writeFile(paths().settingsFile,
+            "[Form]\r\nTop=$40\r\nLeft=120\r\nHeight=abc\r\nWidth=700\r\nSplit=300\r\n"
+            "[Cfg]\r\nParity=2\r\nBaudRate=1\r\nInterval= 5 \r\n[Data]\r\nSlave=17\r\n");
+  auto w = makeWindow();
+  showAndSettle(*w);
+  EXPECT_EQ(w->pos(), QPoint(120, 64));
+  EXPECT_EQ(w->size(), QSize(700, 340));  // "abc" is no integer: the default height
+  EXPECT_EQ(w->VT->height(), 300);
+  EXPECT_EQ(w->cbxParity->currentText(), QStringLiteral("odd"));
+  EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("19200"));
+  EXPECT_EQ(w->eInterval->text(), QStringLiteral("5"));
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("17"));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(AppTest, AnIndexNamingNoItemLeavesTheBoxEmptyAndKeysIgnoreCase) {
+  writeFile(paths().settingsFile, "[cfg]\r\nPARITY=7\r\nbaudrate=-1\r\n[DATA]\r\nslave=9\r\n");
+  auto w = makeWindow();
+  EXPECT_EQ(w->cbxParity->currentIndex(), -1);
+  EXPECT_EQ(w->cbxParity->currentText(), QString());
+  EXPECT_EQ(w->cbxBaud->currentIndex(), -1);
+  EXPECT_EQ(w->cbxBaud->currentText(), QString());
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("9"));
+  EXPECT_EQ(TForm1::ItemIndex(w->cbxParity), -1);
+}
+
+TEST_F(AppTest, AnIntervalThatIsNoIntegerEndsTheStartUpWithTheMessage) {
+  writeFile(paths().settingsFile, "[Cfg]\r\nInterval=x2\r\n[Data]\r\nSlave=5\r\n");
+  auto w = makeWindow();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, QStringLiteral("'x2' is not a valid integer value."));
+  EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
+  EXPECT_EQ(messages[0].caption, QStringLiteral("velnorex"));
+  EXPECT_EQ(w->eInterval->text(), QStringLiteral("x2"));
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("1"));             // not restored
+  EXPECT_EQ(w->LogWindowMargins(), QMargins());                  // SetupLogWindow did not run
+  EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("9600"));  // the steps before it did
+  showAndSettle(*w);
+  EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
+  {
+    auto w = makeWindow();
+    showAndSettle(*w);
+    w->move(230, 170);
+    w->resize(900, 600);
+    QApplication::processEvents();
+    w->splitY->setSizes({275, 200});
+    QApplication::processEvents();
+    w->cbxBaud->setCurrentIndex(1);
+    w->cbxParity->setEditText(QStringLiteral("mark"));  // typed, no item
+    w->eInterval->setText(QStringLiteral("abc"));
+    w->eSlave->setText(QStringLiteral("x"));
+    EXPECT_EQ(w->VT->height(), 275);
+    EXPECT_TRUE(w->close());
+  }
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(readFile(paths().settingsFile),
+            std::string("[Form]\r\nTop=170\r\nLeft=230\r\nHeight=600\r\nWidth=900\r\nSplit=275\r\n"
+                        "[Cfg]\r\nBaudRate=1\r\nParity=-1\r\nInterval=abc\r\n[Data]\r\nSlave=x\r\n"));
+
+  // A sane file restores the window as it was left.
+  writeFile(paths().settingsFile,
+            QByteArray::fromStdString(readFile(paths().settingsFile)).replace("Interval=abc", "Interval=3"));
+  auto w = makeWindow();
+  showAndSettle(*w);
+  EXPECT_EQ(w->pos(), QPoint(230, 170));
+  EXPECT_EQ(w->size(), QSize(900, 600));
+  EXPECT_EQ(w->VT->height(), 275);
+  EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("19200"));
+  EXPECT_EQ(w->cbxParity->currentText(), QString());
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("x"));
+}
+
+TEST_F(AppTest, ExitKeepsWhateverElseTheSettingsFileHolds) {
+  writeFile(
+      paths().settingsFile,
+      "; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop = 7\r\nColour=blue\r\n\r\n[Extra]\r\nB=\r\n");
+  {
+    auto w = makeWindow();
+    EXPECT_EQ(w->pos().y(), 7);
+    w->move(11, 22);
+    w->resize(640, 480);
+    w->close();
+  }
+  EXPECT_EQ(
+      readFile(paths().settingsFile),
+      std::string("; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=22\r\nColour=blue\r\nLeft=11\r\n"
+                 "Height=480\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
+                 "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\n[Data]\r\nSlave=1\r\n"));
+}
+
+TEST(IniProfile, ReadsWritesAndKeepsCodePage1250) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("p.INI"));
+  {
+    IniProfile ini(path);
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("S"), QStringLiteral("K"), 42), 42);
+    ini.WriteString(QStringLiteral("S"), QStringLiteral("Name"), QStringLiteral("żółw"));
+    ini.WriteInteger(QStringLiteral("s"), QStringLiteral("N"), -3);
+    ASSERT_TRUE(ini.Save()) << ini.errorString().toStdString();
+  }
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("[S]\r\nName=\xBF\xF3\xB3w\r\nN=-3\r\n"));
+  IniProfile again(path);
+  EXPECT_EQ(again.ReadString(QStringLiteral("s"), QStringLiteral("name"), QString()), QStringLiteral("żółw"));
+  EXPECT_EQ(again.ReadInteger(QStringLiteral("S"), QStringLiteral("n"), 0), -3);
+  EXPECT_EQ(again.ReadInteger(QStringLiteral("S"), QStringLiteral("Name"), 8), 8);
+  EXPECT_EQ(again.ReadString(QStringLiteral("S"), QStringLiteral("Missing"), QStringLiteral("d")),
+            QStringLiteral("d"));
+
+  // A file whose folder cannot take it: the old content stays, the error is told.
+  IniProfile broken(dir.filePath(QStringLiteral("p.INI/child.INI")));
+  broken.WriteInteger(QStringLiteral("S"), QStringLiteral("K"), 1);
+  EXPECT_FALSE(broken.Save());
+  EXPECT_FALSE(broken.errorString().isEmpty());
+}
+
+TEST_F(AppTest, PathsForTheExecutableSitBesideIt) {
+  const TForm1::Paths p = TForm1::Paths::ForExecutable();
+  const QString exe = QCoreApplication::applicationFilePath();
+  EXPECT_EQ(p.settingsFile, exe + QStringLiteral(".INI"));
+  EXPECT_EQ(p.logFile, exe + QStringLiteral(".log"));
+  EXPECT_EQ(p.watchListFile, exe + QStringLiteral(".lst"));
+  EXPECT_EQ(p.deviceFolder, QCoreApplication::applicationDirPath());
+}
+
+}  // namespace
+}  // namespace velnorex::test

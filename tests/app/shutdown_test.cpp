@@ -1,0 +1,108 @@
+// Shut-down: the ".log" file rule, the hooks at exit, and files that cannot be written.
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileDevice>
+
+#include "serial/fake_serial_device.h"
+#include "tests/app/app_fixture.h"
+
+namespace velnorex::test {
+namespace {
+
+TEST_F(AppTest, TheLogFileIsReplacedOnlyWhenTheLogHoldsALine) {
+  writeFile(paths().logFile, "earlier\r\n");
+  {
+    auto w = makeWindow();
+    w->close();
+  }
+  EXPECT_EQ(readFile(paths().logFile), std::string("earlier\r\n"));
+
+  {
+    auto w = makeWindow();
+    w->AppendLogLine(u"Czas\tTemperatura [°C]");
+    w->AppendLogLine(u"14:05:09\t21,50 żółć");
+    w->AppendLogLine(u"");
+    w->close();
+  }
+  // Code page 1250, CR LF after every line, the empty last line kept as a line.
+  EXPECT_EQ(readFile(paths().logFile), std::string("Czas\tTemperatura [\xB0"
+                                                   "C]\r\n14:05:09\t21,50 \xBF\xF3\xB3\xE6\r\n\r\n"));
+
+  {
+    auto w = makeWindow();
+    w->Memo1->setPlainText(QStringLiteral("one\ntwo"));
+    w->close();
+  }
+  EXPECT_EQ(readFile(paths().logFile), std::string("one\r\ntwo\r\n"));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(AppTest, ExitDisconnectsFirstAndSavesTheWatchListLast) {
+  auto device = std::make_unique<FakeSerialDevice>();
+  FakeSerialDevice* fake = device.get();
+  auto w = makeWindow(std::move(device));
+  std::vector<std::string> order;
+  QString watchPath;
+  w->saveWatchListHook = [&](const QString& path) {
+    order.push_back("watch list");
+    watchPath = path;
+    EXPECT_TRUE(QFile::exists(paths().settingsFile));  // settings written before
+  };
+  w->stopRecordingHook = [&] { order.push_back("stop recording"); };
+  w->state.Recording = true;  // a recording at exit is not stopped
+  w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
+  w->btConnectClick();
+  ASSERT_TRUE(w->serial.PortOpen);
+  w->close();
+  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(fake->isOpen());
+  EXPECT_EQ(w->shConnect->color(), kColorGrey);
+  EXPECT_EQ(order, std::vector<std::string>{"watch list"});
+  EXPECT_EQ(watchPath, paths().watchListFile);
+}
+
+// A settings path whose folder is a regular file cannot be written, not even by root.
+TEST_F(AppTest, AFileThatCannotBeWrittenIsReportedAndTheRestStillRuns) {
+  writeFile(dir.filePath(QStringLiteral("plain")), "x");
+  TForm1::Paths p = paths();
+  p.settingsFile = dir.filePath(QStringLiteral("plain/velnorex.INI"));
+  bool watchListSaved = false;
+  {
+    TForm1 w(p, std::make_unique<FakeSerialDevice>());
+    w.saveWatchListHook = [&](const QString&) { watchListSaved = true; };
+    showAndSettle(w);
+    w.AppendLogLine(u"line");
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
+  }
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains(p.settingsFile)) << messages[0].text.toStdString();
+  EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
+  EXPECT_EQ(readFile(p.logFile), std::string("line\r\n"));
+  EXPECT_TRUE(watchListSaved);
+}
+
+TEST_F(AppTest, AReadOnlyFolderLeavesTheOldFilesWhole) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder anyway";
+  const std::string oldSettings = "[Form]\r\nTop=5\r\n";
+  writeFile(paths().settingsFile, QByteArray::fromStdString(oldSettings));
+  writeFile(paths().logFile, "old log\r\n");
+  const auto writable = QFile::permissions(dir.path());
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  {
+    auto w = makeWindow();
+    w->AppendLogLine(u"new");
+    EXPECT_TRUE(w->close());
+  }
+  QFile::setPermissions(dir.path(), writable);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_TRUE(messages[0].text.contains(paths().settingsFile)) << messages[0].text.toStdString();
+  EXPECT_TRUE(messages[1].text.contains(paths().logFile)) << messages[1].text.toStdString();
+  EXPECT_EQ(readFile(paths().settingsFile), oldSettings);
+  EXPECT_EQ(readFile(paths().logFile), std::string("old log\r\n"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left behind
+}
+
+}  // namespace
+}  // namespace velnorex::test
