@@ -189,6 +189,13 @@ void TForm1::buildLayout() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setTabChangesFocus(false);
   Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+  {
+    // The margins of the formatting rectangle belong to the text area and share its background.
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    Memo1->setPalette(palette);
+    Memo1->setAutoFillBackground(true);
+  }
   memoLayout->addWidget(Memo1);
 
   Memo2 = new QPlainTextEdit(memoArea);
