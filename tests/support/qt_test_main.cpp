@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
+#include "tests/support/test_environment.h"
+
 namespace {
 
 QtMessageHandler previousHandler = nullptr;
@@ -21,6 +23,7 @@ void filterNoise(QtMsgType type, const QMessageLogContext& context, const QStrin
 }  // namespace
 
 int main(int argc, char** argv) {
+  velnorex::test::SetDefaultEnvironment();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
     const QString dir = QDir::tempPath() + QStringLiteral("/velnorex-runtime-%1").arg(getuid());
