@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target velnorex velnorex-sim velnorex-dat definitions
+cmake --build build -j "$(nproc)" --target velnorex velnorex-sim velnorex-dat velnorex_definitions
 
 bin=$PWD/build/bin
-definition=${VELNOREX_DEMO_DEFINITION:-$bin/th20.dat}
+definition=${VELNOREX_DEMO_DEFINITION:-$bin/THV-21.dat}
 [ -f "$definition" ] || definition=$(ls "$bin"/*.dat | head -n 1)
 
 demo=$(mktemp -d /tmp/velnorex-demo.XXXXXX)
