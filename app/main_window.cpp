@@ -17,6 +17,7 @@
 #include "app/help_text.h"
 #include "app/ini_profile.h"
 #include "app/message_box.h"
+#include "registers/device_files.h"
 #include "serial/port_list.h"
 #include "serial/qt_serial_device.h"
 #include "text/cp1250.h"
@@ -117,6 +118,7 @@ TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget
   HighlightTimer.setSingleShot(true);
   buildLayout();
   wireEvents();
+  wireRegisterTree();
   try {
     FormCreate();
   } catch (...) {
@@ -158,19 +160,19 @@ void TForm1::buildLayout() {
   splitY->setHandleWidth(3);
   splitY->setChildrenCollapsible(false);
 
-  VT = new QTreeView(splitY);
+  VT = new RegisterTreeView(splitY);
   VT->setObjectName(QStringLiteral("VT"));
   VT->setFont(namedFont({QStringLiteral("DejaVu Sans Mono")}, QFont::Monospace, 15));
   VT->setToolTip(QStringLiteral("Okno rejestrów"));
   windowFaceBackground(VT);
   VTInitialModel =
       columnsModel(this, {QStringLiteral("Rejestr"), QStringLiteral("Adres"), QStringLiteral("Wartość")});
-  VT->setModel(VTInitialModel);
+  VTModel = new RegisterTreeModel(state, this);
   VT->header()->setSectionsMovable(true);
-  VT->header()->setSectionResizeMode(QHeaderView::Interactive);
   VT->header()->setStretchLastSection(false);
   VT->header()->setFixedHeight(25);
-  setColumnWidths(VT, {180, 80, 414});
+  SetVTModel(VTModel);
+  VT->setRegisterModel(VTModel);
   VT->setContextMenuPolicy(Qt::CustomContextMenu);
 
   auto* memoArea = new QWidget(splitY);
@@ -225,9 +227,8 @@ void TForm1::buildLayout() {
   VL->setFont(namedFont({QStringLiteral("Consolas")}, QFont::Monospace, 15));
   VLInitialModel =
       columnsModel(this, {QStringLiteral("Slave"), QStringLiteral("Rejestr"), QStringLiteral("Opis")});
-  VL->setModel(VLInitialModel);
   VL->header()->setFixedHeight(24);
-  setColumnWidths(VL, {70, 150, 200});
+  SetVLModel(VLInitialModel);
   VL->setFixedHeight(242);
   VL->hide();
   panel2Layout->addWidget(VL);
@@ -348,6 +349,17 @@ void TForm1::buildLayout() {
   SaveDialog1->setDefaultSuffix(QString());
 }
 
+void TForm1::SetVTModel(QAbstractItemModel* model) {
+  VT->setModel(model);
+  VT->header()->setSectionResizeMode(QHeaderView::Interactive);
+  setColumnWidths(VT, {180, 80, 414});
+}
+
+void TForm1::SetVLModel(QAbstractItemModel* model) {
+  VL->setModel(model);
+  setColumnWidths(VL, {70, 150, 200});
+}
+
 void TForm1::wireEvents() {
   // Key preview: the window sees every key before the focused control, and the ports list is refilled when
   // the port box receives the focus.
@@ -380,6 +392,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       return false;  // never consumed
     }
     case QEvent::FocusIn:
+      if (watched == cbxDevice) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+          guarded([this] { cbxDeviceEnter(); })();
+      }
       if (watched == ComCBox) {
         // Closing the drop-down list or switching back to the window is no entry into the box.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -608,6 +625,95 @@ void TForm1::cbxParityChange() {
 
 void TForm1::ComCBoxChange() {
   if (serial.PortOpen) btDisconnectClick();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Register tree: every handler forwards to registers/
+
+void TForm1::wireRegisterTree() {
+  registerOps = std::make_unique<RegisterOperations>(state, modbus, *VTModel, *VT, registerHost_);
+  showValueHook = [this] { registerOps->ShowValue(); };
+  nextStepHook = [this] { registerOps->UM_NEXT(); };
+  connect(cbxDevice, &QComboBox::activated, this, guarded([this] { cbxDeviceSelect(); }));
+  connect(btReset, &QPushButton::clicked, this, guarded([this] { btResetClick(); }));
+  connect(&HighlightTimer, &QTimer::timeout, this, guarded([this] { HighlightTimerTimer(); }));
+  connect(VT, &RegisterTreeView::treeClicked, this, guarded([this] { VTClick(); }));
+  connect(VT, &RegisterTreeView::columnDoubleClicked, this,
+          guarded([this](int column, QPoint position) { VTColumnDblClick(column, position); }));
+  connect(VT, &RegisterTreeView::nodeExpanding, this,
+          guarded([this](const QModelIndex& index) { VTExpanding(VTModel->nodeAt(index)); }));
+  // A check mark or an accepted edit acts once the view has finished with the gesture: the write it may
+  // start then never runs inside the view's own event handling, and a tree replaced meanwhile is noticed.
+  connect(VTModel, &RegisterTreeModel::checkChanged, this, [this](const QModelIndex& index, int newState) {
+    const QPersistentModelIndex at(index);
+    registerHost_.postQueued([this, at, newState] {
+      if (at.isValid())
+        VTChecking(VTModel->nodeAt(at),
+                   newState == Qt::Checked ? CheckState::csCheckedNormal : CheckState::csUncheckedNormal);
+    });
+  });
+  connect(VTModel, &RegisterTreeModel::valueEdited, this, [this](const QModelIndex& index) {
+    const QPersistentModelIndex at(index);
+    registerHost_.postQueued([this, at] {
+      if (at.isValid()) VTEdited(VTModel->nodeAt(at), at.column());
+    });
+  });
+}
+
+void TForm1::cbxDeviceEnter() {
+  RefillDeviceBox(cbxDevice, paths_.deviceFolder);
+}
+void TForm1::cbxDeviceSelect() {
+  registerOps->cbxDeviceSelect(paths_.deviceFolder, cbxDevice->currentText());
+}
+void TForm1::VTClick() {
+  registerOps->VTClick();
+}
+void TForm1::VTColumnDblClick(int column, QPoint position) {
+  registerOps->VTColumnDblClick(column, position);
+}
+void TForm1::VTEdited(RegisterTreeNode* node, int column) {
+  registerOps->VTEdited(node, column);
+}
+void TForm1::VTChecking(RegisterTreeNode* node, CheckState newState) {
+  registerOps->VTChecking(node, newState);
+}
+void TForm1::VTExpanding(RegisterTreeNode* node) {
+  registerOps->VTExpanding(node);
+}
+void TForm1::HighlightTimerTimer() {
+  registerOps->HighlightTimerExpired();
+}
+void TForm1::btResetClick() {
+  registerOps->btResetClick();
+}
+
+std::u16string TForm1::RegisterHost::slaveText() const {
+  return form_.eSlave->text().toStdU16String();
+}
+bool TForm1::RegisterHost::singleRegisterWrites() const {
+  return form_.cbxSingleReg->isChecked();
+}
+void TForm1::RegisterHost::restartHighlightTimer() {
+  form_.HighlightTimer.start(500);
+}
+void TForm1::RegisterHost::stopHighlightTimer() {
+  form_.HighlightTimer.stop();
+}
+void TForm1::RegisterHost::postQueued(std::function<void()> step) {
+  QMetaObject::invokeMethod(&form_, guarded(std::move(step)), Qt::QueuedConnection);
+}
+void TForm1::RegisterHost::showMessage(const QString& text) {
+  ShowModalMessage(&form_, text);
+}
+void TForm1::RegisterHost::setRegisterText(const QString& text) {
+  form_.eRegister->setText(text);
+}
+void TForm1::RegisterHost::stopRecording() {
+  if (form_.stopRecordingHook) form_.stopRecordingHook();
+}
+ExchangeHost& TForm1::RegisterHost::exchangeHost() {
+  return form_;
 }
 
 // ---------------------------------------------------------------------------------------------------------

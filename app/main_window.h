@@ -31,6 +31,7 @@
 #include "modbus/exchange_host.h"
 #include "modbus/exchange_results.h"
 #include "modbus/modbus.h"
+#include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "serial/serial.h"
 
@@ -98,6 +99,17 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   void cbxParityChange();
   void ComCBoxChange();
 
+  // --- register tree (forwarded to registers/) ---
+  void cbxDeviceEnter();
+  void cbxDeviceSelect();
+  void VTClick();
+  void VTColumnDblClick(int column, QPoint position);
+  void VTEdited(velnorex::RegisterTreeNode* node, int column);
+  void VTChecking(velnorex::RegisterTreeNode* node, velnorex::CheckState newState);
+  void VTExpanding(velnorex::RegisterTreeNode* node);
+  void HighlightTimerTimer();
+  void btResetClick();
+
   // --- result events of the exchange ---
   void UM_REPLY();
   void UM_TIMEOUT();
@@ -137,7 +149,7 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   QFrame* Panel1 = nullptr;
   QFrame* Panel2 = nullptr;
   QFrame* Panel3 = nullptr;
-  QTreeView* VT = nullptr;
+  velnorex::RegisterTreeView* VT = nullptr;
   QSplitter* splitY = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QPlainTextEdit* Memo2 = nullptr;
@@ -179,7 +191,14 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   QAction* Dodajdolisty1 = nullptr;
   QFileDialog* SaveDialog1 = nullptr;
 
-  // The models the trees start with: empty, with their columns.
+  // Put a model on a tree and give its columns their widths again (a new model resets the header).
+  void SetVTModel(QAbstractItemModel* model);
+  void SetVLModel(QAbstractItemModel* model);
+
+  // The register tree's model over the loaded definition, and the reads and writes on it.
+  velnorex::RegisterTreeModel* VTModel = nullptr;
+  std::unique_ptr<velnorex::RegisterOperations> registerOps;
+  // The models the trees start with: empty, with their columns (VT shows VTModel from the start).
   QStandardItemModel* VTInitialModel = nullptr;
   QStandardItemModel* VLInitialModel = nullptr;
 
@@ -200,7 +219,26 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
     TForm1& form_;
   };
 
+  // What the register operations ask of the window.
+  class RegisterHost : public velnorex::RegisterOperationsHost {
+   public:
+    explicit RegisterHost(TForm1& form) : form_(form) {}
+    std::u16string slaveText() const override;
+    bool singleRegisterWrites() const override;
+    void restartHighlightTimer() override;
+    void stopHighlightTimer() override;
+    void postQueued(std::function<void()> step) override;
+    void showMessage(const QString& text) override;
+    void setRegisterText(const QString& text) override;
+    void stopRecording() override;
+    velnorex::ExchangeHost& exchangeHost() override;
+
+   private:
+    TForm1& form_;
+  };
+
   void buildLayout();
+  void wireRegisterTree();
   void wireEvents();
   // Runs one shut-down step; a failure is reported and the next step still runs.
   void runExitStep(const std::function<void()>& step);
@@ -209,6 +247,7 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
 
   Paths paths_;
   ResultsWindow resultsWindow_{*this};
+  RegisterHost registerHost_{*this};
   velnorex::ExchangeResults results_{modbus, state.ReplyOk, state.ReplyText, resultsWindow_};
   int splitHeight_ = 240;  // VT's height as restored, until the window is laid out
   bool closed_ = false;

@@ -118,6 +118,14 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
   EXPECT_EQ(w->VT->font().families().value(0), QStringLiteral("DejaVu Sans Mono"));
   EXPECT_EQ(w->VT->palette().color(QPalette::Base), w->VT->palette().color(QPalette::Window));
   EXPECT_EQ(w->VT->contextMenuPolicy(), Qt::CustomContextMenu);
+  // A model put on the tree later keeps the columns' widths.
+  QStandardItemModel other(0, 3);
+  w->SetVTModel(&other);
+  EXPECT_EQ(w->VT->model(), &other);
+  EXPECT_EQ(w->VT->columnWidth(0), 180);
+  EXPECT_EQ(w->VT->columnWidth(2), 414);
+  EXPECT_TRUE(w->VT->header()->sectionsMovable());
+  w->SetVTModel(w->VTInitialModel);
 
   // Watch list: hidden at the bottom, with its columns.
   EXPECT_FALSE(w->VL->isVisible());

@@ -112,8 +112,8 @@ TEST_F(AppTest, ExitKeepsWhateverElseTheSettingsFileHolds) {
   EXPECT_EQ(
       readFile(paths().settingsFile),
       std::string("; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=22\r\nColour=blue\r\nLeft=11\r\n"
-                 "Height=480\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
-                 "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\n[Data]\r\nSlave=1\r\n"));
+                  "Height=480\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
+                  "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\n[Data]\r\nSlave=1\r\n"));
 }
 
 TEST(IniProfile, ReadsWritesAndKeepsCodePage1250) {
