@@ -64,7 +64,7 @@ RegisterTreeView::RegisterTreeView(QWidget* parent) : QTreeView(parent) {
 
 void RegisterTreeView::setRegisterModel(RegisterTreeModel* model) {
   model_ = model;
-  setModel(model);
+  if (QTreeView::model() != model) setModel(model);
 }
 
 RegisterTreeNode* RegisterTreeView::focusedNode() const {
@@ -103,14 +103,24 @@ bool RegisterTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEven
   return QTreeView::edit(valueIndex, trigger, event);
 }
 
+void RegisterTreeView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) clickPending_ = true;
+  QTreeView::mousePressEvent(event);
+}
+
 void RegisterTreeView::mouseReleaseEvent(QMouseEvent* event) {
   QTreeView::mouseReleaseEvent(event);
-  if (event->button() == Qt::LeftButton) emit treeClicked();
+  // A click is a press and a release here; the release that ends a double-click is no click of its own.
+  if (event->button() != Qt::LeftButton || !clickPending_) return;
+  clickPending_ = false;
+  emit treeClicked();
 }
 
 void RegisterTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPoint position = event->position().toPoint();
+  clickPending_ = false;
   QTreeView::mouseDoubleClickEvent(event);
+  clickPending_ = false;
   if (event->button() != Qt::LeftButton) return;
   const int column = columnAt(position.x());
   if (column >= 0) emit columnDoubleClicked(column, position);

@@ -24,7 +24,7 @@ class RegisterTreeView : public QTreeView {
  public:
   explicit RegisterTreeView(QWidget* parent = nullptr);
 
-  // Takes the model (not owned) and sets the columns' widths for the given logical dots per inch.
+  // Takes the model (not owned).
   void setRegisterModel(RegisterTreeModel* model);
   RegisterTreeModel* registerModel() const { return model_; }
 
@@ -72,11 +72,13 @@ class RegisterTreeView : public QTreeView {
 
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   RegisterTreeModel* model_ = nullptr;
+  bool clickPending_ = false;
 };
 
 }  // namespace velnorex

@@ -1,5 +1,8 @@
 // Register reads, writes, group steps, option choices and Reset over the scripted serial device: the bytes on
 // the line, the values in the tree and the view state afterwards.
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -361,6 +364,32 @@ TEST_F(OperationsTest, DoubleClickOnTheValueByAccess) {
   ops.VTColumnDblClick(1, QPoint(5, rowY(u"Prędkość")));
   EXPECT_EQ(window.messages.size(), 1u);
   EXPECT_TRUE(fake->writes.empty());
+}
+
+TEST_F(OperationsTest, ViewReportsClicksAndDoubleClicksAsTheOperatorMadeThem) {
+  view.show();
+  view.expand(model.indexOf(node(u"Konfiguracja")));
+  QSignalSpy clicks(&view, &RegisterTreeView::treeClicked);
+  QSignalSpy doubles(&view, &RegisterTreeView::columnDoubleClicked);
+  const QRect value = view.visualRect(model.indexOf(node(u"Słowo"), 2));
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, value.center());
+  EXPECT_EQ(clicks.size(), 1);
+  EXPECT_EQ(view.focusedNode(), node(u"Słowo"));
+  QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, value.center());
+  QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, value.center());
+  // The release that ends a double-click is no click; Qt's own double-click editing stays off.
+  EXPECT_EQ(clicks.size(), 1);
+  ASSERT_EQ(doubles.size(), 1);
+  EXPECT_EQ(doubles[0][0].toInt(), 2);
+  EXPECT_FALSE(view.isEditing());
+  // F2 on the name edits the row's value, through the gate: a read-only row opens nothing.
+  QTest::keyClick(view.viewport(), Qt::Key_F2);
+  EXPECT_TRUE(view.isEditing());
+  QTest::keyClick(view.viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+  EXPECT_FALSE(view.isEditing());
+  view.setCurrentIndex(model.indexOf(node(u"Stałe")));
+  QTest::keyClick(view.viewport(), Qt::Key_F2);
+  EXPECT_FALSE(view.isEditing());
 }
 
 }  // namespace

@@ -1,0 +1,290 @@
+// The main job end to end: the operator reads, writes and resets a simulated transducer through the real
+// window, and the simulator's log shows what went over the line.
+#include "e2e_fixture.h"
+
+namespace velnorex::test {
+namespace {
+
+const QVariant kRed = QVariant(QColor(0xFF, 0x00, 0x00));
+
+TEST_F(WindowTest, ReadsARegisterOfEachTypeByDoubleClickingItsName) {
+  connectTo(QStringLiteral("THV-21.dat"), {"--value", "0:REAL:2:-3,75", "--value", "9:INT:1:-7", "--value",
+                                           "8:WORD:1:65535", "--value", "200:TEXT:4:AB"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  ASSERT_NE(node(u"Temperatura"), nullptr);
+
+  // The name is clicked (CurrentNode), then double-clicked (the read): real mouse events.
+  doubleClick(u"Temperatura");
+  ASSERT_TRUE(waitForRequests(1));
+  EXPECT_EQ(requests()[0], ReadRequest(0, 2));
+  EXPECT_TRUE(WaitFor([&] { return value(u"Temperatura") == u"-3,75"; })) << ToUtf8(value(u"Temperatura"));
+  EXPECT_EQ(form->state.CurrentNode, node(u"Temperatura"));
+  EXPECT_EQ(form->eRegister->text(), QStringLiteral("Temperatura"));
+
+  const struct {
+    std::u16string name;
+    std::u16string text;
+  } cases[] = {
+      {u"Temperatura precyzyjna", u"21,5000000000"},
+      {u"Licznik pomiarów", u"65535"},
+      {u"Temperatura minimalna", u"-7"},
+      {u"Słowo statusu", u"$12"},
+      {u"Numer seryjny", u"AB"},
+  };
+  size_t sent = 1;
+  for (const auto& c : cases) {
+    doubleClick(c.name);
+    ASSERT_TRUE(waitForRequests(++sent)) << ToUtf8(c.name);
+    EXPECT_TRUE(WaitFor([&] { return value(c.name) == c.text; }))
+        << ToUtf8(c.name) << ": " << ToUtf8(value(c.name));
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, GroupReadGoesInSiblingOrderAndEnds) {
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  doubleClick(u"Pomiary");
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(requests(), (std::vector<std::string>{ReadRequest(0, 2), ReadRequest(2, 2), ReadRequest(4, 2),
+                                                  ReadRequest(6, 2), ReadRequest(8, 1), ReadRequest(9, 1),
+                                                  ReadRequest(10, 1)}));
+  EXPECT_EQ(form->state.CurrentNode, nullptr);
+  EXPECT_FALSE(form->state.GroupActive);
+  EXPECT_EQ(value(u"Wilgotność względna"), u"45,20");
+  EXPECT_EQ(value(u"Temperatura maksymalna"), u"312");
+
+  // A click afterwards selects normally.
+  click(u"Punkt rosy");
+  EXPECT_EQ(form->state.CurrentNode, node(u"Punkt rosy"));
+  EXPECT_EQ(form->eRegister->text(), QStringLiteral("Punkt rosy"));
+}
+
+TEST_F(WindowTest, GroupReadRepeatsARegisterThatTimedOutOnce) {
+  connectTo(QStringLiteral("THV-21.dat"), {"--silent-first", "1"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  doubleClick(u"Identyfikacja");
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(requests(), (std::vector<std::string>{ReadRequest(200, 4), ReadRequest(200, 4),
+                                                  ReadRequest(204, 1), ReadRequest(210, 8)}));
+  EXPECT_EQ(value(u"Numer seryjny"), u"SN12345");
+  EXPECT_EQ(value(u"Nazwa stanowiska"), u"Hala 2");
+}
+
+TEST_F(WindowTest, ExceptionIsRetriedUntilDisconnectAndTheGroupEnds) {
+  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "204"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  doubleClick(u"Identyfikacja");
+  // The second register is requested again and again; the window stays responsive meanwhile.
+  ASSERT_TRUE(waitForRequests(6));
+  EXPECT_TRUE(form->state.GroupActive);
+  EXPECT_EQ(value(u"Wersja oprogramowania"), u"");  // a failed read leaves the value empty
+  EXPECT_TRUE(messages.empty());
+  QTest::mouseClick(form->btDisconnect, Qt::LeftButton);
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("brak połączenia !")}));
+  const auto sent = requests();
+  for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i], ReadRequest(204, 1)) << i;
+  EXPECT_EQ(value(u"Wersja oprogramowania"), u"");
+  EXPECT_EQ(value(u"Nazwa stanowiska"), u"Hala 2");  // never reached
+}
+
+TEST_F(WindowTest, EmptyGroupAndOptionSendNothing) {
+  connectTo(QStringLiteral("KSZTALTY.dat"), {"--registers", "300:2"});
+  selectDevice(QStringLiteral("KSZTALTY.dat"));
+  doubleClick(u"Pusta grupa");
+  doubleClick(u"L5");
+  QTest::qWait(300);
+  EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(form->state.CurrentNode, nullptr);
+  EXPECT_FALSE(form->state.GroupActive);
+}
+
+TEST_F(WindowTest, EditingWritesWithFunction6Or16AndHighlightsRed) {
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  // Click the value, double-click it: the editor opens; type and accept with Enter.
+  click(u"Adres urządzenia", 2);
+  doubleClick(u"Adres urządzenia", 2);
+  ASSERT_TRUE(form->VT->isEditing());
+  auto* editor = form->VT->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, QStringLiteral("7"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_TRUE(waitForRequests(1));
+  EXPECT_EQ(requests()[0], Request({1, 6, 0, 0x64, 0, 7}));
+  EXPECT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
+  EXPECT_EQ(colour(u"Adres urządzenia", 2), kRed);  // red right after the write
+  EXPECT_EQ(value(u"Adres urządzenia"), u"7");
+  // ... and the normal colour once the highlight has run out.
+  EXPECT_TRUE(WaitFor([&] { return colour(u"Adres urządzenia", 2) != kRed; }, std::chrono::seconds(5)));
+  EXPECT_EQ(form->state.WrittenNode, nullptr);
+
+  // F2 and Enter with the text unchanged writes again.
+  QTest::keyClick(form->VT, Qt::Key_F2);
+  ASSERT_TRUE(form->VT->isEditing());
+  QTest::keyClick(form->VT->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+  ASSERT_TRUE(waitForRequests(2));
+  EXPECT_EQ(requests()[1], requests()[0]);
+
+  // Two registers go out with function 16.
+  click(u"Próg alarmu wilgotności", 2);
+  doubleClick(u"Próg alarmu wilgotności", 2);
+  ASSERT_TRUE(form->VT->isEditing());
+  editor = form->VT->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, QStringLiteral("1,5"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_TRUE(waitForRequests(3));
+  EXPECT_EQ(requests()[2], Request({1, 16, 0, 108, 0, 2, 4, 0, 0, 0x3F, 0xC0}));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, ValueOfAnRpRegisterIsRefusedAndItsOptionsWrite) {
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  click(u"Szybkość transmisji", 2);
+  doubleClick(u"Szybkość transmisji", 2);
+  EXPECT_FALSE(form->VT->isEditing());
+  EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("rejestr tylko do odczytu")}));
+
+  tick(u"38400");
+  ASSERT_TRUE(waitForRequests(1));
+  EXPECT_EQ(requests()[0], Request({1, 6, 0, 101, 0, 2}));
+  EXPECT_EQ(value(u"Szybkość transmisji"), u"2");
+  EXPECT_FALSE(node(u"19200")->isChecked());
+}
+
+TEST_F(WindowTest, OptionOfAReadOnlyRegisterShowsRedAndSendsNothing) {
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  tick(u"Pomiar w toku");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Słowo statusu") == u"$0001"; }));
+  EXPECT_EQ(colour(u"Słowo statusu", 2), kRed);
+  EXPECT_EQ(form->state.CurrentNode, node(u"Słowo statusu"));
+  QTest::qWait(200);
+  EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(WindowTest, SubGroupOptionsComposeTheBytes) {
+  connectTo(QStringLiteral("KSZTALTY.dat"), {"--registers", "300:2"});
+  selectDevice(QStringLiteral("KSZTALTY.dat"));
+  tick(u"H2");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Bajty") == u"$0234"; })) << ToUtf8(value(u"Bajty"));
+  tick(u"L5");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Bajty") == u"$0205"; })) << ToUtf8(value(u"Bajty"));
+  EXPECT_NE(colour(u"Bajty", 2), kRed);
+  QTest::qWait(200);
+  EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(WindowTest, HexReadMarksItsDirectOptionsAndExpandingAnUnreadOneClears) {
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  // Expanding the unread sub-group register "Tryb pracy" clears only its own marks.
+  node(u"Tryb pracy")->data.Value.clear();
+  form->VT->expand(index(u"Konfiguracja"));
+  form->VT->expand(index(u"Tryb pracy"));
+  QApplication::processEvents();
+  EXPECT_FALSE(node(u"filtr 1 s")->isChecked());
+  EXPECT_FALSE(node(u"stopnie Celsjusza")->isChecked());
+  EXPECT_TRUE(node(u"19200")->isChecked());
+  EXPECT_TRUE(node(u"Przekroczenie progu i błąd czujnika")->isChecked());
+
+  // Reading the status word ($12) marks exactly its "BIT" option with the value 18.
+  tick(u"Pomiar w toku");
+  ASSERT_TRUE(WaitFor([&] { return node(u"Pomiar w toku")->isChecked(); }));
+  doubleClick(u"Słowo statusu");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Słowo statusu") == u"$12"; }));
+  EXPECT_TRUE(node(u"Przekroczenie progu i błąd czujnika")->isChecked());
+  EXPECT_FALSE(node(u"Pomiar w toku")->isChecked());
+  EXPECT_FALSE(node(u"Praca normalna")->isChecked());
+
+  // Reading "Tryb pracy" (options only in untyped sub-groups) leaves their marks alone. Choosing a byte while
+  // the register has no value is the conversion error; the mark is set all the same.
+  tick(u"filtr 10 s");
+  ASSERT_TRUE(WaitFor([&] { return node(u"filtr 10 s")->isChecked() && !messages.empty(); }));
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("is not a valid integer value")))
+      << messages[0].toStdString();
+  EXPECT_EQ(value(u"Tryb pracy"), u"");
+  doubleClick(u"Tryb pracy");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Tryb pracy") == u"$101"; })) << ToUtf8(value(u"Tryb pracy"));
+  EXPECT_TRUE(node(u"filtr 10 s")->isChecked());
+}
+
+TEST_F(WindowTest, LowerCaseRwIsWritableInTheNormalColour) {
+  connectTo(QStringLiteral("KSZTALTY.dat"), {"--registers", "300:2"});
+  selectDevice(QStringLiteral("KSZTALTY.dat"));
+  EXPECT_FALSE(colour(u"Małe rw", 0).isValid());
+  EXPECT_FALSE(colour(u"Małe rw", 1).isValid());
+  EXPECT_FALSE(colour(u"Małe rw", 2).isValid());
+  click(u"Małe rw", 2);
+  doubleClick(u"Małe rw", 2);
+  ASSERT_TRUE(form->VT->isEditing());
+  QTest::keyClick(form->VT->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+  ASSERT_TRUE(waitForRequests(1));
+  EXPECT_EQ(requests()[0], Request({1, 6, 0x01, 0x2C, 0, 1}));
+}
+
+TEST_F(WindowTest, ResetSendsTheDiagnosticsRequestToANonZeroSlave) {
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  form->eSlave->setText(QStringLiteral("1"));
+  QTest::mouseClick(form->btReset, Qt::LeftButton);
+  ASSERT_TRUE(waitForRequests(1));
+  EXPECT_EQ(requests()[0], "01 08 00 01 FF 00 F0 3B");
+  form->eSlave->setText(QStringLiteral("0"));
+  QTest::mouseClick(form->btReset, Qt::LeftButton);
+  QTest::qWait(300);
+  EXPECT_EQ(requests().size(), 1u);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, LoadingAnotherDefinitionDuringAGroupReadStopsIt) {
+  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "2"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  doubleClick(u"Pomiary");
+  ASSERT_TRUE(waitForRequests(4));
+  ASSERT_TRUE(form->state.GroupActive);
+  selectDevice(QStringLiteral("PMV-3.dat"));
+  EXPECT_FALSE(form->state.GroupActive);
+  EXPECT_EQ(form->state.CurrentNode, nullptr);
+  EXPECT_EQ(form->state.CurrentRecord, nullptr);
+  EXPECT_EQ(form->state.WrittenNode, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
+  const size_t sent = requests().size();
+  QTest::qWait(300);
+  EXPECT_EQ(requests().size(), sent);  // nothing more goes out
+  ASSERT_NE(node(u"Napięcie L1"), nullptr);
+  // The new tree works as usual (the simulator still holds the other transducer's registers: at address 0
+  // the low half of the single 21,5).
+  doubleClick(u"Napięcie L1");
+  ASSERT_TRUE(waitForRequests(sent + 1));
+  EXPECT_EQ(requests().back(), ReadRequest(0, 1));
+  EXPECT_TRUE(WaitFor([&] { return value(u"Napięcie L1") == u"0"; })) << ToUtf8(value(u"Napięcie L1"));
+}
+
+// Not a check: with VELNOREX_SCREENSHOT set (scripts/tree_screenshot.sh), the window after a group read is
+// saved there as a picture for the documentation.
+TEST_F(WindowTest, ScreenshotAfterAGroupRead) {
+  const QString target = qEnvironmentVariable("VELNOREX_SCREENSHOT");
+  if (target.isEmpty()) GTEST_SKIP() << "VELNOREX_SCREENSHOT not set";
+  connectTo(QStringLiteral("THV-21.dat"));
+  selectDevice(QStringLiteral("THV-21.dat"));
+  form->resize(1000, 700);
+  doubleClick(u"Pomiary");
+  ASSERT_TRUE(waitForGroupEnd());
+  doubleClick(u"Słowo statusu");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Słowo statusu") == u"$12"; }));
+  form->VT->expand(index(u"Słowo statusu"));
+  form->VT->expand(index(u"Konfiguracja"));
+  form->VT->expand(index(u"Szybkość transmisji"));
+  click(u"Temperatura");
+  QTest::qWait(300);
+  ASSERT_TRUE(form->grab().save(target)) << target.toStdString();
+}
+
+}  // namespace
+}  // namespace velnorex::test
