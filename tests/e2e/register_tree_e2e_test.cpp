@@ -273,7 +273,8 @@ TEST_F(WindowTest, ScreenshotAfterAGroupRead) {
   if (target.isEmpty()) GTEST_SKIP() << "VELNOREX_SCREENSHOT not set";
   connectTo(QStringLiteral("THV-21.dat"));
   selectDevice(QStringLiteral("THV-21.dat"));
-  form->resize(1000, 700);
+  form->resize(1000, 760);
+  form->splitY->setSizes({640, 80});
   doubleClick(u"Pomiary");
   ASSERT_TRUE(waitForGroupEnd());
   doubleClick(u"Słowo statusu");
@@ -281,7 +282,9 @@ TEST_F(WindowTest, ScreenshotAfterAGroupRead) {
   form->VT->expand(index(u"Słowo statusu"));
   form->VT->expand(index(u"Konfiguracja"));
   form->VT->expand(index(u"Szybkość transmisji"));
+  form->VT->expand(index(u"Identyfikacja"));
   click(u"Temperatura");
+  form->VT->scrollToTop();
   QTest::qWait(300);
   ASSERT_TRUE(form->grab().save(target)) << target.toStdString();
 }
