@@ -119,6 +119,7 @@ TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget
   buildLayout();
   wireEvents();
   wireRegisterTree();
+  wireRecording();
   try {
     FormCreate();
   } catch (...) {
@@ -714,6 +715,87 @@ void TForm1::RegisterHost::stopRecording() {
 }
 ExchangeHost& TForm1::RegisterHost::exchangeHost() {
   return form_;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Recording, the log window's menu and the watch list: every handler forwards to recording/ or registers/
+
+void TForm1::wireRecording() {
+  recording = std::make_unique<Recording>(recordingHost_);
+  logCommands = std::make_unique<LogWindowCommands>(*Memo1, *SaveDialog1);
+  VLModel = new WatchListModel(this);
+  SetVLModel(VLModel);
+  stopRecordingHook = [this] { recording->StopRecording(); };
+  saveWatchListHook = [this](const QString& path) { VLModel->SaveToFile(path.toStdString()); };
+  connect(btRec, &QPushButton::clicked, this, guarded([this] { btRecClick(); }));
+  connect(&RecordTimer, &QTimer::timeout, this, guarded([this] { RecordTimerTimer(); }));
+  connect(Wyczy1, &QAction::triggered, this, guarded([this] { Wyczy1Click(); }));
+  connect(Kopiuj1, &QAction::triggered, this, guarded([this] { Kopiuj1Click(); }));
+  connect(Zapiszdopliku1, &QAction::triggered, this, guarded([this] { Zapiszdopliku1Click(); }));
+  connect(Dodajdolisty1, &QAction::triggered, this, guarded([this] { Dodajdolisty1Click(); }));
+}
+
+void TForm1::btRecClick() {
+  recording->btRecClick();
+}
+void TForm1::RecordTimerTimer() {
+  recording->RecordTick();
+}
+void TForm1::Wyczy1Click() {
+  logCommands->Wyczy1Click();
+}
+void TForm1::Kopiuj1Click() {
+  logCommands->Kopiuj1Click();
+}
+void TForm1::Zapiszdopliku1Click() {
+  logCommands->Zapiszdopliku1Click();
+}
+void TForm1::Dodajdolisty1Click() {
+  if (!VLModel->AddToWatchList(state.CurrentRecord, eSlave->text()))
+    ShowModalMessage(this, QStringLiteral("nie wybrano rejestru"));
+}
+
+ViewState& TForm1::RecordingWindow::viewState() {
+  return form_.state;
+}
+QPlainTextEdit& TForm1::RecordingWindow::logWindow() {
+  return *form_.Memo1;
+}
+QTimer& TForm1::RecordingWindow::recordTimer() {
+  return form_.RecordTimer;
+}
+void TForm1::RecordingWindow::setRegisterTreeEnabled(bool enabled) {
+  form_.VT->setEnabled(enabled);
+}
+void TForm1::RecordingWindow::refreshRegisterTree() {
+  form_.VT->viewport()->update();
+}
+void TForm1::RecordingWindow::setRecordIndicator(const QColor& color) {
+  form_.shRec->setColor(color);
+}
+QString TForm1::RecordingWindow::intervalText() const {
+  return form_.eInterval->text();
+}
+QString TForm1::RecordingWindow::slaveText() const {
+  return form_.eSlave->text();
+}
+QString TForm1::RecordingWindow::deviceText() const {
+  return form_.cbxDevice->currentText();
+}
+RegisterTreeNode* TForm1::RecordingWindow::focusedNode() const {
+  return form_.VT->focusedNode();
+}
+void TForm1::RecordingWindow::readNode(RegisterTreeNode* node) {
+  form_.registerOps->ReadNode(node);
+}
+bool TForm1::RecordingWindow::busy() const {
+  return form_.registerOps->busy() || ModalMessageDepth() > 0;
+}
+void TForm1::RecordingWindow::showMessage(const QString& text) {
+  ShowModalMessage(&form_, text);
+}
+void TForm1::RecordingWindow::showError(std::exception_ptr error) {
+  HandleException(error);
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -31,8 +31,11 @@
 #include "modbus/exchange_host.h"
 #include "modbus/exchange_results.h"
 #include "modbus/modbus.h"
+#include "recording/log_window_commands.h"
+#include "recording/recording.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
+#include "registers/watch_list_model.h"
 #include "serial/serial.h"
 
 class QStandardItemModel;
@@ -109,6 +112,14 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   void VTExpanding(velnorex::RegisterTreeNode* node);
   void HighlightTimerTimer();
   void btResetClick();
+
+  // --- recording, the log window's menu and the watch list (forwarded to recording/ and registers/) ---
+  void btRecClick();
+  void RecordTimerTimer();
+  void Wyczy1Click();
+  void Kopiuj1Click();
+  void Zapiszdopliku1Click();
+  void Dodajdolisty1Click();
 
   // --- result events of the exchange ---
   void UM_REPLY();
@@ -198,6 +209,10 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   // The register tree's model over the loaded definition, and the reads and writes on it.
   velnorex::RegisterTreeModel* VTModel = nullptr;
   std::unique_ptr<velnorex::RegisterOperations> registerOps;
+  // Recording into the log window, the log window's menu, and the watch list VL's model.
+  std::unique_ptr<velnorex::Recording> recording;
+  std::unique_ptr<velnorex::LogWindowCommands> logCommands;
+  velnorex::WatchListModel* VLModel = nullptr;
   // The models the trees start with: empty, with their columns (VT shows VTModel from the start).
   QStandardItemModel* VTInitialModel = nullptr;
   QStandardItemModel* VLInitialModel = nullptr;
@@ -237,8 +252,32 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
     TForm1& form_;
   };
 
+  // What a recording asks of the window.
+  class RecordingWindow : public velnorex::RecordingHost {
+   public:
+    explicit RecordingWindow(TForm1& form) : form_(form) {}
+    velnorex::ViewState& viewState() override;
+    QPlainTextEdit& logWindow() override;
+    QTimer& recordTimer() override;
+    void setRegisterTreeEnabled(bool enabled) override;
+    void refreshRegisterTree() override;
+    void setRecordIndicator(const QColor& color) override;
+    QString intervalText() const override;
+    QString slaveText() const override;
+    QString deviceText() const override;
+    velnorex::RegisterTreeNode* focusedNode() const override;
+    void readNode(velnorex::RegisterTreeNode* node) override;
+    bool busy() const override;
+    void showMessage(const QString& text) override;
+    void showError(std::exception_ptr error) override;
+
+   private:
+    TForm1& form_;
+  };
+
   void buildLayout();
   void wireRegisterTree();
+  void wireRecording();
   void wireEvents();
   // Runs one shut-down step; a failure is reported and the next step still runs.
   void runExitStep(const std::function<void()>& step);
@@ -248,6 +287,7 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   Paths paths_;
   ResultsWindow resultsWindow_{*this};
   RegisterHost registerHost_{*this};
+  RecordingWindow recordingHost_{*this};
   velnorex::ExchangeResults results_{modbus, state.ReplyOk, state.ReplyText, resultsWindow_};
   int splitHeight_ = 240;  // VT's height as restored, until the window is laid out
   bool closed_ = false;

@@ -123,9 +123,11 @@ TEST_F(AppTest, AReadOnlyFolderLeavesTheOldFilesWhole) {
     EXPECT_TRUE(w->close());
   }
   QFile::setPermissions(dir.path(), writable);
-  ASSERT_EQ(messages.size(), 2u);
+  // Settings, log and watch list: each failing step is reported and the next one still runs.
+  ASSERT_EQ(messages.size(), 3u);
   EXPECT_TRUE(messages[0].text.contains(paths().settingsFile)) << messages[0].text.toStdString();
   EXPECT_TRUE(messages[1].text.contains(paths().logFile)) << messages[1].text.toStdString();
+  EXPECT_TRUE(messages[2].text.contains(paths().watchListFile)) << messages[2].text.toStdString();
   EXPECT_EQ(readFile(paths().settingsFile), oldSettings);
   EXPECT_EQ(readFile(paths().logFile), std::string("old log\r\n"));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left behind
