@@ -148,6 +148,42 @@ TEST_F(RecordingWindowTest, ClearingDuringARecordingMakesTheNextReadingTheFirstL
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("schowek"));
 }
 
+TEST_F(RecordingWindowTest, NoTickStartsWhileAMessageIsOpen) {
+  startRecordingOfTemp();
+  int depth = 0;
+  int deepest = 0;
+  int shown = 0;
+  qsizetype linesBefore = -1;
+  qsizetype linesAfter = -1;
+  size_t requestsBefore = 0;
+  size_t requestsAfter = 0;
+  SetMessageBoxHook([&](const ShownMessage&) {
+    deepest = std::max(deepest, ++depth);
+    // The operator takes a while to press OK: the record timer fires meanwhile.
+    if (shown++ == 0) {
+      linesBefore = lines().size();
+      requestsBefore = requests().size();
+      QTest::qWait(2500);
+      linesAfter = lines().size();
+      requestsAfter = requests().size();
+    }
+    --depth;
+  });
+  // A save that fails during the recording opens the error's box (a folder under a regular file).
+  form->logCommands->runSaveDialog = [&](QFileDialog&) {
+    return dir.filePath(QStringLiteral("TEMP.dat/log.txt"));
+  };
+  form->Zapiszdopliku1->trigger();
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(deepest, 1);
+  EXPECT_EQ(linesAfter, linesBefore);
+  EXPECT_EQ(requestsAfter, requestsBefore);
+  // Once the box is gone the recording goes on.
+  ASSERT_TRUE(WaitFor([&] { return lines().size() > linesAfter; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(isReading(lines().back(), QStringLiteral("-215"))) << lines().back().toStdString();
+  EXPECT_TRUE(form->state.Recording);
+}
+
 TEST_F(RecordingWindowTest, FocusedRegisterBadIntervalsAndErrorsOfTicks) {
   connectTo(QStringLiteral("TEMP.dat"), {"--value", "100:INT:1:42"});
   selectDevice(QStringLiteral("TEMP.dat"));
