@@ -67,15 +67,13 @@ void Recording::StartRecording() {
   // The button tests the focused node; the read acts on CurrentNode. They differ after a keyboard move or a
   // load of another definition; the operator sees the focused register selected, so that one is recorded.
   RegisterTreeNode* focused = host_.focusedNode();
-  if (IsRegister(focused) && state.CurrentNode != focused) {
-    state.CurrentNode = focused;
-    state.CurrentRecord = &focused->data;
-  }
+  if (IsRegister(focused)) state.CurrentNode = focused;
   if (!IsRegister(state.CurrentNode)) {
     host_.showMessage(QStringLiteral("nie wybrano rejestru"));
     return;
   }
-  if (!state.CurrentRecord) state.CurrentRecord = &state.CurrentNode->data;
+  // The header names the recorded register, whatever record was read last.
+  state.CurrentRecord = &state.CurrentNode->data;
 
   state.Recording = true;
   state.RecordNode = state.CurrentNode;

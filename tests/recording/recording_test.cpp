@@ -162,6 +162,15 @@ TEST_F(RecordingTest, TheFocusedRegisterIsRecordedWhenCurrentNodeIsNoneOrAnother
   EXPECT_EQ(host.lines()[2], QStringLiteral("Rejestr:100(Temperatura)"));
   rec.btRecClick();
 
+  // CurrentRecord is another register's record (the one read last), CurrentNode the focused one.
+  host.memo.clear();
+  clickOn(temp);
+  host.state.CurrentRecord = &mode->data;
+  rec.btRecClick();
+  EXPECT_EQ(host.lines()[2], QStringLiteral("Rejestr:100(Temperatura)"));
+  EXPECT_EQ(host.state.CurrentRecord, &temp->data);
+  rec.btRecClick();
+
   // CurrentNode is another register than the focused one.
   host.memo.clear();
   clickOn(temp);
