@@ -9,18 +9,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QSaveFile>
 #include <QSignalBlocker>
-#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include "app/help_text.h"
 #include "app/ini_profile.h"
 #include "app/message_box.h"
+#include "recording/log_lines.h"
 #include "registers/device_files.h"
 #include "serial/port_list.h"
 #include "serial/qt_serial_device.h"
-#include "text/cp1250.h"
 #include "text/errors.h"
 #include "text/number_text.h"
 
@@ -50,12 +48,6 @@ QFont namedFont(const QStringList& families, QFont::StyleHint hint, int pixelSiz
   font.setStyleHint(hint);
   font.setPixelSize(pixelSize);
   return font;
-}
-
-QStandardItemModel* columnsModel(QObject* parent, const QStringList& captions) {
-  auto* model = new QStandardItemModel(0, int(captions.size()), parent);
-  model->setHorizontalHeaderLabels(captions);
-  return model;
 }
 
 void setColumnWidths(QTreeView* view, std::initializer_list<int> widths) {
@@ -166,8 +158,6 @@ void TForm1::buildLayout() {
   VT->setFont(namedFont({QStringLiteral("DejaVu Sans Mono")}, QFont::Monospace, 15));
   VT->setToolTip(QStringLiteral("Okno rejestrów"));
   windowFaceBackground(VT);
-  VTInitialModel =
-      columnsModel(this, {QStringLiteral("Rejestr"), QStringLiteral("Adres"), QStringLiteral("Wartość")});
   VTModel = new RegisterTreeModel(state, this);
   VT->header()->setSectionsMovable(true);
   VT->header()->setStretchLastSection(false);
@@ -226,10 +216,7 @@ void TForm1::buildLayout() {
   VL = new QTreeView(Panel2);
   VL->setObjectName(QStringLiteral("VL"));
   VL->setFont(namedFont({QStringLiteral("Consolas")}, QFont::Monospace, 15));
-  VLInitialModel =
-      columnsModel(this, {QStringLiteral("Slave"), QStringLiteral("Rejestr"), QStringLiteral("Opis")});
   VL->header()->setFixedHeight(24);
-  SetVLModel(VLInitialModel);
   VL->setFixedHeight(242);
   VL->hide();
   panel2Layout->addWidget(VL);
@@ -513,24 +500,9 @@ void TForm1::saveSettings() {
 }
 
 void TForm1::saveLog() {
-  // Every block of the log is a line, an empty one appended last included; an empty log has none and leaves
-  // an earlier file as it was.
-  const QString log = Memo1->toPlainText();
-  if (log.isEmpty()) return;
-  const QStringList lines = log.split(u'\n');
-  std::u16string text;
-  for (const QString& line : lines) {
-    text += line.toStdU16String();
-    text += u"\r\n";
-  }
-  const std::string bytes = ToCp1250(text);
-  QSaveFile file(paths_.logFile);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(paths_.logFile, reason).toStdString());
-  }
+  // An empty log has no line and leaves an earlier file as it was.
+  if (Memo1->document()->isEmpty()) return;
+  SaveLogFile(*Memo1, paths_.logFile);
 }
 
 // ---------------------------------------------------------------------------------------------------------

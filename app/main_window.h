@@ -38,8 +38,6 @@
 #include "registers/watch_list_model.h"
 #include "serial/serial.h"
 
-class QStandardItemModel;
-
 namespace velnorex {
 
 inline const QColor kColorNavy{0x00, 0x00, 0x80};
@@ -214,8 +212,6 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
   std::unique_ptr<velnorex::LogWindowCommands> logCommands;
   velnorex::WatchListModel* VLModel = nullptr;
   // The models the trees start with: empty, with their columns (VT shows VTModel from the start).
-  QStandardItemModel* VTInitialModel = nullptr;
-  QStandardItemModel* VLInitialModel = nullptr;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -125,7 +125,7 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
   EXPECT_EQ(w->VT->columnWidth(0), 180);
   EXPECT_EQ(w->VT->columnWidth(2), 414);
   EXPECT_TRUE(w->VT->header()->sectionsMovable());
-  w->SetVTModel(w->VTInitialModel);
+  w->SetVTModel(w->VTModel);
 
   // Watch list: hidden at the bottom, with its columns.
   EXPECT_FALSE(w->VL->isVisible());
