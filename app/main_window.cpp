@@ -754,6 +754,9 @@ QString TForm1::RecordingWindow::slaveText() const {
 QString TForm1::RecordingWindow::deviceText() const {
   return form_.cbxDevice->currentText();
 }
+void TForm1::RecordingWindow::setRegisterText(const QString& name) {
+  form_.eRegister->setText(name);
+}
 RegisterTreeNode* TForm1::RecordingWindow::focusedNode() const {
   return form_.VT->focusedNode();
 }

@@ -262,6 +262,7 @@ class TForm1 : public QMainWindow, public velnorex::ExchangeHost {
     QString slaveText() const override;
     QString deviceText() const override;
     velnorex::RegisterTreeNode* focusedNode() const override;
+    void setRegisterText(const QString& name) override;
     void readNode(velnorex::RegisterTreeNode* node) override;
     bool busy() const override;
     void showMessage(const QString& text) override;

@@ -74,6 +74,7 @@ void Recording::StartRecording() {
   }
   // The header names the recorded register, whatever record was read last.
   state.CurrentRecord = &state.CurrentNode->data;
+  host_.setRegisterText(QString::fromStdU16String(state.CurrentRecord->Name));
 
   state.Recording = true;
   state.RecordNode = state.CurrentNode;

@@ -37,6 +37,8 @@ class RecordingHost {
 
   // VT's focused node, or null.
   virtual RegisterTreeNode* focusedNode() const = 0;
+  // eRegister: the name of the register that commands act on.
+  virtual void setRegisterText(const QString& name) = 0;
   // The register operations' ReadNode: the same read a double-click on a name runs. May throw.
   virtual void readNode(RegisterTreeNode* node) = 0;
   // A transaction is on the line or a modal message's own event loop is running: a timer tick must wait.

@@ -160,6 +160,7 @@ TEST_F(RecordingTest, TheFocusedRegisterIsRecordedWhenCurrentNodeIsNoneOrAnother
   EXPECT_EQ(host.state.RecordNode, temp);
   EXPECT_EQ(host.state.CurrentRecord, &temp->data);
   EXPECT_EQ(host.lines()[2], QStringLiteral("Rejestr:100(Temperatura)"));
+  EXPECT_EQ(host.registerText, QStringLiteral("Temperatura"));  // "Rejestr:" names what is recorded
   rec.btRecClick();
 
   // CurrentRecord is another register's record (the one read last), CurrentNode the focused one.
@@ -178,6 +179,7 @@ TEST_F(RecordingTest, TheFocusedRegisterIsRecordedWhenCurrentNodeIsNoneOrAnother
   rec.btRecClick();
   EXPECT_EQ(host.state.RecordNode, mode);
   EXPECT_EQ(host.lines()[2], QStringLiteral("Rejestr:101(Tryb)"));
+  EXPECT_EQ(host.registerText, QStringLiteral("Tryb"));
   EXPECT_EQ(host.reads.back(), mode);
 }
 

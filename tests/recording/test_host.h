@@ -28,6 +28,7 @@ class TestHost : public RecordingHost {
   QString device = QStringLiteral("X.dat");
   RegisterTreeNode* focused = nullptr;
   bool isBusy = false;
+  QString registerText;
   QStringList messages;
   QStringList errors;
   std::vector<RegisterTreeNode*> reads;
@@ -44,6 +45,7 @@ class TestHost : public RecordingHost {
   QString slaveText() const override { return slave; }
   QString deviceText() const override { return device; }
   RegisterTreeNode* focusedNode() const override { return focused; }
+  void setRegisterText(const QString& name) override { registerText = name; }
   void readNode(RegisterTreeNode* node) override {
     reads.push_back(node);
     state.CurrentNode = node;
