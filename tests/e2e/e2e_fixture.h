@@ -23,29 +23,15 @@
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
 #include "registers/tree_stream.h"
+#include "tests/support/frames.h"
 #include "tests/support/simulator.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
 
-using Bytes = std::vector<uint8_t>;
-
-inline std::string HexBytes(const Bytes& bytes) {
-  std::string text;
-  char byte[4];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", bytes[i]);
-    text += byte;
-  }
-  return text;
-}
-
 // A request as it goes out: the bytes and their CRC, low byte first.
 inline std::string Request(Bytes frame) {
-  const uint16_t crc = Crc16(frame.data(), static_cast<uint16_t>(frame.size()));
-  frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-  frame.push_back(static_cast<uint8_t>(crc >> 8));
-  return HexBytes(frame);
+  return Hex(WithCrc(std::move(frame)));
 }
 inline std::string ReadRequest(uint16_t address, uint8_t count, uint8_t slave = 1) {
   return Request({slave, 3, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), 0, count});
@@ -199,7 +185,7 @@ class WindowTest : public ::testing::Test {
   std::vector<std::string> requests() const {
     std::vector<std::string> out;
     for (const WireFrame& frame : sim->logLines())
-      if (frame.direction == '>') out.push_back(HexBytes(frame.bytes));
+      if (frame.direction == '>') out.push_back(Hex(frame.bytes));
     return out;
   }
   bool waitForRequests(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {

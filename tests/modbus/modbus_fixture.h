@@ -13,23 +13,9 @@
 
 #include "modbus/modbus.h"
 #include "serial/fake_serial_device.h"
+#include "tests/support/frames.h"
 
 namespace velnorex::test {
-
-using Bytes = std::vector<uint8_t>;
-
-inline std::string Hex(const uint8_t* bytes, size_t count) {
-  std::string text;
-  char byte[4];
-  for (size_t i = 0; i < count; ++i) {
-    std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", bytes[i]);
-    text += byte;
-  }
-  return text;
-}
-inline std::string Hex(const Bytes& bytes) {
-  return Hex(bytes.data(), bytes.size());
-}
 
 inline RegisterNode Register(std::u16string address, std::u16string type, std::u16string count,
                              std::u16string value = {}) {

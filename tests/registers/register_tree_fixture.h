@@ -20,29 +20,10 @@
 #include "registers/register_tree_model.h"
 #include "registers/register_tree_view.h"
 #include "serial/fake_serial_device.h"
+#include "tests/support/frames.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
-
-using Bytes = std::vector<uint8_t>;
-
-inline std::string Hex(const Bytes& bytes) {
-  std::string text;
-  char byte[4];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", bytes[i]);
-    text += byte;
-  }
-  return text;
-}
-
-// A reply with its CRC appended, low byte first.
-inline Bytes WithCrc(Bytes frame) {
-  const uint16_t crc = Crc16(frame.data(), static_cast<uint16_t>(frame.size()));
-  frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-  frame.push_back(static_cast<uint8_t>(crc >> 8));
-  return frame;
-}
 
 // Appends a node; the parent gets its has-children bit as a loaded file would have it.
 inline RegisterTreeNode* Add(RegisterTreeNode* parent, std::u16string name, std::u16string address = {},

@@ -13,26 +13,16 @@
 
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
+#include "tests/support/frames.h"
 #include "tests/support/pty.h"
 
 namespace velnorex {
 namespace {
 
+using test::CountCheck;
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-class CountCheck : public ReplyCheck {
- public:
-  explicit CountCheck(size_t count) : count_(count) {}
-  bool complete(const uint8_t*, size_t count) const override {
-    ++calls;
-    return count >= count_;
-  }
-  mutable int calls = 0;
-
- private:
-  size_t count_;
-};
 
 std::unique_ptr<Serial> makeSerial() {
   return std::make_unique<Serial>(std::make_unique<QtSerialDevice>());

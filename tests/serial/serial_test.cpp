@@ -6,23 +6,12 @@
 
 #include "serial/fake_serial_device.h"
 #include "serial/serial.h"
+#include "tests/support/frames.h"
 
 namespace velnorex {
 namespace {
 
-// Complete once the given number of bytes is in hand.
-class CountCheck : public ReplyCheck {
- public:
-  explicit CountCheck(size_t count) : count_(count) {}
-  bool complete(const uint8_t*, size_t count) const override {
-    ++calls;
-    return count >= count_;
-  }
-  mutable int calls = 0;
-
- private:
-  size_t count_;
-};
+using test::CountCheck;
 
 struct SerialOverFake : ::testing::Test {
   SerialOverFake() {
