@@ -15,7 +15,7 @@ definition=${VELNOREX_DEMO_DEFINITION:-$bin/THV-21.dat}
 
 demo=$(mktemp -d /tmp/velnorex-demo.XXXXXX)
 port=$demo/ttySIM0
-"$bin/velnorex-sim" --definition "$definition" --link "$port" --slave 1 --baud 19200 --log "$demo/wire.log" &
+"$bin/velnorex-sim" --definition "$definition" --link "$port" --slave 1 --baud 19200 --log "$demo/wire.log" >/dev/null &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$demo"' EXIT
 
