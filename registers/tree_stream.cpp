@@ -35,37 +35,47 @@ constexpr int kMaxDepth = 64;
 
 // ---- per-record handlers ----
 
+// The register tree's node handlers: seven strings in the order of the record.
+void VTLoadNode(RegisterNode& r, StringReader& in) {
+  for (std::u16string* field : {&r.Name, &r.Extra, &r.Address, &r.Type, &r.Count, &r.Access, &r.Value}) {
+    *field = in.ReadWideString();
+  }
+}
+// The program itself never writes a register tree; the definition tool does.
+void VTSaveNode(const RegisterNode& r, std::vector<uint8_t>& out) {
+  for (const std::u16string* field :
+       {&r.Name, &r.Extra, &r.Address, &r.Type, &r.Count, &r.Access, &r.Value}) {
+    WriteWideString(out, *field);
+  }
+}
+
+// The watch list's node handlers: five strings; Value is not stored and stays empty after loading.
+void VLLoadNode(WatchEntry& r, StringReader& in) {
+  for (std::u16string* field : {&r.Slave, &r.Address, &r.Name, &r.Count, &r.Type}) {
+    *field = in.ReadWideString();
+  }
+}
+void VLSaveNode(const WatchEntry& r, std::vector<uint8_t>& out) {
+  for (const std::u16string* field : {&r.Slave, &r.Address, &r.Name, &r.Count, &r.Type}) {
+    WriteWideString(out, *field);
+  }
+}
+
 template <class Record>
 struct RecordIo;
 
 template <>
 struct RecordIo<RegisterNode> {
-  static void Load(RegisterNode& r, StringReader& in) {
-    for (std::u16string* field : {&r.Name, &r.Extra, &r.Address, &r.Type, &r.Count, &r.Access, &r.Value}) {
-      *field = in.ReadWideString();
-    }
-  }
-  static void Save(const RegisterNode& r, std::vector<uint8_t>& out) {
-    for (const std::u16string* field :
-         {&r.Name, &r.Extra, &r.Address, &r.Type, &r.Count, &r.Access, &r.Value}) {
-      WriteWideString(out, *field);
-    }
-  }
+  static void Load(RegisterNode& r, StringReader& in) { VTLoadNode(r, in); }
+  static void Save(const RegisterNode& r, std::vector<uint8_t>& out) { VTSaveNode(r, out); }
+  // The text of column 0, stored as the node's caption.
   static const std::u16string& Caption(const RegisterNode& r) { return r.Name; }
 };
 
 template <>
 struct RecordIo<WatchEntry> {
-  static void Load(WatchEntry& r, StringReader& in) {
-    for (std::u16string* field : {&r.Slave, &r.Address, &r.Name, &r.Count, &r.Type}) {
-      *field = in.ReadWideString();
-    }
-  }
-  static void Save(const WatchEntry& r, std::vector<uint8_t>& out) {
-    for (const std::u16string* field : {&r.Slave, &r.Address, &r.Name, &r.Count, &r.Type}) {
-      WriteWideString(out, *field);
-    }
-  }
+  static void Load(WatchEntry& r, StringReader& in) { VLLoadNode(r, in); }
+  static void Save(const WatchEntry& r, std::vector<uint8_t>& out) { VLSaveNode(r, out); }
   static const std::u16string& Caption(const WatchEntry& r) { return r.Slave; }
 };
 
