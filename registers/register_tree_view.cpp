@@ -38,6 +38,13 @@ void RegisterTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
   style->drawControl(QStyle::CE_ItemViewItem, &rest, painter, widget);
 }
 
+void RegisterTreeDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+  QStyledItemDelegate::initStyleOption(option, index);
+  const QVariant foreground = index.data(Qt::ForegroundRole);
+  if (foreground.canConvert<QBrush>())
+    option->palette.setBrush(QPalette::HighlightedText, qvariant_cast<QBrush>(foreground));
+}
+
 RegisterTreeView::UpdateBracket::UpdateBracket(QWidget* view)
     : view_(view), wasEnabled_(view->updatesEnabled()) {
   view_->setUpdatesEnabled(false);

@@ -9,13 +9,17 @@
 
 namespace velnorex {
 
-// Draws the check indicator of radio-button nodes as a radio button.
+// Draws the check indicator of radio-button nodes as a radio button, and keeps a cell's own text colour on a
+// selected row: the value just written is on the focused row, and its red must show there too.
 class RegisterTreeDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 class RegisterTreeView : public QTreeView {

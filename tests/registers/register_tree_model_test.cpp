@@ -104,6 +104,31 @@ TEST_F(ModelTest, ColoursFollowTheRulesInOrder) {
   EXPECT_EQ(colour(u"Prędkość", 1), QVariant(kColorBlack));
 }
 
+// The delegate as the view uses it, with its style option open to the test.
+class ProbeDelegate : public RegisterTreeDelegate {
+ public:
+  using RegisterTreeDelegate::RegisterTreeDelegate;
+  QStyleOptionViewItem optionFor(const QModelIndex& index) const {
+    QStyleOptionViewItem option;
+    option.state |= QStyle::State_Selected;
+    initStyleOption(&option, index);
+    return option;
+  }
+};
+
+TEST_F(ModelTest, ASelectedRowKeepsItsCellsOwnColours) {
+  // The row just edited is the focused, selected one: its red value must not turn into selection text.
+  ProbeDelegate delegate;
+  state.WrittenNode = node(u"Temperatura");
+  const QStyleOptionViewItem written = delegate.optionFor(index(u"Temperatura", 2));
+  EXPECT_EQ(written.palette.color(QPalette::HighlightedText), QColor(0xFF, 0x00, 0x00));
+  EXPECT_EQ(delegate.optionFor(index(u"Słowo", 1)).palette.color(QPalette::HighlightedText),
+            QColor(0x00, 0x00, 0x80));
+  // A cell without a colour of its own keeps the selection's text colour.
+  const QStyleOptionViewItem plain = delegate.optionFor(index(u"Pomiary", 0));
+  EXPECT_EQ(plain.palette.color(QPalette::HighlightedText), QPalette().color(QPalette::HighlightedText));
+}
+
 TEST_F(ModelTest, CheckMarksAndRadioButtons) {
   EXPECT_EQ(index(u"A").data(Qt::CheckStateRole), QVariant(Qt::Checked));
   EXPECT_EQ(index(u"B").data(Qt::CheckStateRole), QVariant(Qt::Unchecked));
