@@ -67,15 +67,21 @@ class MasterLine {
            serial.SetPortTimeouts(30, 0, readTotalMs, 0, 30);
   }
 
-  // One read of a register as the tree does it; the events and texts land in `host`.
-  void read(const std::u16string& address, const std::u16string& type, const std::u16string& count) {
-    host.clear();
+  static RegisterNode writableRegister(const std::u16string& address, const std::u16string& type,
+                                       const std::u16string& count, const std::u16string& value = {}) {
     RegisterNode node;
     node.Address = address;
     node.Type = type;
     node.Count = count;
     node.Access = u"RW";
-    modbus.BuildReadRequest(node, u"1");
+    node.Value = value;
+    return node;
+  }
+
+  // One read of a register as the tree does it; the events and texts land in `host`.
+  void read(const std::u16string& address, const std::u16string& type, const std::u16string& count) {
+    host.clear();
+    modbus.BuildReadRequest(writableRegister(address, type, count), u"1");
     modbus.Exchange(host);
   }
 
@@ -83,12 +89,7 @@ class MasterLine {
   void write(const std::u16string& address, const std::u16string& type, const std::u16string& count,
              const std::u16string& value, bool single) {
     host.clear();
-    RegisterNode node;
-    node.Address = address;
-    node.Type = type;
-    node.Count = count;
-    node.Access = u"RW";
-    node.Value = value;
+    const RegisterNode node = writableRegister(address, type, count, value);
     if (single) {
       modbus.BuildWriteSingleRequest(node, u"1");
     } else {
