@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include "registers/palette.h"
+
 namespace velnorex {
 
 class IndicatorShape : public QWidget {
@@ -17,7 +19,7 @@ class IndicatorShape : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QColor color_{0xA0, 0xA0, 0xA4};
+  QColor color_ = kColorMediumGrey;
 };
 
 }  // namespace velnorex

@@ -18,6 +18,7 @@
 #include <modbus.h>
 #include <QCoreApplication>
 
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
@@ -62,25 +63,19 @@ Simulator startSimulator() {
   return s;
 }
 
-// Counts outcomes; decodes replies as the window would, so the work per transaction is the program's.
-class CountingHost : public ExchangeHost {
+// The window's part of a transaction, as little as it can be; the real result trip decodes every reply and
+// counts the outcomes, so the work per transaction is the program's.
+class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient {
  public:
-  explicit CountingHost(Modbus& modbus) : modbus_(modbus) {}
-  void Perform(WindowMessage message) override {
-    if (message == WindowMessage::UM_REPLY && modbus_.DecodeReply(replyOk, replyText))
-      ++good;
-    else
-      ++bad;
-  }
-  void ProcessPendingMessages() override { QCoreApplication::processEvents(); }
-  void ShowMessage(const std::u16string&) override { ++bad; }
-  void AppendLogLine(const std::u16string&) override { ++late; }
-  int good = 0, bad = 0, late = 0;
+  void processPendingMessages() override { QCoreApplication::processEvents(); }
+  void showMessage(const std::u16string&) override { ++messages; }
+  void appendLogLine(const std::u16string&) override {}
+  void restartHighlightTimer() override {}
+  void ShowValue() override {}
+  void UM_NEXT() override {}
+  int messages = 0;
   bool replyOk = false;
   std::u16string replyText;
-
- private:
-  Modbus& modbus_;
 };
 
 struct Figure {
@@ -102,7 +97,8 @@ RegisterNode Register(const char16_t* address, const char16_t* type, const char1
 Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck) {
   Serial serial(std::make_unique<QtSerialDevice>());
   Modbus modbus(serial);
-  CountingHost host(modbus);
+  BenchWindow window;
+  ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
   if (!serial.OpenPort(QString::fromStdString(path), QStringLiteral("19200,n,8,1")) ||
       !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
     std::fprintf(stderr, "cannot open %s\n", path.c_str());
@@ -112,28 +108,31 @@ Figure runVelnorex(const std::string& path, const RegisterNode& node, bool compl
   for (int i = 0; i < kRounds; ++i) {
     modbus.BuildReadRequest(node, u"1");
     if (completeCheck) {
-      modbus.Exchange(host);
+      dispatcher.Exchange(window);
       continue;
     }
     // The same transaction with reads that end only at their time-outs.
     serial.WritePort(modbus.RequestFrame, modbus.FrameLength);
     serial.ReadPort(nullptr);
     if (serial.BytesRead == 0) {
-      host.ProcessPendingMessages();
+      dispatcher.processPendingMessages();
       serial.ReadPort(nullptr);
       if (serial.BytesRead == 0) {
-        host.Perform(WindowMessage::UM_TIMEOUT);
+        dispatcher.perform(ExchangeResult::UM_TIMEOUT);
         continue;
       }
-      host.AppendLogLine(u".");
+      dispatcher.appendLogLine(u".");
     }
-    host.Perform(CheckReplyCrc(serial.ReplyBuffer, static_cast<uint16_t>(serial.BytesRead))
-                     ? WindowMessage::UM_REPLY
-                     : WindowMessage::UM_CRCERROR);
+    dispatcher.perform(CheckReplyCrc(serial.ReplyBuffer, static_cast<uint16_t>(serial.BytesRead))
+                           ? ExchangeResult::UM_REPLY
+                           : ExchangeResult::UM_CRCERROR);
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   serial.ClosePort();
-  return {kRounds / seconds, host.good, host.bad, host.late};
+  const ExchangeDispatcher::Counts& n = dispatcher.counts();
+  const int failed = static_cast<int>(n.exceptions + n.timeouts + n.crcErrors) + window.messages;
+  return {kRounds / seconds, static_cast<int>(n.replies - n.exceptions), failed,
+          static_cast<int>(n.lateReplies)};
 }
 
 // (b): libmodbus's own RTU master on the same line.

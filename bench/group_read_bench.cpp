@@ -11,7 +11,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
-#include "modbus/exchange_results.h"
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
 #include "serial/qt_serial_device.h"
@@ -21,9 +21,9 @@ using namespace velnorex;
 namespace {
 
 // The main window as far as a group read needs it: steps go through the real event queue.
-class BenchWindow : public RegisterOperationsHost, public ExchangeHost, public ExchangeResults::Window {
+class BenchWindow : public RegisterOperationsHost, public ExchangeDispatcher::Window {
  public:
-  std::u16string slaveText() const override { return u"1"; }
+  QString slaveText() const override { return QStringLiteral("1"); }
   bool singleRegisterWrites() const override { return true; }
   void restartHighlightTimer() override {}
   void stopHighlightTimer() override {}
@@ -33,26 +33,9 @@ class BenchWindow : public RegisterOperationsHost, public ExchangeHost, public E
   void showMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
   void setRegisterText(const QString&) override {}
   void stopRecording() override {}
-  ExchangeHost& exchangeHost() override { return *this; }
-  void Perform(WindowMessage message) override {
-    if (message == WindowMessage::UM_NEXT) {
-      ops->UM_NEXT();
-      return;
-    }
-    if (message != WindowMessage::UM_REPLY) ++failures;
-    results->Handle(message);
-  }
-  void ProcessPendingMessages() override { QCoreApplication::processEvents(); }
-  void ShowMessage(const std::u16string& text) override { showMessage(QString::fromStdU16String(text)); }
-  void AppendLogLine(const std::u16string&) override { ++lateReplies; }
-  void ShowValue() override { ops->ShowValue(); }
-  void StartHighlightTimer() override {}
-  void PerformNext() override { Perform(WindowMessage::UM_NEXT); }
-
-  ExchangeResults* results = nullptr;
-  RegisterOperations* ops = nullptr;
-  int failures = 0;
-  int lateReplies = 0;
+  void processPendingMessages() override { QCoreApplication::processEvents(); }
+  void showMessage(const std::u16string& text) override { showMessage(QString::fromStdU16String(text)); }
+  void appendLogLine(const std::u16string&) override {}
 };
 
 }  // namespace
@@ -80,10 +63,8 @@ int main(int argc, char** argv) {
   RegisterTreeView view;
   view.setRegisterModel(&model);
   BenchWindow window;
-  ExchangeResults results(modbus, state.ReplyOk, state.ReplyText, window);
-  RegisterOperations ops(state, modbus, model, view, window);
-  window.results = &results;
-  window.ops = &ops;
+  ExchangeDispatcher dispatcher(modbus, state.ReplyOk, state.ReplyText, window);
+  RegisterOperations ops(state, modbus, dispatcher, model, view, window);
   model.loadFromFile(definition.toStdString());
   if (!serial.OpenPort(port, QStringLiteral("19200,n,8,2")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
@@ -105,9 +86,12 @@ int main(int argc, char** argv) {
     worst = std::max(worst, ms);
   }
   std::printf(
-      "mean %.1f ms, best %.1f ms, worst %.1f ms (%.1f ms per register); failed transactions %d, late "
-      "replies %d\n",
-      total / rounds, best, worst, total / rounds / group->childCount(), window.failures, window.lateReplies);
+      "mean %.1f ms, best %.1f ms, worst %.1f ms (%.1f ms per register); failed transactions %llu, late "
+      "replies %llu\n",
+      total / rounds, best, worst, total / rounds / group->childCount(),
+      static_cast<unsigned long long>(dispatcher.counts().timeouts + dispatcher.counts().crcErrors +
+                                      dispatcher.counts().exceptions),
+      static_cast<unsigned long long>(dispatcher.counts().lateReplies));
   std::printf("last value: %s = %s\n", qPrintable(RegisterTreeModel::VTGetText(group->child(19), 0)),
               qPrintable(RegisterTreeModel::VTGetText(group->child(19), 2)));
   serial.ClosePort();

@@ -1,29 +1,28 @@
-// What the exchange needs from the main window, so that modbus/ never includes the window.
+// What the exchange hands its outcome to, so that modbus/ never includes the window.
 #pragma once
 
 #include <string>
 
 namespace velnorex {
 
-// Result events of a transaction, delivered by a direct, synchronous call.
-enum class WindowMessage : unsigned {
-  UM_NEXT = 1025,
-  UM_REPLY = 1026,
-  UM_TIMEOUT = 1027,
-  UM_CRCERROR = 1029,
+// The outcome of one transaction, delivered by a direct, synchronous call.
+enum class ExchangeResult {
+  UM_REPLY,     // a reply with a valid CRC is in the ReplyBuffer
+  UM_TIMEOUT,   // no byte came within either read
+  UM_CRCERROR,  // bytes came, but their CRC does not match
 };
 
 class ExchangeHost {
  public:
   virtual ~ExchangeHost() = default;
-  // Runs the window's handler of `message` before returning.
-  virtual void Perform(WindowMessage message) = 0;
-  // Lets the window process its pending messages once (paint, input, timers).
-  virtual void ProcessPendingMessages() = 0;
+  // Handles `result` before returning.
+  virtual void perform(ExchangeResult result) = 0;
+  // Lets the window process its pending messages once (paint, input, timers) between the two reads.
+  virtual void processPendingMessages() = 0;
   // A modal message box with an OK button ("brak połączenia !").
-  virtual void ShowMessage(const std::u16string& text) = 0;
-  // Appends one line to the log window.
-  virtual void AppendLogLine(const std::u16string& line) = 0;
+  virtual void showMessage(const std::u16string& text) = 0;
+  // Appends one line to the log window (the "." of a late reply).
+  virtual void appendLogLine(const std::u16string& line) = 0;
 };
 
 }  // namespace velnorex

@@ -92,16 +92,13 @@ class Modbus {
   bool DecodeReply(bool& replyOk, std::u16string& replyText);
 
   // One transaction for the request in RequestFrame: write, read, one retry read when the first brought
-  // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host. A closed port shows
-  // "brak połączenia !" and performs nothing.
+  // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host (the dispatcher). A
+  // closed port shows "brak połączenia !" and performs nothing.
   void Exchange(ExchangeHost& host);
   // A transaction is in progress (its pending messages may be being processed): no other may start.
   bool InTransaction() const { return inTransaction_; }
   // The function code of the request that the last transaction sent.
   uint8_t FunctionCode() const { return RequestFrame[1]; }
-
-  Serial& serial() { return serial_; }
-  const ReplyCheck& replyCheck() const { return replyCheck_; }
 
  private:
   void setSlaveAddress(std::u16string_view slaveText);

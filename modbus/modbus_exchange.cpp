@@ -26,7 +26,7 @@ void Modbus::Exchange(ExchangeHost& host) {
   // and the ReplyBuffer, and a second request on the line would take the first one's reply.
   if (inTransaction_) return;
   if (!serial_.PortOpen) {
-    host.ShowMessage(u"brak połączenia !");
+    host.showMessage(u"brak połączenia !");
     return;
   }
   TransactionScope scope(inTransaction_);
@@ -35,19 +35,19 @@ void Modbus::Exchange(ExchangeHost& host) {
   serial_.WritePort(RequestFrame, FrameLength);
   serial_.ReadPort(&replyCheck_);
   if (serial_.BytesRead == 0) {
-    host.ProcessPendingMessages();
+    host.processPendingMessages();
     serial_.ReadPort(&replyCheck_);
     if (serial_.BytesRead == 0) {
-      host.Perform(WindowMessage::UM_TIMEOUT);
+      host.perform(ExchangeResult::UM_TIMEOUT);
       return;
     }
-    host.AppendLogLine(u".");  // the operator sees that the transducer answers late
+    host.appendLogLine(u".");  // the operator sees that the transducer answers late
   }
   const uint16_t length = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                               ? static_cast<uint16_t>(serial_.BytesRead)
                               : static_cast<uint16_t>(Serial::kBufferSize);
-  host.Perform(CheckReplyCrc(serial_.ReplyBuffer, length) ? WindowMessage::UM_REPLY
-                                                          : WindowMessage::UM_CRCERROR);
+  host.perform(CheckReplyCrc(serial_.ReplyBuffer, length) ? ExchangeResult::UM_REPLY
+                                                          : ExchangeResult::UM_CRCERROR);
 }
 
 }  // namespace velnorex

@@ -1,6 +1,7 @@
 // The RTU framing: CRC-16/MODBUS, the byte-order helpers, and "is the reply in hand complete yet?".
 #include <cstring>
 
+#include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 
 namespace velnorex {
@@ -39,13 +40,13 @@ void SwapBytePairs(uint8_t* bytes, uint16_t byteCount) {
 bool ReplyComplete(const uint8_t* bytes, size_t count) {
   if (count < 2) return false;
   size_t needed;
-  if (bytes[1] & 0x80) {
+  if (bytes[1] & kExceptionBit) {
     needed = 5;  // address, function, exception code, CRC
-  } else if (bytes[1] == 3) {
+  } else if (bytes[1] == kReadHoldingRegisters) {
     if (count < 3) return false;
-    needed = 5 + size_t{bytes[2]};
-  } else if (bytes[1] == 6 || bytes[1] == 8 || bytes[1] == 16) {
-    needed = 8;  // these echo address and value (or quantity) of the request
+    needed = 5 + size_t{bytes[2]};  // address, function, byte count, data, CRC
+  } else if (ReplyEchoesRequestHead(bytes[1])) {
+    needed = 8;
   } else {
     return false;  // not an answer we can size: let the read run to its time-out
   }

@@ -2,6 +2,7 @@
 // and the register's type.
 #include <cstring>
 
+#include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "text/cp1250.h"
 #include "text/number_text.h"
@@ -29,13 +30,13 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                                 ? serial_.BytesRead
                                 : static_cast<uint32_t>(Serial::kBufferSize);
-  if (received > kReplyFunctionOffset && (reply[kReplyFunctionOffset] & 0x80)) {
+  if (received > kReplyFunctionOffset && (reply[kReplyFunctionOffset] & kExceptionBit)) {
     replyOk = false;
     return false;
   }
   replyOk = true;
   replyText.clear();
-  if (FunctionCode() != 3) return true;  // a write or a diagnostics request: nothing to show
+  if (!ReplyShowsValue(FunctionCode())) return true;
 
   const uint32_t available = received > kReplyOverhead ? received - kReplyOverhead : 0;
   const uint8_t byteCount = reply[kReplyByteCountOffset];

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "text/errors.h"
 #include "text/number_text.h"
@@ -11,11 +12,6 @@
 namespace velnorex {
 
 namespace {
-
-constexpr uint8_t kReadHoldingRegisters = 3;
-constexpr uint8_t kWriteSingleRegister = 6;
-constexpr uint8_t kDiagnostics = 8;
-constexpr uint8_t kWriteMultipleRegisters = 16;
 
 constexpr int kFunctionOffset = 1;
 constexpr int kStartOffset = 2;

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "recording/log_lines.h"
+#include "registers/palette.h"
 #include "registers/register_tree_model.h"
 #include "text/errors.h"
 #include "text/number_text.h"
@@ -26,16 +27,6 @@ bool IsRegister(const RegisterTreeNode* node) {
 }
 
 }  // namespace
-
-const QColor& Recording::ActiveColor() {
-  static const QColor color(0xFF, 0xFF, 0x00);
-  return color;
-}
-
-const QColor& Recording::IdleColor() {
-  static const QColor color(0xA0, 0xA0, 0xA4);
-  return color;
-}
 
 void Recording::btRecClick() {
   if (host_.viewState().Recording) {
@@ -106,7 +97,7 @@ void Recording::StartRecording() {
   host_.recordTimer().start(interval * 1000);
   memo.setReadOnly(true);
   host_.setRegisterTreeEnabled(false);
-  host_.setRecordIndicator(ActiveColor());
+  host_.setRecordIndicator(kColorYellow);
 
   if (readError) {
     errorShown_ = true;
@@ -147,7 +138,7 @@ void Recording::StopRecording() {
   if (!state.Recording) return;
   host_.recordTimer().stop();
   state.RecordNode = nullptr;
-  host_.setRecordIndicator(IdleColor());
+  host_.setRecordIndicator(kColorMediumGrey);
   state.Recording = false;
   AppendLine(host_.logWindow(), QString());
   host_.logWindow().setReadOnly(false);

@@ -2,7 +2,6 @@
 // toggles them.
 #pragma once
 
-#include <QColor>
 #include <QString>
 
 #include "recording/recording_host.h"
@@ -11,9 +10,6 @@ namespace velnorex {
 
 class Recording {
  public:
-  // Indicator colours of shRec.
-  static const QColor& ActiveColor();  // yellow #FFFF00
-  static const QColor& IdleColor();    // medium grey #A0A0A4
   // Longest interval whose period in milliseconds a timer still takes.
   static constexpr int kMaxIntervalSeconds = 2147483;
 
@@ -33,8 +29,6 @@ class Recording {
   void LogReading();
   // Ends a running recording; does nothing when none runs, so every caller may call it unconditionally.
   void StopRecording();
-
-  bool recording() const { return host_.viewState().Recording; }
 
  private:
   RecordingHost& host_;

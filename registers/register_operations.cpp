@@ -2,14 +2,16 @@
 // each step started from the message queue so that no exchange ever runs inside another.
 #include "registers/register_operations.h"
 
+#include "modbus/function_codes.h"
 #include "registers/device_files.h"
 #include "text/number_text.h"
 
 namespace velnorex {
 
-RegisterOperations::RegisterOperations(ViewState& state, Modbus& modbus, RegisterTreeModel& model,
-                                       RegisterTreeView& view, RegisterOperationsHost& host, QObject* parent)
-    : QObject(parent), state_(state), modbus_(modbus), model_(model), view_(view), host_(host) {
+RegisterOperations::RegisterOperations(ViewState& state, Modbus& modbus, ExchangeDispatcher& dispatcher,
+                                       RegisterTreeModel& model, RegisterTreeView& view,
+                                       RegisterOperationsHost& host)
+    : state_(state), modbus_(modbus), dispatcher_(dispatcher), model_(model), view_(view), host_(host) {
   model_.isBusy = [this] { return busy(); };
   view_.isBusy = [this] { return busy(); };
 }
@@ -48,7 +50,15 @@ void RegisterOperations::forgetOldTree() {
 }
 
 void RegisterOperations::VTClick() {
-  view_.VTClick(state_, [this](const QString& text) { host_.setRegisterText(text); });
+  if (state_.GroupActive) return;
+  RegisterTreeNode* node = view_.focusedNode();
+  if (!node) {
+    host_.setRegisterText(QString());
+    return;
+  }
+  state_.CurrentNode = node;
+  state_.CurrentRecord = &node->data;
+  host_.setRegisterText(RegisterTreeModel::VTGetText(node, RegisterTreeModel::kColumnName));
 }
 
 void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
@@ -73,11 +83,30 @@ void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
 }
 
 void RegisterOperations::VTExpanding(RegisterTreeNode* node) {
-  view_.VTExpanding(node);
+  if (!node || node->data.Type != u"HEX" || !node->data.Value.empty()) return;
+  const auto uncheckBelow = [this](RegisterTreeNode* parent, const auto& self) -> void {
+    for (RegisterTreeNode* child = parent->firstChild(); child; child = child->nextSibling()) {
+      model_.setNodeCheckState(child, CheckState::csUncheckedNormal);
+      self(child, self);
+    }
+  };
+  uncheckBelow(node, uncheckBelow);
 }
 
 void RegisterOperations::MarkOptions(int32_t value) {
-  view_.MarkOptions(state_, value);
+  if (!state_.CurrentNode) return;
+  // Display order: first child, else next sibling, else the next sibling of the nearest ancestor with one.
+  const auto next = [](RegisterTreeNode* node) -> RegisterTreeNode* {
+    if (RegisterTreeNode* child = node->firstChild()) return child;
+    for (RegisterTreeNode* n = node; n && n->parent(); n = n->parent())
+      if (RegisterTreeNode* sibling = n->nextSibling()) return sibling;
+    return nullptr;
+  };
+  for (RegisterTreeNode* node = state_.CurrentNode->firstChild(); node; node = next(node)) {
+    if (node->data.Type != u"BIT") break;
+    const bool match = StrToInt(node->data.Value) == value;
+    model_.setNodeCheckState(node, match ? CheckState::csCheckedNormal : CheckState::csUncheckedNormal);
+  }
 }
 
 void RegisterOperations::VTChecking(RegisterTreeNode* node, CheckState newState) {
@@ -115,7 +144,7 @@ void RegisterOperations::VTEdited(RegisterTreeNode* node, int) {
 
 void RegisterOperations::ReadNode(RegisterTreeNode* node) {
   if (!node || modbus_.InTransaction()) return;
-  StrToInt(host_.slaveText());
+  StrToInt(slave());
   if (NodeAccessCode(node) != kAccessGroup) {
     state_.CurrentNode = node;
     ReadRegister(node);
@@ -138,13 +167,13 @@ void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
   state_.CurrentRecord = &node->data;
   // Emptied before anything is sent: a read that fails leaves the value empty.
   model_.setValue(node, std::u16string());
-  if (!modbus_.BuildReadRequest(node->data, host_.slaveText())) return;
-  modbus_.Exchange(host_.exchangeHost());
+  if (!modbus_.BuildReadRequest(node->data, slave())) return;
+  dispatcher_.Exchange(*this);
 }
 
 void RegisterOperations::ShowValue() {
-  // A write's reply never changes the tree; nor does anything when the record went with its tree.
-  if (modbus_.FunctionCode() != 3 || !state_.ReplyOk || !state_.CurrentRecord) return;
+  // Nothing to show when the record went with its tree.
+  if (!state_.ReplyOk || !state_.CurrentRecord) return;
   RegisterTreeView::UpdateBracket bracket(&view_);
   if (RegisterTreeNode* node = model_.nodeOfRecord(state_.CurrentRecord))
     model_.setValue(node, state_.ReplyText);
@@ -159,10 +188,10 @@ void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
   if ((code != kAccessRW && code != kAccessRP) || modbus_.InTransaction()) return;
   modbus_.RegisterType = TypeCodeOf(node->data.Type);
   const bool single = StrToInt(node->data.Count) == 1 && host_.singleRegisterWrites();
-  const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, host_.slaveText())
-                            : modbus_.BuildWriteMultipleRequest(node->data, host_.slaveText());
+  const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, slave())
+                            : modbus_.BuildWriteMultipleRequest(node->data, slave());
   if (!built) return;
-  modbus_.Exchange(host_.exchangeHost());
+  dispatcher_.Exchange(*this);
 }
 
 bool RegisterOperations::NextInGroup(RegisterTreeNode* node) {
@@ -200,10 +229,10 @@ void RegisterOperations::groupStep(uint64_t group, uint8_t functionCode, bool re
   }
   try {
     bool delivered = true;
-    if (functionCode == 3) {
+    if (functionCode == kReadHoldingRegisters) {
       if (!replyOk || NextInGroup(state_.CurrentNode))
         delivered = deliversResult([&] { ReadRegister(state_.CurrentNode); });
-    } else if (functionCode == 6 || functionCode == 16) {
+    } else if (functionCode == kWriteSingleRegister || functionCode == kWriteMultipleRegisters) {
       if (NextInGroup(state_.CurrentNode))
         delivered = deliversResult([&] { WriteNextInGroup(state_.CurrentNode); });
     }
@@ -231,7 +260,7 @@ void RegisterOperations::HighlightTimerExpired() {
 void RegisterOperations::btResetClick() {
   if (busy()) return;
   if (state_.Recording) host_.stopRecording();
-  modbus_.BuildDiagnosticsRequest(u"$0001", u"$FF00", host_.slaveText(), host_.exchangeHost());
+  modbus_.BuildDiagnosticsRequest(u"$0001", u"$FF00", slave(), dispatcher_.hostFor(*this));
 }
 
 }  // namespace velnorex

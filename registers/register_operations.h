@@ -6,20 +6,21 @@
 #include <functional>
 #include <string>
 
-#include <QObject>
 #include <QString>
 
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "registers/register_tree_model.h"
 #include "registers/register_tree_view.h"
 
 namespace velnorex {
 
-// What the operations need from the main window; each is a thin forward to one of its members.
+// What the operations need from the main window; each is a thin forward to one of its members. The result of
+// a transaction does not come this way: the dispatcher hands it to the operations directly.
 class RegisterOperationsHost {
  public:
   virtual ~RegisterOperationsHost() = default;
-  virtual std::u16string slaveText() const = 0;   // eSlave
+  virtual QString slaveText() const = 0;          // eSlave
   virtual bool singleRegisterWrites() const = 0;  // cbxSingleReg checked
   virtual void restartHighlightTimer() = 0;       // HighlightTimer, 500 ms
   virtual void stopHighlightTimer() = 0;
@@ -29,15 +30,14 @@ class RegisterOperationsHost {
   virtual void showMessage(const QString& text) = 0;      // the window's one message box
   virtual void setRegisterText(const QString& text) = 0;  // eRegister
   virtual void stopRecording() = 0;                       // StopRecording; called only while Recording
-  virtual ExchangeHost& exchangeHost() = 0;
 };
 
-class RegisterOperations : public QObject {
-  Q_OBJECT
-
+// The client of every transaction that the register tree starts: a read, a write, a group step, Reset and
+// the reads of a recording.
+class RegisterOperations final : public TransactionClient {
  public:
-  RegisterOperations(ViewState& state, Modbus& modbus, RegisterTreeModel& model, RegisterTreeView& view,
-                     RegisterOperationsHost& host, QObject* parent = nullptr);
+  RegisterOperations(ViewState& state, Modbus& modbus, ExchangeDispatcher& dispatcher,
+                     RegisterTreeModel& model, RegisterTreeView& view, RegisterOperationsHost& host);
 
   // A transaction is on the line or a group operation runs: commands that would start another transaction
   // (a read by double-click, an edit or option write, Reset, the start of a recording) are ignored whole.
@@ -49,24 +49,28 @@ class RegisterOperations : public QObject {
   void cbxDeviceSelect(const QString& folder, const QString& name);
 
   // --- tree handlers ---
+  // A click chooses CurrentNode (not while a group operation runs) and shows its name in eRegister.
   void VTClick();
   void VTColumnDblClick(int column, QPoint position);
+  // An unread "HEX" register loses the marks of everything below it.
   void VTExpanding(RegisterTreeNode* node);
   void VTChecking(RegisterTreeNode* node, CheckState newState);
   void VTEdited(RegisterTreeNode* node, int column);
+  // Marks CurrentNode's "BIT" options from a register value. Throws ConvertError for an option Value that is
+  // not an integer (the marks set so far stay).
   void MarkOptions(int32_t value);
 
   // --- reads and writes ---
   void ReadNode(RegisterTreeNode* node);
   void ReadRegister(RegisterTreeNode* node);
-  void ShowValue();
+  void ShowValue() override;
   void WriteRegister(RegisterTreeNode* node);
   bool NextInGroup(RegisterTreeNode* node);
   void WriteNextInGroup(RegisterTreeNode* node);
 
   // --- window events ---
   // The UM_NEXT handler: notes that a result came and, in a group operation, queues the next step.
-  void UM_NEXT();
+  void UM_NEXT() override;
   void HighlightTimerExpired();
   void btResetClick();
 
@@ -79,9 +83,11 @@ class RegisterOperations : public QObject {
   // After a load: no view state may point into the replaced tree.
   void forgetOldTree();
   void endGroup() { state_.GroupActive = false; }
+  std::u16string slave() const { return host_.slaveText().toStdU16String(); }
 
   ViewState& state_;
   Modbus& modbus_;
+  ExchangeDispatcher& dispatcher_;
   RegisterTreeModel& model_;
   RegisterTreeView& view_;
   RegisterOperationsHost& host_;

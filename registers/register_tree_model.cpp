@@ -122,10 +122,10 @@ std::optional<QColor> RegisterTreeModel::VTPaintText(const RegisterTreeNode* nod
   std::optional<QColor> color;
   // Later rules win; the access rules are case-sensitive on purpose (a lower-case "rw" keeps the normal
   // colour).
-  if (node->data.Access == u"RW") color = column == kColumnAddress ? kColorNavyText : kColorBlack;
+  if (node->data.Access == u"RW") color = column == kColumnAddress ? kColorNavy : kColorBlack;
   if (node->data.Access == u"RP") color = kColorMaroon;
   if (node == state.RecordNode && column == kColumnValue) color = kColorGreen;
-  if (node == state.WrittenNode) color = column == kColumnValue ? kColorRedText : kColorBlack;
+  if (node == state.WrittenNode) color = column == kColumnValue ? kColorRed : kColorBlack;
   return color;
 }
 

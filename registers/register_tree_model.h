@@ -11,6 +11,7 @@
 #include <QAbstractItemModel>
 #include <QColor>
 
+#include "registers/palette.h"
 #include "registers/tree_stream.h"
 #include "registers/view_state.h"
 
@@ -29,12 +30,6 @@ enum AccessCode : int {
 int AccessCodeOf(std::u16string_view text);
 int NodeAccessCode(const RegisterTreeNode* node);
 
-inline const QColor kColorBlack{0x00, 0x00, 0x00};
-inline const QColor kColorNavyText{0x00, 0x00, 0x80};
-inline const QColor kColorMaroon{0x80, 0x00, 0x00};
-inline const QColor kColorGreen{0x00, 0x80, 0x00};
-inline const QColor kColorRedText{0xFF, 0x00, 0x00};
-
 class RegisterTreeModel : public QAbstractItemModel {
   Q_OBJECT
 
@@ -45,7 +40,6 @@ class RegisterTreeModel : public QAbstractItemModel {
   ~RegisterTreeModel() override;
 
   RegisterTree& tree() { return *tree_; }
-  ViewState& state() { return state_; }
 
   // Loads a definition file (UTF-8 path). A file that cannot be opened throws FileOpenError and leaves the
   // tree as it was; any other failure throws after the tree was replaced by what could be read. Every node

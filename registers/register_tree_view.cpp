@@ -6,8 +6,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "text/number_text.h"
-
 namespace velnorex {
 
 void RegisterTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -131,45 +129,6 @@ void RegisterTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const int column = columnAt(position.x());
   if (column >= 0) emit columnDoubleClicked(column, position);
-}
-
-void RegisterTreeView::VTClick(ViewState& state, const std::function<void(const QString&)>& setRegisterText) {
-  if (state.GroupActive) return;
-  RegisterTreeNode* node = focusedNode();
-  if (!node) {
-    setRegisterText(QString());
-    return;
-  }
-  state.CurrentNode = node;
-  state.CurrentRecord = &node->data;
-  setRegisterText(RegisterTreeModel::VTGetText(node, RegisterTreeModel::kColumnName));
-}
-
-void RegisterTreeView::VTExpanding(RegisterTreeNode* node) {
-  if (!node || !model_ || node->data.Type != u"HEX" || !node->data.Value.empty()) return;
-  std::function<void(RegisterTreeNode*)> clear = [&](RegisterTreeNode* parent) {
-    for (RegisterTreeNode* child = parent->firstChild(); child; child = child->nextSibling()) {
-      model_->setNodeCheckState(child, CheckState::csUncheckedNormal);
-      clear(child);
-    }
-  };
-  clear(node);
-}
-
-void RegisterTreeView::MarkOptions(const ViewState& state, int32_t value) {
-  if (!model_ || !state.CurrentNode) return;
-  // Display order: first child, else next sibling, else the next sibling of the nearest ancestor with one.
-  auto next = [](RegisterTreeNode* node) -> RegisterTreeNode* {
-    if (RegisterTreeNode* child = node->firstChild()) return child;
-    for (RegisterTreeNode* n = node; n && n->parent(); n = n->parent())
-      if (RegisterTreeNode* sibling = n->nextSibling()) return sibling;
-    return nullptr;
-  };
-  for (RegisterTreeNode* node = state.CurrentNode->firstChild(); node; node = next(node)) {
-    if (node->data.Type != u"BIT") break;
-    const bool match = StrToInt(node->data.Value) == value;
-    model_->setNodeCheckState(node, match ? CheckState::csCheckedNormal : CheckState::csUncheckedNormal);
-  }
 }
 
 }  // namespace velnorex

@@ -1,6 +1,8 @@
 // The register tree view VT: gestures (click, double-click by column, expansion), the editing gate for every
-// gesture that opens an editor, radio buttons, and the tree-only handlers that need no transaction.
+// gesture that opens an editor, and radio buttons.
 #pragma once
+
+#include <functional>
 
 #include <QStyledItemDelegate>
 #include <QTreeView>
@@ -12,8 +14,6 @@ namespace velnorex {
 // Draws the check indicator of radio-button nodes as a radio button, and keeps a cell's own text colour on a
 // selected row: the value just written is on the focused row, and its red must show there too.
 class RegisterTreeDelegate : public QStyledItemDelegate {
-  Q_OBJECT
-
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -53,16 +53,6 @@ class RegisterTreeView : public QTreeView {
     QWidget* view_;
     bool wasEnabled_;
   };
-
-  // --- tree-only handlers ---
-  // A click chooses CurrentNode (not while a group operation runs); returns the text for eRegister, or
-  // nothing when the text must stay.
-  void VTClick(ViewState& state, const std::function<void(const QString&)>& setRegisterText);
-  // An unread "HEX" register loses the marks of everything below it.
-  void VTExpanding(RegisterTreeNode* node);
-  // Marks CurrentNode's "BIT" options from a register value. Throws ConvertError for an option Value that is
-  // not an integer (the marks set so far stay).
-  void MarkOptions(const ViewState& state, int32_t value);
 
   // Whether the operator's commands may open an editor now (false while busy).
   std::function<bool()> isBusy;

@@ -4,10 +4,10 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  qt6-base-dev qt6-serialport-dev libgl-dev
-  libgtest-dev libgmock-dev
-  libmodbus-dev python3 python3-pymodbus python3-serial socat mbpoll
-  xvfb xauth imagemagick xdotool fonts-dejavu-core
+  qt6-base-dev qt6-serialport-dev
+  libgtest-dev
+  libmodbus-dev python3 python3-pymodbus python3-serial socat
+  xvfb xauth fonts-dejavu-core
 )
 
 missing=()

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "serial/serial_device.h"
+#include "serial/mode_string.h"
 
 namespace velnorex {
 

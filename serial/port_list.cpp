@@ -2,7 +2,6 @@
 #include <QSerialPortInfo>
 
 #include "serial/port_list.h"
-#include "serial/serial.h"
 
 namespace velnorex {
 

@@ -55,7 +55,4 @@ class Serial {
   std::function<void()> lostHandler_;
 };
 
-// The registered serial ports as comma text (an item quoted only when it holds a blank, a comma or a quote).
-QString ListSerialPorts();
-
 }  // namespace velnorex

@@ -5,24 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <string_view>
 
 #include <QString>
 
+#include "serial/mode_string.h"
+
 namespace velnorex {
-
-// What a mode string such as "19200,e,8,1" asks for.
-struct PortSettings {
-  int32_t baudRate = 0;
-  char parity = 'n';        // 'n', 'e', 'o', 'm' or 's'
-  int dataBits = 8;         // 5..8
-  int stopBitsTenths = 10;  // 10, 15 or 20
-};
-
-// "<baud>,<parity>,<data bits>,<stop bits>": baud a positive decimal integer, parity one of n e o m s (either
-// case), data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else is not accepted.
-std::optional<PortSettings> ParseMode(std::string_view mode);
 
 // The five time-outs of a connection, in milliseconds.
 struct CommTimeouts {

@@ -53,9 +53,9 @@ TEST_F(AppTest, F1AndEscToggleTheHelpWhateverHasTheFocusAndTheKeyStillArrives) {
     target->removeEventFilter(&recorder);
   }
   // Hiding the log keeps its text.
-  w->AppendLogLine(u"kept");
+  w->Memo1->appendPlainText(QStringLiteral("kept"));
   QTest::keyClick(w->eSlave, Qt::Key_F1);
-  w->AppendLogLine(u"while hidden");
+  w->Memo1->appendPlainText(QStringLiteral("while hidden"));
   QTest::keyClick(w->eSlave, Qt::Key_Escape);
   EXPECT_EQ(w->Memo1->toPlainText(), QStringLiteral("kept\nwhile hidden"));
   // Other keys still reach the control as usual.
@@ -109,7 +109,7 @@ TEST_F(AppTest, ErrorsOfHandlersReachTheTopLevelHandlerAndStopThere) {
   EXPECT_EQ(seen, 0);
 
   // Operator messages go the same way: OK only, caption the application title, no icon.
-  w->ShowMessage(u"brak połączenia !");
+  w->dispatcher.showMessage(u"brak połączenia !");
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[2].text, QStringLiteral("brak połączenia !"));
   EXPECT_EQ(messages[2].icon, MessageIcon::None);

@@ -94,66 +94,42 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
   auto w = makeWindow();
   showAndSettle(*w);
 
-  EXPECT_EQ(w->Panel3->width(), 252);
+  // The control panel at the right edge, the register tree above the log.
   EXPECT_EQ(w->Panel3->geometry().right(), w->Panel1->contentsRect().right() - 2);
-  EXPECT_EQ(w->splitY->handleWidth(), 3);
-  EXPECT_EQ(w->splitY->orientation(), Qt::Vertical);
   EXPECT_EQ(w->splitY->widget(0), w->VT);
 
-  // Register tree: its columns, header, font and look.
+  // Register tree: its columns, empty; a model put on the tree later keeps the columns' widths.
   const QAbstractItemModel* vt = w->VT->model();
   ASSERT_EQ(vt->columnCount(), 3);
   EXPECT_EQ(vt->rowCount(), 0);
   EXPECT_EQ(vt->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Rejestr"));
   EXPECT_EQ(vt->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Adres"));
   EXPECT_EQ(vt->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Wartość"));
-  EXPECT_EQ(w->VT->columnWidth(0), 180);
-  EXPECT_EQ(w->VT->columnWidth(1), 80);
-  EXPECT_EQ(w->VT->columnWidth(2), 414);
-  EXPECT_EQ(w->VT->header()->height(), 25);
-  EXPECT_TRUE(w->VT->header()->sectionsMovable());
-  EXPECT_EQ(w->VT->header()->sectionResizeMode(0), QHeaderView::Interactive);
-  EXPECT_EQ(w->VT->toolTip(), QStringLiteral("Okno rejestrów"));
-  EXPECT_EQ(w->VT->font().pixelSize(), 15);
-  EXPECT_EQ(w->VT->font().families().value(0), QStringLiteral("DejaVu Sans Mono"));
-  EXPECT_EQ(w->VT->palette().color(QPalette::Base), w->VT->palette().color(QPalette::Window));
-  EXPECT_EQ(w->VT->contextMenuPolicy(), Qt::CustomContextMenu);
-  // A model put on the tree later keeps the columns' widths.
+  const int widths[] = {w->VT->columnWidth(0), w->VT->columnWidth(1), w->VT->columnWidth(2)};
   QStandardItemModel other(0, 3);
   w->SetVTModel(&other);
   EXPECT_EQ(w->VT->model(), &other);
-  EXPECT_EQ(w->VT->columnWidth(0), 180);
-  EXPECT_EQ(w->VT->columnWidth(2), 414);
+  for (int column = 0; column < 3; ++column) EXPECT_EQ(w->VT->columnWidth(column), widths[column]);
   EXPECT_TRUE(w->VT->header()->sectionsMovable());
+  EXPECT_EQ(w->VT->header()->sectionResizeMode(0), QHeaderView::Interactive);
   w->SetVTModel(w->VTModel);
+  EXPECT_EQ(w->VT->contextMenuPolicy(), Qt::CustomContextMenu);
 
-  // Watch list: hidden at the bottom, with its columns.
+  // Watch list: hidden, with its columns.
   EXPECT_FALSE(w->VL->isVisible());
-  EXPECT_EQ(w->VL->height(), 242);
   ASSERT_EQ(w->VL->model()->columnCount(), 3);
   EXPECT_EQ(w->VL->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Slave"));
   EXPECT_EQ(w->VL->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Rejestr"));
   EXPECT_EQ(w->VL->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Opis"));
-  EXPECT_EQ(w->VL->columnWidth(0), 70);
-  EXPECT_EQ(w->VL->columnWidth(1), 150);
-  EXPECT_EQ(w->VL->columnWidth(2), 200);
-  EXPECT_EQ(w->VL->font().families().value(0), QStringLiteral("Consolas"));
 
-  // Log window and help panel.
+  // Log window shown and editable with its formatting rectangle; help panel hidden and read-only.
   EXPECT_TRUE(w->Memo1->isVisible());
-  EXPECT_EQ(w->Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
-  EXPECT_EQ(w->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_EQ(w->Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_FALSE(w->Memo1->tabChangesFocus());
-  EXPECT_EQ(w->Memo1->toolTip(), QStringLiteral("Okno logów"));
-  EXPECT_EQ(w->Memo1->font().families().value(0), QStringLiteral("DejaVu LGC Sans Mono"));
+  EXPECT_FALSE(w->Memo1->isReadOnly());
+  EXPECT_FALSE(w->Memo1->tabChangesFocus());  // a tab goes into the text
   EXPECT_EQ(w->LogWindowMargins(), QMargins(10, 5, 10, 2));
   EXPECT_GT(w->Memo1->tabStopDistance(), 0.0);
   EXPECT_FALSE(w->Memo2->isVisible());
   EXPECT_TRUE(w->Memo2->isReadOnly());
-  EXPECT_EQ(w->Memo2->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-  EXPECT_EQ(w->Memo2->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_EQ(w->Memo2->font(), w->font());
 
   // Control panel.
   EXPECT_FALSE(w->cbxSingleReg->isVisible());
@@ -168,17 +144,13 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
   EXPECT_EQ(w->cbxParity->itemText(2), QStringLiteral("odd"));
   EXPECT_EQ(w->shConnect->color(), kColorMediumGrey);
   EXPECT_EQ(w->shRec->color(), kColorMediumGrey);
-  EXPECT_EQ(w->shConnect->size(), QSize(10, 10));
   EXPECT_LT(w->shConnect->mapTo(w.get(), QPoint()).x(), w->btConnect->mapTo(w.get(), QPoint()).x());
   EXPECT_LT(w->shRec->mapTo(w.get(), QPoint()).x(), w->btRec->mapTo(w.get(), QPoint()).x());
   EXPECT_EQ(w->stBar->currentMessage(), QStringLiteral("F1 - pomoc"));
+  // "Zapisz do pliku" asks no question before replacing and adds no extension.
   EXPECT_EQ(w->SaveDialog1->acceptMode(), QFileDialog::AcceptSave);
-  EXPECT_TRUE(w->SaveDialog1->nameFilters().join(QString()).isEmpty() ||
-              w->SaveDialog1->nameFilters() == QStringList{QStringLiteral("All Files (*)")});
   EXPECT_TRUE(w->SaveDialog1->defaultSuffix().isEmpty());
   EXPECT_TRUE(w->SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
-  EXPECT_EQ(w->font().pixelSize(), 15);
-  EXPECT_EQ(w->font().families().value(0), QStringLiteral("Microsoft Sans Serif"));
 
   // View state starts unset; the highlight timer is 500 ms and not running.
   EXPECT_EQ(w->state.CurrentNode, nullptr);

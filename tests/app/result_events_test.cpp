@@ -1,21 +1,18 @@
-// The result events of the exchange as the window handles them, over the scripted device.
-#include "serial/fake_serial_device.h"
+// The result events of the exchange as the window's dispatcher handles them, over the scripted device: what
+// the window shows and what the transaction's client is told.
 #include "tests/app/app_fixture.h"
+#include "tests/support/fake_serial_device.h"
 
 namespace velnorex::test {
 namespace {
 
-class ResultEvents : public AppTest {
+class ResultEvents : public AppTest, public TransactionClient {
  protected:
   void SetUp() override {
     AppTest::SetUp();
     auto device = std::make_unique<FakeSerialDevice>();
     fake = device.get();
     w = makeWindow(std::move(device));
-    w->showValueHook = [this] {
-      calls.push_back("ShowValue " + QString::fromStdU16String(w->state.ReplyText).toStdString());
-    };
-    w->nextStepHook = [this] { calls.push_back("UM_NEXT"); };
     w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
     w->btConnectClick();
     ASSERT_TRUE(w->serial.PortOpen);
@@ -29,8 +26,13 @@ class ResultEvents : public AppTest {
     node.Type = u"WORD";
     w->modbus.RegisterType = TypeCodeOf(node.Type);
     w->modbus.BuildReadRequest(node, u"1");
-    w->modbus.Exchange(*w);
+    w->dispatcher.Exchange(*this);
   }
+
+  void ShowValue() override {
+    calls.push_back("ShowValue " + QString::fromStdU16String(w->state.ReplyText).toStdString());
+  }
+  void UM_NEXT() override { calls.push_back("UM_NEXT"); }
 
   FakeSerialDevice* fake = nullptr;
   std::unique_ptr<TForm1> w;

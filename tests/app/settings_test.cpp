@@ -46,7 +46,7 @@ TEST_F(AppTest, AnIndexNamingNoItemLeavesTheBoxEmptyAndKeysIgnoreCase) {
   EXPECT_EQ(w->cbxBaud->currentIndex(), -1);
   EXPECT_EQ(w->cbxBaud->currentText(), QString());
   EXPECT_EQ(w->eSlave->text(), QStringLiteral("9"));
-  EXPECT_EQ(TForm1::ItemIndex(w->cbxParity), -1);
+  EXPECT_EQ(ItemIndex(w->cbxParity), -1);
 }
 
 TEST_F(AppTest, AnIntervalThatIsNoIntegerEndsTheStartUpWithTheMessage) {

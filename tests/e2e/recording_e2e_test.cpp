@@ -86,7 +86,7 @@ TEST_F(RecordingWindowTest, RecordsAboutOneLineASecondAndSavesTheLogInCodePage12
 
   // "Zapisz do pliku": the file is code page 1250 with CR LF, and the "ą" of the device line survives.
   const QString path = dir.filePath(QStringLiteral("zapis.txt"));
-  form->logCommands->runSaveDialog = [&](QFileDialog&) { return path; };
+  form->logCommands.runSaveDialog = [&](QFileDialog&) { return path; };
   form->Zapiszdopliku1->trigger();
   const QByteArray saved = fileBytes(path);
   EXPECT_TRUE(
@@ -170,7 +170,7 @@ TEST_F(RecordingWindowTest, NoTickStartsWhileAMessageIsOpen) {
     --depth;
   });
   // A save that fails during the recording opens the error's box (a folder under a regular file).
-  form->logCommands->runSaveDialog = [&](QFileDialog&) {
+  form->logCommands.runSaveDialog = [&](QFileDialog&) {
     return dir.filePath(QStringLiteral("TEMP.dat/log.txt"));
   };
   form->Zapiszdopliku1->trigger();

@@ -1,5 +1,5 @@
 // One master line for the interoperability tests: Serial over the real QSerialPort device, the Modbus unit,
-// and a host that records the result events and handles them as the window does.
+// the real result trip, and a recorder of what the window and the transaction's client see.
 #pragma once
 
 #include <memory>
@@ -10,29 +10,26 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include "modbus/exchange_host.h"
-#include "modbus/exchange_results.h"
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
 
 namespace velnorex::test {
 
-// The window's side of a transaction, recorded.
-class RecordingHost : public ExchangeHost, public ExchangeResults::Window {
+// The window's side of a transaction and whoever started it, recorded; the result trip is the real one.
+class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
  public:
-  explicit RecordingHost(Modbus& modbus) : results_(modbus, replyOk, replyText, *this) {}
-
-  void Perform(WindowMessage message) override {
-    events.push_back(message);
-    results_.Handle(message);
-  }
-  void ProcessPendingMessages() override { QCoreApplication::processEvents(); }
-  void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
-  void AppendLogLine(const std::u16string& line) override { logLines.push_back(line); }
+  // ExchangeDispatcher::Window
+  void processPendingMessages() override { QCoreApplication::processEvents(); }
+  void showMessage(const std::u16string& text) override { messages.push_back(text); }
+  void appendLogLine(const std::u16string& line) override { logLines.push_back(line); }
+  void restartHighlightTimer() override { ++highlights; }
+  // TransactionClient
   void ShowValue() override { shown.push_back(replyText); }
-  void StartHighlightTimer() override { ++highlights; }
-  void PerformNext() override { events.push_back(WindowMessage::UM_NEXT); }
+  void UM_NEXT() override { events.push_back(Event::UM_NEXT); }
+  // ResultObserver
+  void resultEvent(ExchangeResult result) override { events.push_back(static_cast<Event>(result)); }
 
   void clear() {
     events.clear();
@@ -42,21 +39,26 @@ class RecordingHost : public ExchangeHost, public ExchangeResults::Window {
     highlights = 0;
   }
 
+  // The result events and the closing UM_NEXT, in the order they came.
+  enum class Event {
+    UM_REPLY = static_cast<int>(ExchangeResult::UM_REPLY),
+    UM_TIMEOUT = static_cast<int>(ExchangeResult::UM_TIMEOUT),
+    UM_CRCERROR = static_cast<int>(ExchangeResult::UM_CRCERROR),
+    UM_NEXT,
+  };
+
   bool replyOk = false;
   std::u16string replyText;
-  std::vector<WindowMessage> events;
+  std::vector<Event> events;
   std::vector<std::u16string> messages;
   std::vector<std::u16string> logLines;
   std::vector<std::u16string> shown;
   int highlights = 0;
-
- private:
-  ExchangeResults results_;
 };
 
 class MasterLine {
  public:
-  MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial), host(modbus) {}
+  MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial) { dispatcher.setObserver(&host); }
 
   // Opens the port with the program's time-outs (read interval 30 ms, read total `readTotalMs`, write 30 ms).
   // Tests that need a late answer to land in the second read stretch the read total instead of relying on a
@@ -82,7 +84,7 @@ class MasterLine {
   void read(const std::u16string& address, const std::u16string& type, const std::u16string& count) {
     host.clear();
     modbus.BuildReadRequest(writableRegister(address, type, count), u"1");
-    modbus.Exchange(host);
+    dispatcher.Exchange(host);
   }
 
   // A write of `value`: function 6 for a one-register write, 16 otherwise, as the register operations choose.
@@ -96,21 +98,22 @@ class MasterLine {
       modbus.RegisterType = TypeCodeOf(type);
       modbus.BuildWriteMultipleRequest(node, u"1");
     }
-    modbus.Exchange(host);
+    dispatcher.Exchange(host);
   }
 
   // The result event of the last transaction (the one before the closing UM_NEXT).
-  WindowMessage result() const {
-    return host.events.size() >= 2 ? host.events[host.events.size() - 2] : WindowMessage::UM_NEXT;
+  LineRecorder::Event result() const {
+    return host.events.size() >= 2 ? host.events[host.events.size() - 2] : LineRecorder::Event::UM_NEXT;
   }
 
   Serial serial;
   Modbus modbus;
-  RecordingHost host;
+  LineRecorder host;
+  ExchangeDispatcher dispatcher{modbus, host.replyOk, host.replyText, host};
 };
 
-inline std::vector<WindowMessage> ReplyThenNext() {
-  return {WindowMessage::UM_REPLY, WindowMessage::UM_NEXT};
+inline std::vector<LineRecorder::Event> ReplyThenNext() {
+  return {LineRecorder::Event::UM_REPLY, LineRecorder::Event::UM_NEXT};
 }
 
 }  // namespace velnorex::test

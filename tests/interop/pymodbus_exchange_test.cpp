@@ -12,7 +12,7 @@
 namespace velnorex::test {
 namespace {
 
-using WM = WindowMessage;
+using WM = LineRecorder::Event;
 
 TEST(PymodbusExchange, ReadsEveryType) {
   VELNOREX_REQUIRE_PYMODBUS();
@@ -102,7 +102,8 @@ TEST(PymodbusExchange, DiagnosticsEchoAndExceptions) {
   MasterLine line;
   ASSERT_TRUE(line.open(peer.path()));
 
-  EXPECT_TRUE(line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.host));
+  EXPECT_TRUE(
+      line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.dispatcher.hostFor(line.host)));
   EXPECT_EQ(line.host.events, ReplyThenNext());
   EXPECT_TRUE(line.host.replyOk);
   EXPECT_EQ(std::vector<uint8_t>(line.serial.ReplyBuffer, line.serial.ReplyBuffer + line.serial.BytesRead),
@@ -123,7 +124,7 @@ TEST(PymodbusExchange, DiagnosticsEchoAndExceptions) {
   node.Count = u"1";
   line.host.clear();
   line.modbus.BuildReadRequest(node, u"9");
-  line.modbus.Exchange(line.host);
+  line.dispatcher.Exchange(line.host);
   EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_TIMEOUT, WM::UM_NEXT}));
 }
 

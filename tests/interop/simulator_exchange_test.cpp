@@ -25,7 +25,7 @@ namespace velnorex::test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using WM = WindowMessage;
+using WM = LineRecorder::Event;
 
 // The simulator's port opened raw, to put on the line what the program never would.
 class RawLine {
@@ -165,7 +165,8 @@ TEST(SimulatorExchange, DiagnosticsRestartIsEchoed) {
   SimulatorProcess sim;
   MasterLine line;
   ASSERT_TRUE(line.open(sim.path()));
-  EXPECT_TRUE(line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.host));
+  EXPECT_TRUE(
+      line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.dispatcher.hostFor(line.host)));
   EXPECT_EQ(line.host.events, ReplyThenNext());
   EXPECT_TRUE(line.host.replyOk);
   const Bytes reset{0x01, 0x08, 0x00, 0x01, 0xFF, 0x00, 0xF0, 0x3B};

@@ -1,8 +1,8 @@
-// The transaction over the scripted serial device, with a host that records what the window would see, and
-// the window-side result handlers: which events follow which replies, in which order.
+// The transaction over the scripted serial device and the real result trip: which events follow which
+// replies, in which order, as the window and the transaction's client see them.
 #include <functional>
 
-#include "modbus/exchange_results.h"
+#include "modbus/exchange_dispatcher.h"
 #include "tests/modbus/modbus_fixture.h"
 #include "text/errors.h"
 #include "text/number_text.h"
@@ -10,46 +10,42 @@
 namespace velnorex::test {
 namespace {
 
-class RecordingHost : public ExchangeHost, public ExchangeResults::Window {
+// The window and the transaction's client as the real result trip meets them, recorded in order.
+class RecordingHost : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
  public:
-  explicit RecordingHost(Modbus& modbus) : results(modbus, replyOk, replyText, *this) {}
-
-  void Perform(WindowMessage message) override {
-    switch (message) {
-      case WindowMessage::UM_NEXT:
-        events.push_back("UM_NEXT");
-        if (onNext) onNext();
-        return;
-      case WindowMessage::UM_REPLY:
+  void resultEvent(ExchangeResult result) override {
+    switch (result) {
+      case ExchangeResult::UM_REPLY:
         events.push_back("UM_REPLY");
         break;
-      case WindowMessage::UM_TIMEOUT:
+      case ExchangeResult::UM_TIMEOUT:
         events.push_back("UM_TIMEOUT");
         break;
-      case WindowMessage::UM_CRCERROR:
+      case ExchangeResult::UM_CRCERROR:
         events.push_back("UM_CRCERROR");
         break;
     }
-    EXPECT_TRUE(results.Handle(message));
   }
-  void ProcessPendingMessages() override {
+  void UM_NEXT() override {
+    events.push_back("UM_NEXT");
+    if (onNext) onNext();
+  }
+  void processPendingMessages() override {
     events.push_back("pending");
     if (onPending) onPending();
   }
-  void ShowMessage(const std::u16string& text) override { events.push_back("message " + ToUtf8(text)); }
-  void AppendLogLine(const std::u16string& line) override { events.push_back("log " + ToUtf8(line)); }
+  void showMessage(const std::u16string& text) override { events.push_back("message " + ToUtf8(text)); }
+  void appendLogLine(const std::u16string& line) override { events.push_back("log " + ToUtf8(line)); }
   void ShowValue() override {
     events.push_back("ShowValue " + ToUtf8(replyText));
     if (onShowValue) onShowValue();
   }
-  void StartHighlightTimer() override { events.push_back("StartHighlightTimer"); }
-  void PerformNext() override { Perform(WindowMessage::UM_NEXT); }
+  void restartHighlightTimer() override { events.push_back("StartHighlightTimer"); }
 
   bool replyOk = true;
   std::u16string replyText = u"stale";
   std::vector<std::string> events;
   std::function<void()> onPending, onNext, onShowValue;
-  ExchangeResults results;
 };
 
 using Events = std::vector<std::string>;
@@ -60,6 +56,7 @@ const Bytes kFive = {0x01, 0x03, 0x02, 0x00, 0x05, 0x78, 0x47};
 class ExchangeTest : public ModbusTest {
  protected:
   void SetUp() override {
+    dispatcher.setObserver(&host);
     OpenPort();
     ASSERT_TRUE(modbus.BuildReadRequest(Register(u"100", u"WORD", u"1"), u"1"));
     request = Frame();
@@ -67,13 +64,14 @@ class ExchangeTest : public ModbusTest {
 
   std::string Written(size_t i) const { return i < fake->writes.size() ? Hex(fake->writes[i]) : "(none)"; }
 
-  RecordingHost host{modbus};
+  RecordingHost host;
+  ExchangeDispatcher dispatcher{modbus, host.replyOk, host.replyText, host};
   std::string request;
 };
 
 TEST_F(ExchangeTest, ReplyInTheFirstRead) {
   fake->queueRead(kFive);
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_EQ(Written(0), request);
@@ -87,7 +85,7 @@ TEST_F(ExchangeTest, ReplyInTheFirstRead) {
 TEST_F(ExchangeTest, CompleteReplyEndsTheReadEarly) {
   // The reply trickles in; once whole, the read stops waiting and never takes the trailing chunk.
   fake->queueChunks({{0x01, 0x03}, {0x02, 0x00}, {0x05, 0x78, 0x47}, {0xEE}});
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);
   EXPECT_EQ(fake->chunksLeftInLastRead, 1);
   EXPECT_EQ(serial.BytesRead, 7u);
@@ -95,7 +93,7 @@ TEST_F(ExchangeTest, CompleteReplyEndsTheReadEarly) {
 
   // An exception reply is complete at five bytes.
   fake->queueChunks({{0x01, 0x83, 0x02}, {0xC0, 0xF1}, {0xEE}});
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);
   EXPECT_EQ(fake->chunksLeftInLastRead, 1);
 }
@@ -103,7 +101,7 @@ TEST_F(ExchangeTest, CompleteReplyEndsTheReadEarly) {
 TEST_F(ExchangeTest, ReplyInTheSecondRead) {
   fake->queueSilence();
   fake->queueRead(kFive);
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events,
             (Events{"pending", "log .", "UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
@@ -113,7 +111,7 @@ TEST_F(ExchangeTest, ReplyInTheSecondRead) {
 TEST_F(ExchangeTest, SilenceEndsInTimeout) {
   fake->queueSilence();
   fake->queueSilence();
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_FALSE(host.replyOk);
@@ -124,7 +122,7 @@ TEST_F(ExchangeTest, SilenceEndsInTimeout) {
 TEST_F(ExchangeTest, FailedWriteEndsInTimeout) {
   // A refused write is not looked at: both reads still happen and find nothing.
   fake->failWrite = true;
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_TRUE(fake->writes.empty());
@@ -135,7 +133,7 @@ TEST_F(ExchangeTest, CorruptedReplyIsACrcErrorWithoutRetry) {
   corrupted[4] = 0x06;
   fake->queueRead(corrupted);
   fake->queueRead(kFive);  // must not be read
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 1);
   EXPECT_FALSE(host.replyOk);
@@ -147,7 +145,7 @@ TEST_F(ExchangeTest, IncompleteReplyIsACrcError) {
   // A reply cut short within the first read is not completed by a second one.
   fake->queueRead({0x01, 0x03, 0x02, 0x00});
   fake->queueRead({0x05, 0x78, 0x47});
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 1);
   EXPECT_EQ(serial.BytesRead, 4u);
@@ -159,13 +157,13 @@ TEST_F(ExchangeTest, StrayByteAfterAGoodReplyIsACrcError) {
   Bytes trailing = kFive;
   trailing.push_back(0xEE);  // not 0x00: a reply and its CRC followed by 0x00 check out again
   fake->queueRead(trailing);
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
 }
 
 TEST_F(ExchangeTest, ExceptionReplyStartsNoHighlight) {
   fake->queueRead({0x01, 0x83, 0x02, 0xC0, 0xF1});
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_REPLY", "UM_NEXT"}));
   EXPECT_FALSE(host.replyOk);
   EXPECT_EQ(host.replyText, u"stale");
@@ -174,7 +172,7 @@ TEST_F(ExchangeTest, ExceptionReplyStartsNoHighlight) {
 TEST_F(ExchangeTest, ClosedPortShowsTheMessageOnceAndSendsNothing) {
   serial.ClosePort();
   const int purges = fake->purgeCalls;
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"message brak połączenia !"}));
   EXPECT_TRUE(fake->writes.empty());
   EXPECT_EQ(fake->readCalls, 0);
@@ -186,9 +184,9 @@ TEST_F(ExchangeTest, WriteRepliesShowNoValueButHighlight) {
   modbus.RegisterType = kTypeWord;
   ASSERT_TRUE(modbus.BuildWriteSingleRequest(Register(u"1", u"WORD", u"1", u"2"), u"1"));
   fake->queueRead({0x01, 0x06, 0x00, 0x01, 0x00, 0x02, 0x59, 0xCB});  // the echo of the request
-  modbus.Exchange(host);
-  // The window's ShowValue leaves the tree alone after a write; it is called with an empty text.
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "ShowValue ", "StartHighlightTimer", "UM_NEXT"}));
+  dispatcher.Exchange(host);
+  // A write's reply shows no value: the tree keeps what was written.
+  EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);
 
   host.events.clear();
@@ -196,8 +194,8 @@ TEST_F(ExchangeTest, WriteRepliesShowNoValueButHighlight) {
   ASSERT_TRUE(modbus.BuildWriteMultipleRequest(Register(u"10", u"REAL", u"2", u"1,5"), u"1"));
   // address, function 16, start 10, quantity 2, CRC
   fake->queueRead({0x01, 0x10, 0x00, 0x0A, 0x00, 0x02, 0x61, 0xCA});
-  modbus.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "ShowValue ", "StartHighlightTimer", "UM_NEXT"}));
+  dispatcher.Exchange(host);
+  EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(Written(1), "01 10 00 0A 00 02 04 00 00 3F C0 62 70");
 }
 
@@ -205,7 +203,7 @@ TEST_F(ExchangeTest, DiagnosticsRequestRunsItsOwnExchange) {
   // The echo of the request: address 1, function 8, sub-function 1, data FF00, CRC
   const Bytes echo = {0x01, 0x08, 0x00, 0x01, 0xFF, 0x00, 0xF0, 0x3B};
   fake->queueRead(echo);
-  EXPECT_TRUE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", host));
+  EXPECT_TRUE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(host)));
   EXPECT_EQ(Written(0), Hex(echo));
   EXPECT_EQ(modbus.RegisterType, kTypeHex);
   EXPECT_EQ(modbus.RegisterCount, 0x00);
@@ -215,17 +213,17 @@ TEST_F(ExchangeTest, DiagnosticsRequestRunsItsOwnExchange) {
   // Slave 0: nothing sent, nothing shown, no event; only RegisterType is set.
   host.events.clear();
   modbus.RegisterType = kTypeWord;
-  EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"0", host));
+  EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"0", dispatcher.hostFor(host)));
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_TRUE(host.events.empty());
   EXPECT_EQ(modbus.RegisterType, kTypeHex);
   // 256 is slave 0 too: the low 8 bits count.
-  EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"256", host));
+  EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"256", dispatcher.hostFor(host)));
   EXPECT_EQ(fake->writes.size(), 1u);
 
   // With the port closed, the exchange shows its message.
   serial.ClosePort();
-  EXPECT_TRUE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", host));
+  EXPECT_TRUE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(host)));
   EXPECT_EQ(host.events, (Events{"message brak połączenia !"}));
 }
 
@@ -240,19 +238,19 @@ TEST_F(ExchangeTest, CommandsDuringTheTransactionAreIgnored) {
     EXPECT_FALSE(modbus.BuildReadRequest(Register(u"7", u"REAL", u"2"), u"9"));
     EXPECT_FALSE(modbus.BuildWriteSingleRequest(Register(u"7", u"INT", u"1", u"3"), u"9"));
     EXPECT_FALSE(modbus.BuildWriteMultipleRequest(Register(u"7", u"TEXT", u"4", u"xyz"), u"9"));
-    EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"9", host));
+    EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"9", dispatcher.hostFor(host)));
     // Not even a text that is no number raises an error: nothing is looked at.
     EXPECT_FALSE(modbus.BuildReadRequest(Register(u"?", u"REAL", u"?"), u"?"));
-    modbus.Exchange(host);
+    dispatcher.Exchange(host);
     EXPECT_EQ(Frame(), request);
   };
   // The synchronous UM_NEXT may not start one either.
-  host.onNext = [&] { modbus.Exchange(host); };
+  host.onNext = [&] { dispatcher.Exchange(host); };
   fake->queueSilence();
   fake->queueRead(kFive);
   fake->queueRead(kFive);  // left for any read a nested transaction might make
 
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_TRUE(attempted);
   EXPECT_EQ(host.events,
             (Events{"pending", "log .", "UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
@@ -269,7 +267,7 @@ TEST_F(ExchangeTest, CommandsDuringTheTransactionAreIgnored) {
   host.onPending = nullptr;
   host.onNext = nullptr;
   EXPECT_TRUE(modbus.BuildReadRequest(Register(u"7", u"WORD", u"1"), u"1"));
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(fake->writes.size(), 2u);
 }
 
@@ -277,7 +275,7 @@ TEST_F(ExchangeTest, AnErrorInAResultHandlerEndsTheTransaction) {
   // ShowValue may end its operation with a conversion error (the option marks of a HEX register).
   host.onShowValue = [] { throw ConvertError("'x' is not a valid integer value"); };
   fake->queueRead(kFive);
-  EXPECT_THROW(modbus.Exchange(host), ConvertError);
+  EXPECT_THROW(dispatcher.Exchange(host), ConvertError);
   EXPECT_FALSE(modbus.InTransaction());
   host.onShowValue = nullptr;
   EXPECT_TRUE(modbus.BuildReadRequest(Register(u"7", u"WORD", u"1"), u"1"));
@@ -286,7 +284,7 @@ TEST_F(ExchangeTest, AnErrorInAResultHandlerEndsTheTransaction) {
 TEST_F(ExchangeTest, DeviceLostBetweenTheReads) {
   host.onPending = [&] { fake->vanish(); };
   fake->queueSilence();
-  modbus.Exchange(host);
+  dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_FALSE(serial.PortOpen);
 }

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "modbus/modbus.h"
-#include "serial/fake_serial_device.h"
+#include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
 
 namespace velnorex::test {

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "recording/log_lines.h"
+#include "registers/palette.h"
 #include "test_host.h"
 #include "text/errors.h"
 
@@ -34,7 +35,7 @@ class RecordingTest : public ::testing::Test {
 
   bool idle() const {
     return !host.state.Recording && !host.state.RecordNode && !host.timer.isActive() &&
-           !host.memo.isReadOnly() && host.treeEnabled && host.indicator == Recording::IdleColor();
+           !host.memo.isReadOnly() && host.treeEnabled && host.indicator == kColorMediumGrey;
   }
 
   RegisterTree tree;

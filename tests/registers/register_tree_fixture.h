@@ -14,12 +14,12 @@
 #include <gtest/gtest.h>
 #include <QString>
 
-#include "modbus/exchange_results.h"
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
 #include "registers/register_tree_model.h"
 #include "registers/register_tree_view.h"
-#include "serial/fake_serial_device.h"
+#include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
 #include "text/number_text.h"
 
@@ -95,11 +95,11 @@ inline RegisterTreeNode* Find(RegisterTreeNode& from, std::u16string_view name) 
   return nullptr;
 }
 
-// The main window as the operations see it: forwards the result events, queues steps for the test to run.
-class TestWindow : public RegisterOperationsHost, public ExchangeHost, public ExchangeResults::Window {
+// The main window as the operations and the dispatcher see it: queues steps for the test to run.
+class TestWindow : public RegisterOperationsHost, public ExchangeDispatcher::Window {
  public:
   // RegisterOperationsHost
-  std::u16string slaveText() const override { return slave; }
+  QString slaveText() const override { return QString::fromStdU16String(slave); }
   bool singleRegisterWrites() const override { return singleReg; }
   void restartHighlightTimer() override { ++highlightRestarts; }
   void stopHighlightTimer() override { ++highlightStops; }
@@ -110,32 +110,15 @@ class TestWindow : public RegisterOperationsHost, public ExchangeHost, public Ex
     ++recordingStops;
     state->Recording = false;
   }
-  ExchangeHost& exchangeHost() override { return *this; }
 
-  // ExchangeHost
-  void Perform(WindowMessage message) override {
-    if (message == WindowMessage::UM_NEXT) {
-      ops->UM_NEXT();
-      return;
-    }
-    // How many transactions' results are being handled at once: more than one means nested exchanges.
-    ++depth;
-    maxDepth = std::max(maxDepth, depth);
-    results->Handle(message);
-    --depth;
-  }
-  void ProcessPendingMessages() override {
+  // ExchangeDispatcher::Window
+  void processPendingMessages() override {
     if (onPending) onPending();
   }
-  void ShowMessage(const std::u16string& text) override {
+  void showMessage(const std::u16string& text) override {
     messages.push_back(QString::fromStdU16String(text));
   }
-  void AppendLogLine(const std::u16string&) override {}
-
-  // ExchangeResults::Window
-  void ShowValue() override { ops->ShowValue(); }
-  void StartHighlightTimer() override { ++highlightRestarts; }
-  void PerformNext() override { Perform(WindowMessage::UM_NEXT); }
+  void appendLogLine(const std::u16string&) override {}
 
   // Runs queued steps as the message loop would, one at a time, at most `limit` of them.
   int runQueue(int limit = 1000) {
@@ -154,15 +137,11 @@ class TestWindow : public RegisterOperationsHost, public ExchangeHost, public Ex
   int highlightRestarts = 0;
   int highlightStops = 0;
   int recordingStops = 0;
-  int depth = 0;
-  int maxDepth = 0;
   std::deque<std::function<void()>> queue;
   std::vector<QString> messages;
   QString registerText = QStringLiteral("(untouched)");
   std::function<void()> onPending;
   ViewState* state = nullptr;
-  ExchangeResults* results = nullptr;
-  RegisterOperations* ops = nullptr;
 };
 
 class OperationsTest : public ::testing::Test {
@@ -172,11 +151,9 @@ class OperationsTest : public ::testing::Test {
         serial(std::unique_ptr<SerialDevice>(fake)),
         modbus(serial),
         model(state),
-        results(modbus, state.ReplyOk, state.ReplyText, window),
-        ops(state, modbus, model, view, window) {
+        dispatcher(modbus, state.ReplyOk, state.ReplyText, window),
+        ops(state, modbus, dispatcher, model, view, window) {
     window.state = &state;
-    window.results = &results;
-    window.ops = &ops;
     model.setTree(SampleTree());
     view.setRegisterModel(&model);
     view.resize(700, 500);
@@ -215,7 +192,7 @@ class OperationsTest : public ::testing::Test {
   RegisterTreeModel model;
   RegisterTreeView view;
   TestWindow window;
-  ExchangeResults results;
+  ExchangeDispatcher dispatcher;
   RegisterOperations ops;
 };
 

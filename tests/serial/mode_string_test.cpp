@@ -1,7 +1,7 @@
 // The mode-string parser: what the connection panel builds, what an operator may type, and what is refused.
 #include <gtest/gtest.h>
 
-#include "serial/serial_device.h"
+#include "serial/mode_string.h"
 
 namespace velnorex {
 namespace {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "serial/fake_serial_device.h"
 #include "serial/serial.h"
+#include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
 
 namespace velnorex {

@@ -1,6 +1,6 @@
 // The scripted serial device of the unit tests: every read call takes one entry of the script and hands its
 // chunks over one by one, the way bytes trickle in on a real line.
-#include "serial/fake_serial_device.h"
+#include "tests/support/fake_serial_device.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,295 @@
+// The main window's components: created, named, captioned and placed as the operator knows them.
+#include "app/main_window_layout.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QVBoxLayout>
+
+#include "app/help_text.h"
+#include "registers/palette.h"
+
+namespace velnorex {
+
+namespace {
+
+// The named font where it is installed, else a generic family of the same kind.
+QFont namedFont(const QStringList& families, QFont::StyleHint hint, int pixelSize) {
+  QStringList all = families;
+  if (hint == QFont::Monospace) {
+    all << QStringLiteral("Monospace") << QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  } else {
+    all << QStringLiteral("Sans Serif") << QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+  }
+  QFont font;
+  font.setFamilies(all);
+  font.setStyleHint(hint);
+  font.setPixelSize(pixelSize);
+  return font;
+}
+
+void setColumnWidths(QTreeView* view, std::initializer_list<int> widths) {
+  int column = 0;
+  for (int width : widths) view->setColumnWidth(column++, width);
+}
+
+QLabel* navyLabel(const QString& name, const QString& caption, QWidget* parent) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(name);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, kColorNavy);
+  label->setPalette(palette);
+  return label;
+}
+
+QComboBox* editableCombo(const QString& name, const QStringList& items, QWidget* parent) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->addItems(items);
+  return box;
+}
+
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(name);
+  return b;
+}
+
+QLineEdit* edit(const QString& name, const QString& text, QWidget* parent) {
+  auto* e = new QLineEdit(text, parent);
+  e->setObjectName(name);
+  return e;
+}
+
+// The window-face colour behind the text of a view.
+void windowFaceBackground(QWidget* widget) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+  widget->setPalette(palette);
+}
+
+}  // namespace
+
+void MainWindowLayout::setupUi(QMainWindow* form) {
+  Form1 = form;
+  form->setObjectName(QStringLiteral("Form1"));
+  form->setWindowTitle(QStringLiteral("velnorex "));
+  form->setFont(namedFont({QStringLiteral("Microsoft Sans Serif")}, QFont::SansSerif, 15));
+  form->resize(952, 855);
+
+  Panel1 = new QFrame(form);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // Restored bounds are applied as stored, however small: what doesn't fit is cut off, not pushed outwards.
+  Panel1->setMinimumSize(1, 1);
+  form->setCentralWidget(Panel1);
+  auto* panel1Layout = new QHBoxLayout(Panel1);
+  panel1Layout->setContentsMargins(2, 2, 2, 2);
+  panel1Layout->setSpacing(2);
+
+  // --- work area ---
+  Panel2 = new QFrame(Panel1);
+  Panel2->setObjectName(QStringLiteral("Panel2"));
+  auto* panel2Layout = new QVBoxLayout(Panel2);
+  panel2Layout->setContentsMargins(0, 0, 0, 0);
+  panel2Layout->setSpacing(0);
+
+  splitY = new QSplitter(Qt::Vertical, Panel2);
+  splitY->setObjectName(QStringLiteral("splitY"));
+  splitY->setHandleWidth(3);
+  splitY->setChildrenCollapsible(false);
+
+  VT = new RegisterTreeView(splitY);
+  VT->setObjectName(QStringLiteral("VT"));
+  VT->setFont(namedFont({QStringLiteral("DejaVu Sans Mono")}, QFont::Monospace, 15));
+  VT->setToolTip(QStringLiteral("Okno rejestrów"));
+  windowFaceBackground(VT);
+  VT->header()->setFixedHeight(25);
+  VT->setContextMenuPolicy(Qt::CustomContextMenu);
+
+  auto* memoArea = new QWidget(splitY);
+  memoArea->setObjectName(QStringLiteral("memoArea"));
+  auto* memoLayout = new QVBoxLayout(memoArea);
+  memoLayout->setContentsMargins(0, 0, 0, 0);
+  memoLayout->setSpacing(0);
+
+  Memo1 = new LogTextEdit(memoArea);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setFont(namedFont({QStringLiteral("DejaVu LGC Sans Mono"), QStringLiteral("DejaVu Sans Mono")},
+                           QFont::Monospace, 15));
+  Memo1->setToolTip(QStringLiteral("Okno logów"));
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setTabChangesFocus(false);
+  Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+  {
+    // The margins of the formatting rectangle belong to the text area and share its background.
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    Memo1->setPalette(palette);
+    Memo1->setAutoFillBackground(true);
+  }
+  memoLayout->addWidget(Memo1);
+
+  Memo2 = new QPlainTextEdit(memoArea);
+  Memo2->setObjectName(QStringLiteral("Memo2"));
+  Memo2->setReadOnly(true);
+  Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo2->setTabChangesFocus(false);
+  windowFaceBackground(Memo2);
+  Memo2->setPlainText(HelpTextLines().join(u'\n'));
+  Memo2->hide();
+  memoLayout->addWidget(Memo2);
+
+  // A restored split is applied as stored: neither side insists on room of its own.
+  VT->setMinimumSize(1, 1);
+  memoArea->setMinimumSize(1, 1);
+  splitY->addWidget(VT);
+  splitY->addWidget(memoArea);
+  // The register tree keeps its height when the window is resized; the log takes the rest.
+  splitY->setStretchFactor(0, 0);
+  splitY->setStretchFactor(1, 1);
+  panel2Layout->addWidget(splitY, 1);
+
+  VL = new QTreeView(Panel2);
+  VL->setObjectName(QStringLiteral("VL"));
+  VL->setFont(namedFont({QStringLiteral("Consolas")}, QFont::Monospace, 15));
+  VL->header()->setFixedHeight(24);
+  VL->setFixedHeight(242);
+  VL->hide();
+  panel2Layout->addWidget(VL);
+
+  panel1Layout->addWidget(Panel2, 1);
+
+  // --- control panel ---
+  Panel3 = new QFrame(Panel1);
+  Panel3->setObjectName(QStringLiteral("Panel3"));
+  Panel3->setFixedWidth(252);
+  auto* panel3Layout = new QVBoxLayout(Panel3);
+  panel3Layout->setContentsMargins(4, 4, 4, 0);
+
+  GroupBox2 = new QGroupBox(QStringLiteral("Przetwornik"), Panel3);
+  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+  auto* device = new QGridLayout(GroupBox2);
+  Label3 = navyLabel(QStringLiteral("Label3"), QStringLiteral("Typ:"), GroupBox2);
+  cbxDevice = new QComboBox(GroupBox2);
+  cbxDevice->setObjectName(QStringLiteral("cbxDevice"));
+  Label5 = navyLabel(QStringLiteral("Label5"), QStringLiteral("Adres:"), GroupBox2);
+  eSlave = edit(QStringLiteral("eSlave"), QStringLiteral("1"), GroupBox2);
+  btReset = button(QStringLiteral("btReset"), QStringLiteral("Reset"), GroupBox2);
+  cbxSingleReg = new QCheckBox(QStringLiteral("SingleReg"), GroupBox2);
+  cbxSingleReg->setObjectName(QStringLiteral("cbxSingleReg"));
+  cbxSingleReg->setChecked(true);
+  cbxSingleReg->hide();
+  device->addWidget(Label3, 0, 0);
+  device->addWidget(cbxDevice, 0, 1);
+  device->addWidget(Label5, 1, 0);
+  device->addWidget(eSlave, 1, 1);
+  device->addWidget(btReset, 2, 1);
+  device->addWidget(cbxSingleReg, 3, 1);
+  device->setColumnStretch(1, 1);
+  panel3Layout->addWidget(GroupBox2);
+
+  SerialBox = new QGroupBox(QStringLiteral("Połączenie"), Panel3);
+  SerialBox->setObjectName(QStringLiteral("Serial"));
+  auto* link = new QGridLayout(SerialBox);
+  Label1 = navyLabel(QStringLiteral("Label1"), QStringLiteral("Port szer:"), SerialBox);
+  ComCBox = editableCombo(QStringLiteral("ComCBox"), {}, SerialBox);
+  Label2 = navyLabel(QStringLiteral("Label2"), QStringLiteral("Szybkość:"), SerialBox);
+  cbxBaud =
+      editableCombo(QStringLiteral("cbxBaud"), {QStringLiteral("9600"), QStringLiteral("19200")}, SerialBox);
+  Label4 = navyLabel(QStringLiteral("Label4"), QStringLiteral("Parzystość:"), SerialBox);
+  cbxParity =
+      editableCombo(QStringLiteral("cbxParity"),
+                    {QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")}, SerialBox);
+  // The form's own choices; the settings replace them at start.
+  cbxBaud->setCurrentIndex(1);
+  cbxParity->setCurrentIndex(1);
+  btConnect = button(QStringLiteral("btConnect"), QStringLiteral("Połącz"), SerialBox);
+  shConnect = new IndicatorShape(SerialBox);
+  shConnect->setObjectName(QStringLiteral("shConnect"));
+  shConnect->setColor(kColorMediumGrey);
+  btDisconnect = button(QStringLiteral("btDisconnect"), QStringLiteral("Rozłącz"), SerialBox);
+  link->addWidget(Label1, 0, 0);
+  link->addWidget(ComCBox, 0, 1);
+  link->addWidget(Label2, 1, 0);
+  link->addWidget(cbxBaud, 1, 1);
+  link->addWidget(Label4, 2, 0);
+  link->addWidget(cbxParity, 2, 1);
+  link->addWidget(shConnect, 3, 0, Qt::AlignRight | Qt::AlignVCenter);
+  link->addWidget(btConnect, 3, 1);
+  link->addWidget(btDisconnect, 4, 1);
+  link->setColumnStretch(1, 1);
+  panel3Layout->addWidget(SerialBox);
+
+  GroupBox1 = new QGroupBox(QStringLiteral("Log"), Panel3);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  auto* log = new QGridLayout(GroupBox1);
+  Label6 = navyLabel(QStringLiteral("Label6"), QStringLiteral("Rejestr:"), GroupBox1);
+  eRegister = edit(QStringLiteral("eRegister"), QString(), GroupBox1);
+  eRegister->setEnabled(false);
+  Label7 = navyLabel(QStringLiteral("Label7"), QStringLiteral("Interwał:"), GroupBox1);
+  eInterval = edit(QStringLiteral("eInterval"), QStringLiteral("1"), GroupBox1);
+  btRec = button(QStringLiteral("btRec"), QStringLiteral("Rejestarcja"), GroupBox1);
+  shRec = new IndicatorShape(GroupBox1);
+  shRec->setObjectName(QStringLiteral("shRec"));
+  shRec->setColor(kColorMediumGrey);
+  log->addWidget(Label6, 0, 0);
+  log->addWidget(eRegister, 0, 1);
+  log->addWidget(Label7, 1, 0);
+  log->addWidget(eInterval, 1, 1);
+  log->addWidget(shRec, 2, 0, Qt::AlignRight | Qt::AlignVCenter);
+  log->addWidget(btRec, 2, 1);
+  log->setColumnStretch(1, 1);
+  panel3Layout->addWidget(GroupBox1);
+
+  panel3Layout->addStretch(1);
+  stBar = new QStatusBar(Panel3);
+  stBar->setObjectName(QStringLiteral("stBar"));
+  stBar->setSizeGripEnabled(false);
+  stBar->showMessage(QStringLiteral("F1 - pomoc"));
+  panel3Layout->addWidget(stBar);
+
+  panel1Layout->addWidget(Panel3);
+
+  // --- non-visual components ---
+  PopupMenu1 = new QMenu(form);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  Wyczy1 = PopupMenu1->addAction(QStringLiteral("Wyczyść"));
+  Wyczy1->setObjectName(QStringLiteral("Wyczy1"));
+  Kopiuj1 = PopupMenu1->addAction(QStringLiteral("Kopiuj"));
+  Kopiuj1->setObjectName(QStringLiteral("Kopiuj1"));
+  Zapiszdopliku1 = PopupMenu1->addAction(QStringLiteral("Zapisz do pliku"));
+  Zapiszdopliku1->setObjectName(QStringLiteral("Zapiszdopliku1"));
+
+  PopupMenu2 = new QMenu(form);
+  PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+  Dodajdolisty1 = PopupMenu2->addAction(QStringLiteral("Dodaj do listy"));
+  Dodajdolisty1->setObjectName(QStringLiteral("Dodajdolisty1"));
+
+  SaveDialog1 = new QFileDialog(form);
+  SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1->setFileMode(QFileDialog::AnyFile);
+  SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
+  SaveDialog1->setDefaultSuffix(QString());
+}
+
+void MainWindowLayout::SetVTModel(QAbstractItemModel* model) {
+  VT->setModel(model);
+  VT->header()->setSectionResizeMode(QHeaderView::Interactive);
+  setColumnWidths(VT, {180, 80, 414});
+}
+
+void MainWindowLayout::SetVLModel(QAbstractItemModel* model) {
+  VL->setModel(model);
+  setColumnWidths(VL, {70, 150, 200});
+}
+
+}  // namespace velnorex

@@ -1,0 +1,92 @@
+// The components of the main window Form1, each named as the operator's documents and the tests know it, and
+// the code that creates and places them.
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include "app/indicator.h"
+#include "registers/register_tree_view.h"
+
+namespace velnorex {
+
+// The log window: its formatting rectangle is the viewport inset by margins, which Qt keeps protected.
+class LogTextEdit : public QPlainTextEdit {
+ public:
+  using QAbstractScrollArea::setViewportMargins;
+  using QAbstractScrollArea::viewportMargins;
+  using QPlainTextEdit::QPlainTextEdit;
+};
+
+class MainWindowLayout {
+ public:
+  // Creates every component on `form` (objectName = member name; SerialBox's objectName is "Serial"), so
+  // that they exist before the window's own members are made.
+  explicit MainWindowLayout(QMainWindow* form) { setupUi(form); }
+  void setupUi(QMainWindow* form);
+
+  // Puts a model on a tree and gives its columns their widths again (a new model resets the header).
+  void SetVTModel(QAbstractItemModel* model);
+  void SetVLModel(QAbstractItemModel* model);
+
+  QMainWindow* Form1 = nullptr;
+  QFrame* Panel1 = nullptr;
+  QFrame* Panel2 = nullptr;
+  QFrame* Panel3 = nullptr;
+  RegisterTreeView* VT = nullptr;
+  QSplitter* splitY = nullptr;
+  LogTextEdit* Memo1 = nullptr;
+  QPlainTextEdit* Memo2 = nullptr;
+  QTreeView* VL = nullptr;
+
+  QGroupBox* GroupBox2 = nullptr;
+  QLabel* Label3 = nullptr;  // "Typ:"
+  QComboBox* cbxDevice = nullptr;
+  QLabel* Label5 = nullptr;  // "Adres:"
+  QLineEdit* eSlave = nullptr;
+  QPushButton* btReset = nullptr;
+  QCheckBox* cbxSingleReg = nullptr;
+
+  QGroupBox* SerialBox = nullptr;
+  QLabel* Label1 = nullptr;  // "Port szer:"
+  QComboBox* ComCBox = nullptr;
+  QLabel* Label2 = nullptr;  // "Szybkość:"
+  QComboBox* cbxBaud = nullptr;
+  QLabel* Label4 = nullptr;  // "Parzystość:"
+  QComboBox* cbxParity = nullptr;
+  QPushButton* btConnect = nullptr;
+  IndicatorShape* shConnect = nullptr;
+  QPushButton* btDisconnect = nullptr;
+
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label6 = nullptr;  // "Rejestr:"
+  QLineEdit* eRegister = nullptr;
+  QLabel* Label7 = nullptr;  // "Interwał:"
+  QLineEdit* eInterval = nullptr;
+  QPushButton* btRec = nullptr;
+  IndicatorShape* shRec = nullptr;
+
+  QStatusBar* stBar = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Wyczy1 = nullptr;
+  QAction* Kopiuj1 = nullptr;
+  QAction* Zapiszdopliku1 = nullptr;
+  QMenu* PopupMenu2 = nullptr;
+  QAction* Dodajdolisty1 = nullptr;
+  QFileDialog* SaveDialog1 = nullptr;
+};
+
+}  // namespace velnorex

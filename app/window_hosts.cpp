@@ -1,0 +1,84 @@
+// The main window's side of the lower layers' interfaces.
+#include "app/window_hosts.h"
+
+#include <QCoreApplication>
+
+#include "app/main_window.h"
+#include "app/message_box.h"
+
+namespace velnorex {
+
+void WindowHosts::showMessage(const QString& text) {
+  ShowModalMessage(&form_, text);
+}
+void WindowHosts::restartHighlightTimer() {
+  form_.HighlightTimer.start(500);
+}
+QString WindowHosts::slaveText() const {
+  return form_.eSlave->text();
+}
+void WindowHosts::setRegisterText(const QString& text) {
+  form_.eRegister->setText(text);
+}
+
+void WindowHosts::processPendingMessages() {
+  QCoreApplication::processEvents();
+}
+void WindowHosts::showMessage(const std::u16string& text) {
+  showMessage(QString::fromStdU16String(text));
+}
+void WindowHosts::appendLogLine(const std::u16string& line) {
+  form_.Memo1->appendPlainText(QString::fromStdU16String(line));
+}
+
+bool WindowHosts::singleRegisterWrites() const {
+  return form_.cbxSingleReg->isChecked();
+}
+void WindowHosts::stopHighlightTimer() {
+  form_.HighlightTimer.stop();
+}
+void WindowHosts::postQueued(std::function<void()> step) {
+  QMetaObject::invokeMethod(&form_, TForm1::guarded(std::move(step)), Qt::QueuedConnection);
+}
+void WindowHosts::stopRecording() {
+  form_.recording.StopRecording();
+}
+
+ViewState& WindowHosts::viewState() {
+  return form_.state;
+}
+QPlainTextEdit& WindowHosts::logWindow() {
+  return *form_.Memo1;
+}
+QTimer& WindowHosts::recordTimer() {
+  return form_.RecordTimer;
+}
+void WindowHosts::setRegisterTreeEnabled(bool enabled) {
+  form_.VT->setEnabled(enabled);
+}
+void WindowHosts::refreshRegisterTree() {
+  form_.VT->viewport()->update();
+}
+void WindowHosts::setRecordIndicator(const QColor& color) {
+  form_.shRec->setColor(color);
+}
+QString WindowHosts::intervalText() const {
+  return form_.eInterval->text();
+}
+QString WindowHosts::deviceText() const {
+  return form_.cbxDevice->currentText();
+}
+RegisterTreeNode* WindowHosts::focusedNode() const {
+  return form_.VT->focusedNode();
+}
+void WindowHosts::readNode(RegisterTreeNode* node) {
+  form_.registerOps.ReadNode(node);
+}
+bool WindowHosts::busy() const {
+  return form_.registerOps.busy() || ModalMessageDepth() > 0;
+}
+void WindowHosts::showError(std::exception_ptr error) {
+  HandleException(error);
+}
+
+}  // namespace velnorex

@@ -1,0 +1,54 @@
+// What the lower layers may ask of the main window: each is a one-line forward to a member of TForm1. The
+// dispatcher, the register operations and the recording reach the window only through these interfaces.
+#pragma once
+
+#include "modbus/exchange_dispatcher.h"
+#include "recording/recording_host.h"
+#include "registers/register_operations.h"
+
+class TForm1;
+
+namespace velnorex {
+
+class WindowHosts final : public ExchangeDispatcher::Window,
+                          public RegisterOperationsHost,
+                          public RecordingHost {
+ public:
+  explicit WindowHosts(TForm1& form) : form_(form) {}
+
+  // Shared by the three.
+  void showMessage(const QString& text) override;
+  void restartHighlightTimer() override;
+  QString slaveText() const override;
+  void setRegisterText(const QString& text) override;
+
+  // ExchangeDispatcher::Window
+  void processPendingMessages() override;
+  void showMessage(const std::u16string& text) override;
+  void appendLogLine(const std::u16string& line) override;
+
+  // RegisterOperationsHost
+  bool singleRegisterWrites() const override;
+  void stopHighlightTimer() override;
+  void postQueued(std::function<void()> step) override;
+  void stopRecording() override;
+
+  // RecordingHost
+  ViewState& viewState() override;
+  QPlainTextEdit& logWindow() override;
+  QTimer& recordTimer() override;
+  void setRegisterTreeEnabled(bool enabled) override;
+  void refreshRegisterTree() override;
+  void setRecordIndicator(const QColor& color) override;
+  QString intervalText() const override;
+  QString deviceText() const override;
+  RegisterTreeNode* focusedNode() const override;
+  void readNode(RegisterTreeNode* node) override;
+  bool busy() const override;
+  void showError(std::exception_ptr error) override;
+
+ private:
+  TForm1& form_;
+};
+
+}  // namespace velnorex

@@ -1,0 +1,80 @@
+// The result trip of every transaction, from the exchange's outcome to the next step of whoever started it.
+#include "modbus/exchange_dispatcher.h"
+
+#include "modbus/function_codes.h"
+#include "modbus/modbus.h"
+
+namespace velnorex {
+
+ExchangeDispatcher::ExchangeDispatcher(Modbus& modbus, bool& replyOk, std::u16string& replyText,
+                                       Window& window)
+    : modbus_(modbus), replyOk_(replyOk), replyText_(replyText), window_(window) {}
+
+ExchangeHost& ExchangeDispatcher::hostFor(TransactionClient& client) {
+  // A command that arrives during the running transaction's pending messages is refused by the exchange;
+  // its client must not take the running transaction's result.
+  if (!modbus_.InTransaction()) client_ = &client;
+  return *this;
+}
+
+void ExchangeDispatcher::Exchange(TransactionClient& client) {
+  modbus_.Exchange(hostFor(client));
+}
+
+void ExchangeDispatcher::perform(ExchangeResult result) {
+  if (observer_) observer_->resultEvent(result);
+  switch (result) {
+    case ExchangeResult::UM_REPLY:
+      UM_REPLY();
+      return;
+    case ExchangeResult::UM_TIMEOUT:
+      UM_TIMEOUT();
+      return;
+    case ExchangeResult::UM_CRCERROR:
+      UM_CRCERROR();
+      return;
+  }
+}
+
+void ExchangeDispatcher::UM_REPLY() {
+  ++counts_.replies;
+  if (modbus_.DecodeReply(replyOk_, replyText_)) {
+    if (ReplyShowsValue(modbus_.FunctionCode()) && client_) client_->ShowValue();
+    window_.restartHighlightTimer();
+  } else {
+    ++counts_.exceptions;  // no value and no highlight, but the step still follows
+  }
+  next();
+}
+
+void ExchangeDispatcher::UM_TIMEOUT() {
+  ++counts_.timeouts;
+  replyOk_ = false;
+  replyText_.clear();
+  next();
+}
+
+void ExchangeDispatcher::UM_CRCERROR() {
+  ++counts_.crcErrors;
+  replyOk_ = false;  // ReplyText keeps its text
+  next();
+}
+
+void ExchangeDispatcher::next() {
+  if (client_) client_->UM_NEXT();
+}
+
+void ExchangeDispatcher::processPendingMessages() {
+  window_.processPendingMessages();
+}
+
+void ExchangeDispatcher::showMessage(const std::u16string& text) {
+  window_.showMessage(text);
+}
+
+void ExchangeDispatcher::appendLogLine(const std::u16string& line) {
+  ++counts_.lateReplies;  // the exchange writes one line only: the "." of a late reply
+  window_.appendLogLine(line);
+}
+
+}  // namespace velnorex

@@ -1,0 +1,92 @@
+// The one owner of a transaction's way back: the exchange reports its outcome here, the reply is decoded into
+// ReplyOk and ReplyText, and whoever started the transaction gets the value and its next step.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "modbus/exchange_host.h"
+
+namespace velnorex {
+
+class Modbus;
+
+// Whoever starts a transaction: a register read or write, a group step, a recording tick. Both calls come
+// while the transaction is still in progress, so neither may start another one directly.
+class TransactionClient {
+ public:
+  virtual ~TransactionClient() = default;
+  // A reply to a read decoded without an exception: ReplyOk is true and ReplyText holds the value.
+  virtual void ShowValue() = 0;
+  // UM_NEXT: the transaction has been dealt with, whatever its outcome.
+  virtual void UM_NEXT() = 0;
+};
+
+// Sees every result event as it arrives, before it is handled: the traffic on the line, for the monitor and
+// for tests and benchmarks that count outcomes.
+class ResultObserver {
+ public:
+  virtual ~ResultObserver() = default;
+  virtual void resultEvent(ExchangeResult result) = 0;
+};
+
+class ExchangeDispatcher final : public ExchangeHost {
+ public:
+  // What only a window has.
+  class Window {
+   public:
+    virtual ~Window() = default;
+    virtual void processPendingMessages() = 0;
+    virtual void showMessage(const std::u16string& text) = 0;
+    virtual void appendLogLine(const std::u16string& line) = 0;
+    // HighlightTimer, 500 ms, started again when it runs.
+    virtual void restartHighlightTimer() = 0;
+  };
+
+  // How the transactions of this run ended, for the operator's and the benchmarks' figures.
+  struct Counts {
+    uint64_t replies = 0;     // valid replies, exceptions included
+    uint64_t exceptions = 0;  // of those, exception replies
+    uint64_t timeouts = 0;
+    uint64_t crcErrors = 0;
+    uint64_t lateReplies = 0;  // replies that came only in the retry read
+  };
+
+  // replyOk and replyText are the window's ReplyOk and ReplyText; all of them outlive the dispatcher.
+  ExchangeDispatcher(Modbus& modbus, bool& replyOk, std::u16string& replyText, Window& window);
+
+  // Sends the request that stands in the frame, with the outcome going to `client`. Does nothing while
+  // another transaction is in progress.
+  void Exchange(TransactionClient& client);
+  // For a request builder that runs the exchange itself (the diagnostics request): the host whose results
+  // go to `client`. The running transaction's client is never replaced.
+  ExchangeHost& hostFor(TransactionClient& client);
+
+  // The result events: record the outcome, decode, show the value of a read, restart the highlight, UM_NEXT.
+  void UM_REPLY();
+  void UM_TIMEOUT();
+  void UM_CRCERROR();
+
+  const Counts& counts() const { return counts_; }
+  // One observer at a time; null for none. It must outlive its registration.
+  void setObserver(ResultObserver* observer) { observer_ = observer; }
+
+  // ExchangeHost
+  void perform(ExchangeResult result) override;
+  void processPendingMessages() override;
+  void showMessage(const std::u16string& text) override;
+  void appendLogLine(const std::u16string& line) override;
+
+ private:
+  void next();
+
+  Modbus& modbus_;
+  bool& replyOk_;
+  std::u16string& replyText_;
+  Window& window_;
+  TransactionClient* client_ = nullptr;
+  ResultObserver* observer_ = nullptr;
+  Counts counts_;
+};
+
+}  // namespace velnorex

@@ -1,0 +1,31 @@
+// The Modbus function codes the program sends, and what a reply to each of them carries.
+#pragma once
+
+#include <cstdint>
+
+namespace velnorex {
+
+enum FunctionCode : uint8_t {
+  kReadHoldingRegisters = 3,
+  kWriteSingleRegister = 6,
+  kDiagnostics = 8,
+  kWriteMultipleRegisters = 16,
+};
+
+// A slave answers a request it refuses with the request's function code plus this bit and one exception code.
+constexpr uint8_t kExceptionBit = 0x80;
+
+// Only a read's reply carries a value for the tree: a write's reply repeats what was sent, and the tree
+// already shows that; a diagnostics reply echoes its data.
+constexpr bool ReplyShowsValue(uint8_t functionCode) {
+  return functionCode == kReadHoldingRegisters;
+}
+
+// A write's reply echoes address and value (6), address and quantity (16) or sub-function and data (8): eight
+// bytes with the CRC, whatever was written.
+constexpr bool ReplyEchoesRequestHead(uint8_t functionCode) {
+  return functionCode == kWriteSingleRegister || functionCode == kDiagnostics ||
+         functionCode == kWriteMultipleRegisters;
+}
+
+}  // namespace velnorex
