@@ -1,6 +1,7 @@
-// velnorex-sim: a transducer on a pseudo-terminal or a serial device for tests, benchmarks and bench-top
-// trials. It answers Modbus RTU functions 3, 6, 16 and 8 from registers seeded from a device definition, and
-// can misbehave on request (silence, late answers, bad CRCs, exceptions, line timing).
+// velnorex-sim: transducers on a pseudo-terminal or a serial device for tests, benchmarks and bench-top
+// trials. Each answers Modbus RTU functions 3, 6, 16 and 8 from registers seeded from a device definition;
+// they can misbehave on request (silence, late answers, bad CRCs, exceptions, line timing) and, on a
+// pseudo-terminal, stay deaf to a master whose baud rate or stop bits differ from their own.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "text/number_text.h"
+#include "tools/velnorex-sim/bus.h"
 #include "tools/velnorex-sim/register_map.h"
 #include "tools/velnorex-sim/rtu_slave.h"
 
@@ -28,16 +30,20 @@ using namespace velnorex::sim;
 
 constexpr const char* kUsage = R"(usage: velnorex-sim [options]
 
-Simulates one Modbus RTU transducer. Without --device it opens a pseudo-terminal and prints the path of its
-slave side as the first line on standard output; a master opens that path as its serial port.
+Simulates Modbus RTU transducers on one line. Without --device it opens a pseudo-terminal and prints the
+path of its slave side as the first line on standard output; a master opens that path as its serial port.
 
 Line:
   --link PATH            also make a symbolic link PATH to the pseudo-terminal (removed at exit)
   --device PATH          serve on a serial device instead of a pseudo-terminal
-  --baud B               device: the line speed; pseudo-terminal: emulate the time of 11 bits per character
-  --parity n|e|o         device only: parity (default n, then with 2 stop bits)
-Transducer:
-  --slave N              bus address (default 1)
+  --baud B               device: the line speed; pseudo-terminal: emulate the time of 11 bits per character,
+                         and answer only a master whose port is set to B baud
+  --parity n|e|o         device: parity (default n, then with 2 stop bits); pseudo-terminal, which carries
+                         no parity: answer only a master whose port has the stop bits that go with it
+                         (2 for n, 1 for e and o)
+Transducers:
+  --slave N              bus address (default 1); repeat it for several transducers on the line, each
+                         with registers of its own seeded alike
   --definition FILE.dat  define and seed the registers of a device definition
   --registers START:COUNT  define a block of registers holding 0 (may be repeated)
   --value ADDR:TYPE:COUNT:TEXT  define registers and seed them with TEXT encoded by TYPE (may be repeated)
@@ -62,7 +68,8 @@ struct Options {
   std::string link, device, definition, logPath;
   long baud = 0;
   char parity = 'n';
-  int slave = 1;
+  bool parityGiven = false;
+  std::vector<uint8_t> slaves;
   long silentFirst = 0, delayMs = 0, corruptCrc = 0;
   struct Block {
     uint32_t start, count;
@@ -110,8 +117,12 @@ Options parseOptions(int argc, char** argv) {
       if (v.size() != 1 || std::string_view("neoNEO").find(v[0]) == std::string_view::npos)
         fail("bad parity " + v);
       o.parity = static_cast<char>(v[0] | 0x20);
+      o.parityGiven = true;
     } else if (arg == "--slave") {
-      o.slave = static_cast<int>(parseNumber(v, "slave address", 1, 247));
+      const auto address = static_cast<uint8_t>(parseNumber(v, "slave address", 1, 247));
+      if (std::find(o.slaves.begin(), o.slaves.end(), address) != o.slaves.end())
+        fail("slave address " + v + " given twice");
+      o.slaves.push_back(address);
     } else if (arg == "--definition") {
       o.definition = v;
     } else if (arg == "--registers") {
@@ -150,7 +161,34 @@ Options parseOptions(int argc, char** argv) {
     }
   }
   if (!o.device.empty() && !o.link.empty()) fail("--link and --device exclude each other");
+  if (o.slaves.empty()) o.slaves.push_back(1);
   return o;
+}
+
+// The baud rate of a termios speed, 0 for one we do not know.
+long baudOf(speed_t speed) {
+  switch (speed) {
+    case B1200:
+      return 1200;
+    case B2400:
+      return 2400;
+    case B4800:
+      return 4800;
+    case B9600:
+      return 9600;
+    case B19200:
+      return 19200;
+    case B38400:
+      return 38400;
+    case B57600:
+      return 57600;
+    case B115200:
+      return 115200;
+    case B230400:
+      return 230400;
+    default:
+      return 0;
+  }
 }
 
 speed_t speedOf(long baud) {
@@ -296,8 +334,14 @@ void writeAll(int fd, const uint8_t* bytes, size_t count) {
 
 class Simulator {
  public:
-  Simulator(const Options& o, Line line, RtuSlave& slave, Log& log)
-      : o_(o), line_(std::move(line)), slave_(slave), log_(log) {
+  Simulator(const Options& o, Line line, Bus& bus, Log& log)
+      : o_(o), line_(std::move(line)), bus_(bus), log_(log) {
+    // On a pseudo-terminal the master's own port setting is what a transducer at another setting would fail
+    // to understand; a real device's line garbles such frames by itself.
+    if (o.device.empty()) {
+      own_.baud = o.baud;
+      if (o.parityGiven) own_.stopBits = o.parity == 'n' ? 2 : 1;
+    }
     // On a pseudo-terminal the line time is ours to add; a real device's line takes it by itself.
     if (o.baud > 0 && o.device.empty()) byteNs_ = 11LL * 1000000000LL / o.baud;
     // A partial frame is given up after a silence of 3.5 characters, and never sooner than 5 ms: the pty
@@ -375,15 +419,30 @@ class Simulator {
     count_ = 0;
   }
 
+  // The setting the master gave its end of the pseudo-terminal, as the slave side's termios carries it.
+  LineSetting masterSetting() const {
+    termios tio{};
+    if (tcgetattr(line_.fd, &tio) != 0) return {};
+    return {baudOf(cfgetospeed(&tio)), (tio.c_cflag & CSTOPB) ? 2 : 1};
+  }
+
   void process(size_t length) {
     log_.frame('>', buffer_, length);
     size_t replyLength = 0;
-    const auto outcome = slave_.handle(buffer_, length, reply_, replyLength);
+    const LineSetting master = masterSetting();
+    const bool heard = Hears(own_, master);
+    const auto outcome = heard ? bus_.handle(buffer_, length, reply_, replyLength) : RtuSlave::Outcome::Reply;
     const Clock started = frameStart_;
     // What follows in the buffer belongs to a later frame.
     std::memmove(buffer_, buffer_ + length, count_ - length);
     count_ -= length;
     frameStart_ = now();
+    if (!heard) {
+      const std::string why = "the master's line is " + std::to_string(master.baud) + " baud, " +
+                              std::to_string(master.stopBits) + " stop bits: not understood, no answer";
+      log_.note(why.c_str());
+      return;
+    }
     switch (outcome) {
       case RtuSlave::Outcome::BadCrc:
         log_.note("bad CRC: no answer");
@@ -429,8 +488,9 @@ class Simulator {
 
   const Options& o_;
   Line line_;
-  RtuSlave& slave_;
+  Bus& bus_;
   Log& log_;
+  LineSetting own_;
   long long byteNs_ = 0;
   long long gapNs_ = 0;
   uint8_t buffer_[512] = {};
@@ -459,8 +519,7 @@ int main(int argc, char** argv) {
     registers.define(v.address, v.count);
     for (size_t i = 0; i < words.size(); ++i) registers.set(static_cast<uint16_t>(v.address + i), words[i]);
   }
-  RtuSlave slave(registers, static_cast<uint8_t>(o.slave));
-  for (const auto& rule : o.exceptions) slave.addExceptionRule(rule);
+  Bus bus(registers, o.slaves, o.exceptions);
 
   // The stop signals are let through only while waiting for the line, so a reply is never cut in half.
   struct sigaction sa {};
@@ -486,7 +545,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   {
-    Simulator sim(o, line, slave, log);
+    Simulator sim(o, line, bus, log);
     sim.run();
   }
   if (!o.link.empty()) ::unlink(o.link.c_str());

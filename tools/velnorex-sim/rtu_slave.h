@@ -31,6 +31,7 @@ class RtuSlave {
 
   RtuSlave(RegisterMap& registers, uint8_t slaveAddress) : registers_(registers), slave_(slaveAddress) {}
   void addExceptionRule(ExceptionRule rule) { rules_.push_back(rule); }
+  uint8_t address() const { return slave_; }
 
   // Handles one whole request frame. On Outcome::Reply, `reply` holds `replyLength` bytes with their CRC.
   // Requests to address 0 are carried out without a reply, as broadcasts are.
