@@ -90,4 +90,20 @@ std::optional<PortSettings> ParseMode(std::string_view mode) {
   return settings;
 }
 
+std::string FormatMode(const PortSettings& settings) {
+  const char* stop = settings.stopBitsTenths == 20 ? "2" : settings.stopBitsTenths == 15 ? "1.5" : "1";
+  return std::to_string(settings.baudRate) + ',' + settings.parity + ',' + std::to_string(settings.dataBits) +
+         ',' + stop;
+}
+
+PortSettings TransducerLine(int32_t baudRate, char parity) {
+  PortSettings settings;
+  settings.baudRate = baudRate;
+  settings.parity = parity;
+  settings.dataBits = 8;
+  // An even or odd parity bit takes the place of the second stop bit: a character is 11 bits either way.
+  settings.stopBitsTenths = parity == 'n' ? 20 : 10;
+  return settings;
+}
+
 }  // namespace velnorex

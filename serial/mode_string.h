@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velnorex {
@@ -18,5 +19,9 @@ struct PortSettings {
 // "<baud>,<parity>,<data bits>,<stop bits>": baud a positive decimal integer, parity one of n e o m s (either
 // case), data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else is not accepted.
 std::optional<PortSettings> ParseMode(std::string_view mode);
+// The mode string of `settings`, as ParseMode reads it back ("19200,e,8,1", "9600,n,8,1.5").
+std::string FormatMode(const PortSettings& settings);
+// The line a transducer of ours is set to: 8 data bits, and with parity none two stop bits, else one.
+PortSettings TransducerLine(int32_t baudRate, char parity);
 
 }  // namespace velnorex
