@@ -95,8 +95,30 @@ class Modbus {
   // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host (the dispatcher). A
   // closed port shows "brak połączenia !" and performs nothing.
   void Exchange(ExchangeHost& host);
-  // A transaction is in progress (its pending messages may be being processed): no other may start.
+  // A transaction is in progress (its pending messages may be being processed), or the line is held: no
+  // other may start.
   bool InTransaction() const { return inTransaction_; }
+
+  // Lends the line to work made of many short transactions of its own (a search of the line for
+  // transducers), which no single Exchange describes. While held, InTransaction() is true: Exchange and the
+  // builders refuse, and everything that asks before starting a command waits.
+  class LineHold {
+   public:
+    explicit LineHold(Modbus& modbus) : modbus_(modbus) {}
+    ~LineHold() { release(); }
+    LineHold(const LineHold&) = delete;
+    LineHold& operator=(const LineHold&) = delete;
+    // False when a transaction runs or another hold has the line; true at once when this one has it.
+    bool take();
+    void release();
+    bool held() const { return held_; }
+    // The port the hold lends, for the holder's own requests.
+    Serial& line() const { return modbus_.serial_; }
+
+   private:
+    Modbus& modbus_;
+    bool held_ = false;
+  };
   // The function code of the request that the last transaction sent.
   uint8_t FunctionCode() const { return RequestFrame[1]; }
 

@@ -21,6 +21,19 @@ class TransactionScope {
 
 }  // namespace
 
+bool Modbus::LineHold::take() {
+  if (held_) return true;
+  if (modbus_.inTransaction_) return false;
+  modbus_.inTransaction_ = held_ = true;
+  return true;
+}
+
+void Modbus::LineHold::release() {
+  if (!held_) return;
+  held_ = false;
+  modbus_.inTransaction_ = false;
+}
+
 void Modbus::Exchange(ExchangeHost& host) {
   // Entered again from the pending messages or from a result handler: the running transaction owns the frame
   // and the ReplyBuffer, and a second request on the line would take the first one's reply.
