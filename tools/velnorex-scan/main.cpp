@@ -1,0 +1,235 @@
+// velnorex-scan: finds the transducers on a line, their addresses and line settings, with the search of the
+// program's "Szukaj…" dialog. Results go to standard output, progress to standard error.
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include "modbus/line_search.h"
+#include "serial/qt_serial_device.h"
+#include "serial/serial.h"
+
+namespace {
+
+using namespace velnorex;
+
+constexpr int kFound = 0, kNothing = 1, kUnusable = 2;
+
+constexpr const char* kUsage = R"(usage: velnorex-scan --port PATH [options]
+
+Searches a Modbus RTU line for transducers: for each baud rate and parity, every address of the range gets
+one probe that changes nothing (a read of one register, or a diagnostics echo). Nothing is ever written and
+the broadcast address 0 is never used.
+
+  --port PATH            the serial port (a name such as ttyUSB0 means /dev/ttyUSB0)
+  --baud LIST            baud rates, comma-separated (default 9600,19200)
+  --parity LIST          parities out of none, even, odd (default none,even,odd); none goes with 2 stop
+                         bits, even and odd with 1
+  --from N, --to N       the address range, 1 to 247 (default 1 and 247)
+  --probe read:REG|echo  function 3 reading register REG (default read:0), or function 8 sub-function 0
+  --budget-ms MS         how long a transducer is given to begin its answer after the request (default 30)
+  --json                 print the results as one JSON array at the end
+  --help                 show this text
+
+Each result is a line "ADDRESS<tab>BAUD<tab>PARITY<tab>REPLY<tab>MS ms", REPLY being "value N",
+"exception N" or "echo"; with --json an array of objects with address, baud, parity, reply and ms.
+Progress goes to standard error, a line per line setting. Ctrl+C stops the search and prints what was found.
+
+Exit status: 0 something answered, 1 nothing answered, 2 wrong arguments or a port that cannot be opened.
+)";
+
+volatile sig_atomic_t interrupted = 0;
+void onInterrupt(int) {
+  interrupted = 1;
+}
+
+struct Arguments {
+  SearchPlan plan;
+  bool json = false;
+};
+
+struct UsageError {
+  std::string complaint;
+};
+
+std::vector<std::string> splitList(std::string_view text) {
+  std::vector<std::string> items;
+  for (;;) {
+    const size_t comma = text.find(',');
+    items.emplace_back(text.substr(0, comma));
+    if (comma == std::string_view::npos) return items;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+long number(const std::string& text, const char* what, long low, long high) {
+  bool digits = !text.empty();
+  for (char c : text) digits = digits && c >= '0' && c <= '9';
+  errno = 0;
+  const long value = digits ? std::strtol(text.c_str(), nullptr, 10) : 0;
+  if (!digits || errno != 0 || value < low || value > high)
+    throw UsageError{std::string("bad ") + what + " \"" + text + "\""};
+  return value;
+}
+
+Arguments parse(int argc, char** argv) {
+  Arguments a;
+  std::vector<int32_t> bauds{9600, 19200};
+  std::vector<char> parities{'n', 'e', 'o'};
+  std::string port;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(kFound);
+    }
+    if (option == "--json") {
+      a.json = true;
+      continue;
+    }
+    if (i + 1 >= argc) throw UsageError{option + " needs a value"};
+    const std::string value = argv[++i];
+    if (option == "--port") {
+      port = value;
+    } else if (option == "--baud") {
+      bauds.clear();
+      for (const auto& item : splitList(value))
+        bauds.push_back(static_cast<int32_t>(number(item, "baud rate", 1, 4000000)));
+    } else if (option == "--parity") {
+      parities.clear();
+      for (const auto& item : splitList(value)) {
+        if (item == "none" || item == "n")
+          parities.push_back('n');
+        else if (item == "even" || item == "e")
+          parities.push_back('e');
+        else if (item == "odd" || item == "o")
+          parities.push_back('o');
+        else
+          throw UsageError{"bad parity \"" + item + "\" (none, even or odd)"};
+      }
+    } else if (option == "--from") {
+      a.plan.firstAddress = static_cast<int>(number(value, "address", 1, 247));
+    } else if (option == "--to") {
+      a.plan.lastAddress = static_cast<int>(number(value, "address", 1, 247));
+    } else if (option == "--probe") {
+      if (value == "echo") {
+        a.plan.probe = ProbeKind::Echo;
+      } else if (value == "read" || value.rfind("read:", 0) == 0) {
+        a.plan.probe = ProbeKind::ReadRegister;
+        a.plan.probeRegister =
+            value == "read" ? 0 : static_cast<uint16_t>(number(value.substr(5), "register", 0, 65535));
+      } else {
+        throw UsageError{"bad probe \"" + value + "\" (read:REGISTER or echo)"};
+      }
+    } else if (option == "--budget-ms") {
+      a.plan.budgetMs = static_cast<int>(number(value, "reply budget", 0, 60000));
+    } else {
+      throw UsageError{"unknown option " + option};
+    }
+  }
+  if (port.empty()) throw UsageError{"--port is missing"};
+  if (a.plan.firstAddress > a.plan.lastAddress) throw UsageError{"--from is above --to"};
+  a.plan.portPath = Serial::PathForPortName(QString::fromStdString(port));
+  // Every parity at one baud rate before the next baud rate: a transducer's parity is the likelier guess
+  // to be wrong, and a refused baud rate then shows as one block.
+  for (const int32_t baud : bauds)
+    for (const char parity : parities) a.plan.settings.push_back({baud, parity});
+  if (const std::string problem = CheckPlan(a.plan); !problem.empty()) throw UsageError{problem};
+  return a;
+}
+
+std::string settingText(const SearchSetting& s) {
+  return std::to_string(s.baudRate) + " " + ParityName(s.parity);
+}
+
+void printHit(const SearchHit& hit) {
+  std::printf("%d\t%d\t%s\t%s\t%.1f ms\n", hit.address, hit.setting.baudRate, ParityName(hit.setting.parity),
+              ReplyText(hit).c_str(), hit.ms);
+  std::fflush(stdout);
+}
+
+void printJson(const std::vector<SearchHit>& hits) {
+  std::printf("[");
+  for (size_t i = 0; i < hits.size(); ++i) {
+    const SearchHit& h = hits[i];
+    std::printf("%s\n  {\"address\": %d, \"baud\": %d, \"parity\": \"%s\", \"reply\": \"%s\", \"ms\": %.1f}",
+                i ? "," : "", h.address, h.setting.baudRate, ParityName(h.setting.parity),
+                ReplyText(h).c_str(), h.ms);
+  }
+  std::printf(hits.empty() ? "]\n" : "\n]\n");
+  std::fflush(stdout);
+}
+
+int percent(const SearchProgress& p) {
+  return p.total > 0 ? static_cast<int>(100LL * p.done / p.total) : 100;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args;
+  try {
+    args = parse(argc, argv);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "velnorex-scan: %s (see --help)\n", e.complaint.c_str());
+    return kUnusable;
+  }
+  // QSerialPort wants an application object, though it is used synchronously here.
+  QCoreApplication app(argc, argv);
+  struct sigaction sa {};
+  sa.sa_handler = onInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+
+  Serial serial(std::make_unique<QtSerialDevice>());
+  Modbus modbus(serial);
+  LineSearch search(modbus, args.plan);
+  if (!search.start()) {
+    std::fprintf(stderr, "velnorex-scan: the search cannot start\n");
+    return kUnusable;
+  }
+  const auto& settings = search.plan().settings;
+  size_t shownHits = 0, refusedShown = 0;
+  int announced = -1;
+  const auto report = [&] {
+    const SearchProgress p = search.progress();
+    for (; refusedShown < search.refusedSettings().size(); ++refusedShown)
+      std::fprintf(stderr, "velnorex-scan: %s: the port cannot be opened with this setting\n",
+                   settingText(search.refusedSettings()[refusedShown]).c_str());
+    if (p.setting != announced && p.setting < static_cast<int>(settings.size())) {
+      announced = p.setting;
+      std::fprintf(stderr, "velnorex-scan: %s: %d %% done, %zu found\n",
+                   settingText(settings[p.setting]).c_str(), percent(p), search.hits().size());
+    }
+    if (!args.json)
+      for (; shownHits < search.hits().size(); ++shownHits) printHit(search.hits()[shownHits]);
+  };
+  report();
+  search.run([&] {
+    report();
+    return interrupted == 0;
+  });
+  report();
+
+  const SearchProgress p = search.progress();
+  if (search.end() == SearchEnd::PortError) {
+    std::fprintf(stderr, "velnorex-scan: cannot open %s\n", qPrintable(args.plan.portPath));
+    return kUnusable;
+  }
+  std::fprintf(stderr, "velnorex-scan: %s, %d %% done, %zu found",
+               search.end() == SearchEnd::Cancelled ? "stopped" : "done", percent(p), search.hits().size());
+  if (search.garbledReplies() > 0)
+    std::fprintf(stderr, ", %d garbled answers (a transducer at a similar setting?)",
+                 search.garbledReplies());
+  std::fputc('\n', stderr);
+  if (args.json) printJson(search.hits());
+  return search.hits().empty() ? kNothing : kFound;
+}
