@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "registers/tree_stream.h"
+#include "tools/velnorex-sim/bus.h"
 #include "tools/velnorex-sim/register_map.h"
 #include "tools/velnorex-sim/rtu_slave.h"
 
@@ -159,6 +160,45 @@ TEST(SimSeed, DefinesEveryRegisterNodeOfADefinitionFile) {
   EXPECT_EQ(map.get(200), 7);
   EXPECT_FALSE(map.defined(300));
   EXPECT_EQ(map.definedCount(), 3u);
+}
+
+TEST(SimBus, EachTransducerAnswersItsOwnAddressFromRegistersOfItsOwn) {
+  static RegisterMap seed;
+  seed = RegisterMap();
+  seed.define(0, 2);
+  seed.set(0, 7);
+  Bus bus(seed, {5, 9}, {{1, 3}});
+  uint8_t reply[RtuSlave::kMaxFrame + 8] = {};
+  size_t length = 0;
+  const auto ask = [&](const Bytes& request) {
+    const auto outcome = bus.handle(request.data(), request.size(), reply, length);
+    return std::pair{outcome, Bytes(reply, reply + length)};
+  };
+
+  EXPECT_EQ(ask(WithCrc({0x05, 0x03, 0x00, 0x00, 0x00, 0x01})).second,
+            WithCrc({0x05, 0x03, 0x02, 0x00, 0x07}));
+  // A write reaches only its own transducer.
+  EXPECT_EQ(ask(WithCrc({0x09, 0x06, 0x00, 0x00, 0x00, 0x2A})).first, RtuSlave::Outcome::Reply);
+  EXPECT_EQ(bus.registers(9)->get(0), 42);
+  EXPECT_EQ(bus.registers(5)->get(0), 7);
+  // The exception rules hold for every transducer.
+  EXPECT_EQ(ask(WithCrc({0x09, 0x03, 0x00, 0x01, 0x00, 0x01})).second, WithCrc({0x09, 0x83, 0x03}));
+  // Nobody at 6; a torn frame is still told apart; a broadcast is carried out by all and answered by none.
+  EXPECT_EQ(ask(WithCrc({0x06, 0x03, 0x00, 0x00, 0x00, 0x01})).first, RtuSlave::Outcome::ForeignSlave);
+  EXPECT_EQ(ask({0x06, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}).first, RtuSlave::Outcome::BadCrc);
+  const auto broadcast = ask(WithCrc({0x00, 0x06, 0x00, 0x00, 0x00, 0x01}));
+  EXPECT_EQ(broadcast.first, RtuSlave::Outcome::Broadcast);
+  EXPECT_TRUE(broadcast.second.empty());
+  EXPECT_EQ(bus.registers(5)->get(0), 1);
+  EXPECT_EQ(bus.registers(9)->get(0), 1);
+  EXPECT_EQ(bus.registers(6), nullptr);
+
+  // A transducer hears only its own baud rate and stop bits; what it was not told about it does not check.
+  EXPECT_TRUE(Hears({19200, 1}, {19200, 1}));
+  EXPECT_FALSE(Hears({19200, 1}, {9600, 1}));
+  EXPECT_FALSE(Hears({19200, 1}, {19200, 2}));
+  EXPECT_TRUE(Hears({19200, 0}, {19200, 2}));
+  EXPECT_TRUE(Hears({0, 0}, {1200, 1}));
 }
 
 }  // namespace

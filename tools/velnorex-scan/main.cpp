@@ -224,8 +224,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velnorex-scan: cannot open %s\n", qPrintable(args.plan.portPath));
     return kUnusable;
   }
-  std::fprintf(stderr, "velnorex-scan: %s, %d %% done, %zu found",
-               search.end() == SearchEnd::Cancelled ? "stopped" : "done", percent(p), search.hits().size());
+  if (search.end() == SearchEnd::Cancelled)
+    std::fprintf(stderr, "velnorex-scan: stopped at %d %%, %zu found", percent(p), search.hits().size());
+  else
+    std::fprintf(stderr, "velnorex-scan: finished, %zu found", search.hits().size());
   if (search.garbledReplies() > 0)
     std::fprintf(stderr, ", %d garbled answers (a transducer at a similar setting?)",
                  search.garbledReplies());
