@@ -71,6 +71,19 @@ void ConnectionPanel::Disconnect() {
   indicator_.setColor(kColorGrey);
 }
 
+void ConnectionPanel::UseLine(const QString& port, int32_t baudRate, char parity) {
+  port_.setEditText(port);
+  // A listed baud rate is chosen as its item, so that the settings keep it; another one is typed.
+  const QString baud = QString::number(baudRate);
+  const int item = baud_.findText(baud, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (item >= 0)
+    baud_.setCurrentIndex(item);
+  else
+    baud_.setEditText(baud);
+  parity_.setCurrentIndex(parity == 'e' ? 1 : parity == 'o' ? 2 : 0);
+  Connect();
+}
+
 void ConnectionPanel::ComCBoxEnter() {
   const QString text = port_.currentText();
   // Refilling is no change of the port by the operator.

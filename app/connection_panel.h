@@ -29,6 +29,9 @@ class ConnectionPanel {
   void Disconnect();
   // Refills the port list from the system's ports, keeping the typed text.
   void ComCBoxEnter();
+  // Chooses a port, a baud rate and a parity ('n', 'e' or 'o') as the operator would, then connects: what a
+  // transducer found by the line search is set to.
+  void UseLine(const QString& port, int32_t baudRate, char parity);
 
  private:
   Serial& serial_;

@@ -47,6 +47,9 @@ TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget
 }
 
 TForm1::~TForm1() {
+  // A running search holds the port and the Modbus unit, which go before the window's children do.
+  delete searchDialog;
+  searchDialog = nullptr;
   if (qApp) qApp->removeEventFilter(this);
   serial.setLostHandler(nullptr);
 }
@@ -64,6 +67,7 @@ void TForm1::wireEvents() {
   connect(cbxBaud, &QComboBox::editTextChanged, this, guarded([this] { cbxBaudChange(); }));
   connect(cbxParity, &QComboBox::editTextChanged, this, guarded([this] { cbxParityChange(); }));
   connect(ComCBox, &QComboBox::editTextChanged, this, guarded([this] { ComCBoxChange(); }));
+  connect(btSearch, &QPushButton::clicked, this, guarded([this] { btSearchClick(); }));
 
   connect(VT, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu2->popup(VT->viewport()->mapToGlobal(pos)); });
@@ -202,6 +206,9 @@ void TForm1::FormClose() {
       HandleException(std::current_exception());
     }
   };
+  step([this] {
+    if (searchDialog) searchDialog->stopSearch();
+  });
   step([this] { Disconnect(); });
   step([this] { saveSettings(); });
   step([this] {
@@ -282,6 +289,11 @@ void TForm1::cbxParityChange() {
 }
 void TForm1::ComCBoxChange() {
   if (serial.PortOpen) btDisconnectClick();
+}
+
+void TForm1::btSearchClick() {
+  if (!searchDialog) searchDialog = new SearchDialog(modbus, hosts_, this);
+  searchDialog->open();
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -74,6 +74,8 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void cbxBaudChange();
   void cbxParityChange();
   void ComCBoxChange();
+  // "Szukaj…": the search of the line for transducers, in a dialog of its own.
+  void btSearchClick();
 
   // --- register tree ---
   void cbxDeviceEnter();
@@ -115,6 +117,8 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::Recording recording{hosts_};
   velnorex::LogWindowCommands logCommands{*Memo1, *SaveDialog1};
   velnorex::WatchListModel* VLModel = new velnorex::WatchListModel(this);
+  // "Wyszukiwanie przetworników", made on first use.
+  velnorex::SearchDialog* searchDialog = nullptr;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

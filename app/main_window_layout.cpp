@@ -216,6 +216,8 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   shConnect->setObjectName(QStringLiteral("shConnect"));
   shConnect->setColor(kColorMediumGrey);
   btDisconnect = button(QStringLiteral("btDisconnect"), QStringLiteral("Rozłącz"), SerialBox);
+  btSearch = button(QStringLiteral("btSearch"), QStringLiteral("Szukaj…"), SerialBox);
+  btSearch->setToolTip(QStringLiteral("Wyszukiwanie przetworników na linii"));
   link->addWidget(Label1, 0, 0);
   link->addWidget(ComCBox, 0, 1);
   link->addWidget(Label2, 1, 0);
@@ -225,6 +227,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   link->addWidget(shConnect, 3, 0, Qt::AlignRight | Qt::AlignVCenter);
   link->addWidget(btConnect, 3, 1);
   link->addWidget(btDisconnect, 4, 1);
+  link->addWidget(btSearch, 5, 1);
   link->setColumnStretch(1, 1);
   panel3Layout->addWidget(SerialBox);
 

@@ -70,6 +70,7 @@ class MainWindowLayout {
   QPushButton* btConnect = nullptr;
   IndicatorShape* shConnect = nullptr;
   QPushButton* btDisconnect = nullptr;
+  QPushButton* btSearch = nullptr;  // "Szukaj…", below the panel's own controls
 
   QGroupBox* GroupBox1 = nullptr;
   QLabel* Label6 = nullptr;  // "Rejestr:"

@@ -212,6 +212,10 @@ SearchPlan SearchDialog::planFromControls() const {
 
 void SearchDialog::btStartClick() {
   if (searching()) return;
+  if (host_.portName().isEmpty()) {
+    ShowModalMessage(this, QStringLiteral("wybierz port szeregowy"));
+    return;
+  }
   if (const QString why = host_.whyNotNow(); !why.isEmpty()) {
     ShowModalMessage(this, why);
     return;

@@ -25,7 +25,7 @@ class SearchDialogHost {
   virtual ~SearchDialogHost() = default;
   // The port that the search probes: the connection panel's.
   virtual QString portName() const = 0;
-  // Why no search may start now (a recording or a group operation runs, no port chosen); empty when it may.
+  // Why no search may start now (a recording or a group operation runs); empty when it may.
   virtual QString whyNotNow() const = 0;
   // Puts the searched port and a found transducer's baud rate, parity and address into the connection
   // panel and connects.

@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "registers/palette.h"
 
 namespace velnorex {
 
@@ -79,6 +80,23 @@ bool WindowHosts::busy() const {
 }
 void WindowHosts::showError(std::exception_ptr error) {
   HandleException(error);
+}
+
+QString WindowHosts::portName() const {
+  return form_.ComCBox->currentText();
+}
+QString WindowHosts::whyNotNow() const {
+  // A search takes the port away from whatever uses it: it waits for the operator's own work to end.
+  if (form_.state.Recording) return QStringLiteral("trwa rejestracja");
+  if (form_.registerOps.busy()) return QStringLiteral("trwa odczyt lub zapis rejestrów");
+  return {};
+}
+void WindowHosts::useResult(const QString& portName, const SearchHit& hit) {
+  form_.eSlave->setText(QString::number(hit.address));
+  form_.connection.UseLine(portName, hit.setting.baudRate, hit.setting.parity);
+}
+void WindowHosts::connectionLost() {
+  form_.shConnect->setColor(kColorRed);
 }
 
 }  // namespace velnorex

@@ -2,6 +2,7 @@
 // dispatcher, the register operations and the recording reach the window only through these interfaces.
 #pragma once
 
+#include "app/search_dialog.h"
 #include "modbus/exchange_dispatcher.h"
 #include "recording/recording_host.h"
 #include "registers/register_operations.h"
@@ -12,7 +13,8 @@ namespace velnorex {
 
 class WindowHosts final : public ExchangeDispatcher::Window,
                           public RegisterOperationsHost,
-                          public RecordingHost {
+                          public RecordingHost,
+                          public SearchDialogHost {
  public:
   explicit WindowHosts(TForm1& form) : form_(form) {}
 
@@ -46,6 +48,12 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   void readNode(RegisterTreeNode* node) override;
   bool busy() const override;
   void showError(std::exception_ptr error) override;
+
+  // SearchDialogHost
+  QString portName() const override;
+  QString whyNotNow() const override;
+  void useResult(const QString& portName, const SearchHit& hit) override;
+  void connectionLost() override;
 
  private:
   TForm1& form_;

@@ -162,6 +162,29 @@ TEST_F(AppTest, TheModeStringFollowsBaudTextAndParityIndex) {
   EXPECT_FALSE(w->serial.PortOpen);
 }
 
+TEST_F(AppTest, AFoundLineIsChosenAsTheOperatorWouldAndConnected) {
+  auto device = std::make_unique<FakeSerialDevice>();
+  FakeSerialDevice* fake = device.get();
+  auto w = makeWindow(std::move(device));
+  w->ComCBox->setEditText(QStringLiteral("ttyUSB0"));
+  w->btConnectClick();
+  // A listed baud rate becomes its item (the settings keep it), another one is typed.
+  w->connection.UseLine(QStringLiteral("ttyUSB1"), 19200, 'o');
+  EXPECT_EQ(w->ComCBox->currentText(), QStringLiteral("ttyUSB1"));
+  EXPECT_EQ(ItemIndex(w->cbxBaud), 1);
+  EXPECT_EQ(ItemIndex(w->cbxParity), 2);
+  EXPECT_EQ(fake->lastPath, QStringLiteral("/dev/ttyUSB1"));
+  EXPECT_EQ(w->serial.PortMode, QStringLiteral("19200,o,8,1"));
+  EXPECT_EQ(w->shConnect->color(), kColorLime);
+  w->connection.UseLine(QStringLiteral("ttyUSB1"), 1200, 'n');
+  EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("1200"));
+  EXPECT_EQ(ItemIndex(w->cbxBaud), -1);
+  EXPECT_EQ(ItemIndex(w->cbxParity), 0);
+  EXPECT_EQ(w->serial.PortMode, QStringLiteral("1200,n,8,2"));
+  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(AppTest, EnteringThePortBoxRefillsTheListAndKeepsTheTypedText) {
   auto device = std::make_unique<FakeSerialDevice>();
   auto w = makeWindow(std::move(device));

@@ -55,6 +55,7 @@ TEST_F(AppTest, EveryComponentIsThereWithItsNameKindAndCaption) {
       {"btConnect", w->btConnect, "QPushButton", "Połącz"},
       {"shConnect", w->shConnect, "QWidget", nullptr},
       {"btDisconnect", w->btDisconnect, "QPushButton", "Rozłącz"},
+      {"btSearch", w->btSearch, "QPushButton", "Szukaj…"},
       {"GroupBox1", w->GroupBox1, "QGroupBox", "Log"},
       {"Label6", w->Label6, "QLabel", "Rejestr:"},
       {"eRegister", w->eRegister, "QLineEdit", ""},
