@@ -81,6 +81,7 @@ class SearchDialog : public QDialog {
 
  private:
   void runStep();
+  void nextStep();
   void showProgress();
   void addNewResults();
   void searchEnded();
