@@ -15,7 +15,10 @@ definition=${VELNOREX_DEMO_DEFINITION:-$bin/THV-21.dat}
 
 demo=$(mktemp -d /tmp/velnorex-demo.XXXXXX)
 port=$demo/ttySIM0
-"$bin/velnorex-sim" --definition "$definition" --link "$port" --slave 1 --baud 19200 --log "$demo/wire.log" >/dev/null &
+# Set up as somebody else might have left it: address 7, 19200 baud, parity none. The simulator answers only a
+# port set to that baud rate and stop bits, so "Szukaj…" has something to find.
+"$bin/velnorex-sim" --definition "$definition" --link "$port" --slave 7 --baud 19200 --parity n \
+  --log "$demo/wire.log" >/dev/null &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$demo"' EXIT
 
@@ -24,11 +27,13 @@ for _ in $(seq 50); do [ -e "$port" ] && break; sleep 0.1; done
 
 cat <<MSG
 
-A simulated transducer (slave address 1, definition $(basename "$definition")) answers on:
+A simulated transducer (definition $(basename "$definition"), address and line setting for velnorex to
+find) answers on:
 
     $port
 
-In velnorex: type that path into "Port szer:", press "Połącz" (the indicator turns green), choose
+In velnorex: type that path into "Port szer:", press "Szukaj…", set "do:" to 20 and press "Start"; the
+search finds address 7 at 19200 baud, parity none. Press "Użyj" (the indicator turns green), choose
 $(basename "$definition") in "Typ:", then double-click a group's name to read it. Press F1 for help.
 The bytes on the line are logged to $demo/wire.log while the demo runs.
 
