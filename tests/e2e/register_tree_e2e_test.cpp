@@ -266,7 +266,7 @@ TEST_F(WindowTest, LoadingAnotherDefinitionDuringAGroupReadStopsIt) {
   EXPECT_TRUE(WaitFor([&] { return value(u"Napięcie L1") == u"0"; })) << ToUtf8(value(u"Napięcie L1"));
 }
 
-// Not a check: with VELNOREX_SCREENSHOT set (scripts/tree_screenshot.sh), the window after a group read is
+// Not a check: with VELNOREX_SCREENSHOT set (scripts/screenshots.sh), the window after a group read is
 // saved there as a picture for the documentation.
 TEST_F(WindowTest, ScreenshotAfterAGroupRead) {
   const QString target = qEnvironmentVariable("VELNOREX_SCREENSHOT");

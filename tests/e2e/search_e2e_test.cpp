@@ -139,7 +139,7 @@ TEST_F(SearchTest, RefusesToStartWhileTheRegistersAreBusyAndStopsOnPrzerwij) {
   EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
 }
 
-// Makes docs/search.png when VELNOREX_SEARCH_SCREENSHOT names the file (scripts/search_screenshot.sh).
+// Makes docs/search.png when VELNOREX_SEARCH_SCREENSHOT names the file (scripts/screenshots.sh).
 TEST_F(SearchTest, ScreenshotOfTheDialogWithResults) {
   const QString target = qEnvironmentVariable("VELNOREX_SEARCH_SCREENSHOT");
   if (target.isEmpty()) GTEST_SKIP() << "VELNOREX_SEARCH_SCREENSHOT not set";
