@@ -30,8 +30,11 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
     QString settingsFile;   // ".INI"
     QString logFile;        // ".log"
     QString watchListFile;  // ".lst"
-    QString deviceFolder;   // the *.dat files
-    // Beside the executable, named after it.
+    QStringList
+        deviceFolders;  // the *.dat files, listed in this order; a name found twice comes from the first
+    QString recordingsFolder;  // recordings, in the data folder
+    // Beside the executable, named after it, for a copied or portable program whose folder takes files;
+    // else in the user's folders (app/file_locations.h).
     static Paths ForExecutable();
   };
 
@@ -107,7 +110,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
  public:
   // Every transaction's result goes through here to whoever started it.
   velnorex::ExchangeDispatcher dispatcher{modbus, state.ReplyOk, state.ReplyText, hosts_};
-  velnorex::ConnectionPanel connection{serial, *ComCBox, *cbxBaud, *cbxParity, *shConnect};
+  velnorex::ConnectionPanel connection{serial, *ComCBox, *cbxBaud, *cbxParity, *shConnect, stPort};
   // The register tree's model over the loaded definition, and the reads and writes on it.
   velnorex::RegisterTreeModel* VTModel = new velnorex::RegisterTreeModel(state, this);
   velnorex::RegisterOperations registerOps{state, modbus, dispatcher, *VTModel, *VT, hosts_};

@@ -23,7 +23,7 @@ int runChild(int argc, char** argv, const QString& folder) {
   app.setApplicationName(QStringLiteral("velnorex"));
   const TForm1::Paths paths{folder + QStringLiteral("/velnorex.INI"),
                             folder + QStringLiteral("/velnorex.log"),
-                            folder + QStringLiteral("/velnorex.lst"), folder};
+                            folder + QStringLiteral("/velnorex.lst"), QStringList{folder}};
   TForm1 w(paths);
   w.show();
   if (!QTest::qWaitForWindowExposed(&w, 10000)) return 1;
