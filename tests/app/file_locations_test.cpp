@@ -20,20 +20,22 @@ namespace {
 constexpr auto kReadOnlyFolder = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
                                  QFile::ReadOther | QFile::ExeOther;
 
-TEST(FileLocations, BesideTheExecutableOrInTheUsersFolders) {
-  const FileLocations beside = LocateFiles(QStringLiteral("/opt/tool/velnorex"), true,
-                                           QStringLiteral("/h/.config"), QStringLiteral("/h/.local/share"));
-  EXPECT_EQ(beside.settingsFile, QStringLiteral("/opt/tool/velnorex.INI"));
-  EXPECT_EQ(beside.logFile, QStringLiteral("/opt/tool/velnorex.log"));
-  EXPECT_EQ(beside.watchListFile, QStringLiteral("/opt/tool/velnorex.lst"));
-  EXPECT_EQ(beside.recordingsFolder, QStringLiteral("/opt/tool/recordings"));
+// The four places as one list, so a comparison shows them side by side.
+QStringList Places(const FileLocations& l) {
+  return {l.settingsFile, l.logFile, l.watchListFile, l.recordingsFolder};
+}
 
-  const FileLocations user = LocateFiles(QStringLiteral("/usr/bin/velnorex"), false,
-                                         QStringLiteral("/h/.config"), QStringLiteral("/h/.local/share"));
-  EXPECT_EQ(user.settingsFile, QStringLiteral("/h/.config/velnorex/velnorex.INI"));
-  EXPECT_EQ(user.logFile, QStringLiteral("/h/.local/share/velnorex/velnorex.log"));
-  EXPECT_EQ(user.watchListFile, QStringLiteral("/h/.local/share/velnorex/velnorex.lst"));
-  EXPECT_EQ(user.recordingsFolder, QStringLiteral("/h/.local/share/velnorex/recordings"));
+TEST(FileLocations, BesideTheExecutableOrInTheUsersFolders) {
+  const QString config = QStringLiteral("/h/.config");
+  const QString data = QStringLiteral("/h/.local/share");
+  EXPECT_EQ(Places(LocateFiles(QStringLiteral("/opt/tool/velnorex"), true, config, data)),
+            (QStringList{QStringLiteral("/opt/tool/velnorex.INI"), QStringLiteral("/opt/tool/velnorex.log"),
+                         QStringLiteral("/opt/tool/velnorex.lst"), QStringLiteral("/opt/tool/recordings")}));
+  const FileLocations user = LocateFiles(QStringLiteral("/usr/bin/velnorex"), false, config, data);
+  EXPECT_EQ(Places(user), (QStringList{QStringLiteral("/h/.config/velnorex/velnorex.INI"),
+                                       QStringLiteral("/h/.local/share/velnorex/velnorex.log"),
+                                       QStringLiteral("/h/.local/share/velnorex/velnorex.lst"),
+                                       QStringLiteral("/h/.local/share/velnorex/recordings")}));
   // The user's own definitions first, then the program's folder, then the packaged ones.
   EXPECT_EQ(user.deviceFolders,
             (QStringList{QStringLiteral("/h/.local/share/velnorex/definitions"), QStringLiteral("/usr/bin"),

@@ -36,6 +36,17 @@ void runAsNobody(const QStringList& binFiles) {
   env.insert(QStringLiteral("VELNOREX_BIN_DIR"), copy.path());
   // Root's own folders are no use to "nobody": its test main makes a runtime folder of its own.
   env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+  // The sanitizer build names a suppressions file in the checkout, which "nobody" may not be able to read.
+  QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+  const qsizetype at = lsan.indexOf(QLatin1String("suppressions="));
+  if (at >= 0) {
+    const qsizetype start = at + qsizetype(sizeof "suppressions=") - 1;
+    const qsizetype end = lsan.indexOf(u':', start) < 0 ? lsan.size() : lsan.indexOf(u':', start);
+    const QString suppressions = copy.filePath(QStringLiteral("lsan.supp"));
+    ASSERT_TRUE(QFile::copy(lsan.mid(start, end - start), suppressions));
+    QFile::setPermissions(suppressions, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    env.insert(QStringLiteral("LSAN_OPTIONS"), lsan.replace(start, end - start, suppressions));
+  }
   QProcess child;
   child.setProcessChannelMode(QProcess::MergedChannels);
   child.setProcessEnvironment(env);
