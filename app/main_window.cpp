@@ -4,7 +4,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QKeyEvent>
 
 #include "app/file_locations.h"

@@ -27,12 +27,11 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
  public:
   // Where the window keeps its files.
   struct Paths {
-    QString settingsFile;   // ".INI"
-    QString logFile;        // ".log"
-    QString watchListFile;  // ".lst"
-    QStringList
-        deviceFolders;  // the *.dat files, listed in this order; a name found twice comes from the first
-    QString recordingsFolder;  // recordings, in the data folder
+    QString settingsFile;       // ".INI"
+    QString logFile;            // ".log"
+    QString watchListFile;      // ".lst"
+    QStringList deviceFolders;  // the *.dat files; a name in several comes from the first
+    QString recordingsFolder;   // recordings, in the data folder
     // Beside the executable, named after it, for a copied or portable program whose folder takes files;
     // else in the user's folders (app/file_locations.h).
     static Paths ForExecutable();
