@@ -8,4 +8,4 @@ build=${1:-$root/build}
 cmake --build "$build" --target velnorex-screenshots velnorex-sim velnorex_definitions
 VELNOREX_BIN_DIR="$build/bin" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
-  "$build/tests/velnorex-screenshots" "$root/docs/first-start.png" "$root/docs/tree.png"
+  "$build/tests/velnorex-screenshots" "$root/docs"

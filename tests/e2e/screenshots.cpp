@@ -105,15 +105,19 @@ int main(int argc, char** argv) {
   velnorex::VelnorexApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("velnorex"));
   const QStringList args = app.arguments();
-  if (args.size() != 3) {
-    std::fputs("Usage: velnorex-screenshots FIRST_START_PNG TREE_PNG\n", stderr);
+  if (args.size() != 2) {
+    std::fputs("Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start.png and tree.png there)\n",
+               stderr);
     return 2;
   }
+  const QDir docs(args[1]);
   // A message box would wait for a click nobody gives.
   velnorex::SetMessageBoxHook(
       [](const velnorex::ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
   try {
-    return firstStart(args[1]) && treeAfterAGroupRead(args[2]) ? 0 : 1;
+    const bool made = firstStart(docs.filePath(QStringLiteral("first-start.png"))) &&
+                      treeAfterAGroupRead(docs.filePath(QStringLiteral("tree.png")));
+    return made ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
