@@ -45,9 +45,34 @@ QString ModeString(const QString& baudText, int parityIndex) {
   }
 }
 
+QString PortFailureText(const PortFailure& failure, const QString& path) {
+  switch (failure.kind) {
+    case PortFailure::None:
+      return {};
+    case PortFailure::NoPermission:
+      return QStringLiteral(
+                 "brak uprawnień do portu %1 - dodaj użytkownika do grupy dialout "
+                 "i zaloguj się ponownie")
+          .arg(path);
+    case PortFailure::Busy:
+      return QStringLiteral("port %1 zajęty przez inny program").arg(path);
+    case PortFailure::NotFound:
+      return QStringLiteral("nie znaleziono portu %1").arg(path);
+    case PortFailure::SettingRefused:
+      return QStringLiteral("port %1 nie przyjął ustawień").arg(path);
+    case PortFailure::Lost:
+      return QStringLiteral("port %1 zniknął - połączenie przerwane").arg(path);
+    case PortFailure::Other:
+      break;
+  }
+  return failure.detail.isEmpty()
+             ? QStringLiteral("nie można otworzyć portu %1").arg(path)
+             : QStringLiteral("nie można otworzyć portu %1: %2").arg(path, failure.detail);
+}
+
 ConnectionPanel::ConnectionPanel(Serial& serial, QComboBox& port, QComboBox& baud, QComboBox& parity,
-                                 IndicatorShape& indicator)
-    : serial_(serial), port_(port), baud_(baud), parity_(parity), indicator_(indicator) {}
+                                 IndicatorShape& indicator, QLabel* status)
+    : serial_(serial), port_(port), baud_(baud), parity_(parity), indicator_(indicator), status_(status) {}
 
 void ConnectionPanel::Connect() {
   if (serial_.PortOpen) Disconnect();
@@ -56,6 +81,7 @@ void ConnectionPanel::Connect() {
   serial_.OpenPort(serial_.PortPath, serial_.PortMode);
   if (!serial_.PortOpen) {
     indicator_.setColor(kColorRed);
+    showFailure();
     return;
   }
   if (serial_.SetPortTimeouts(kReadIntervalMs, 0, kReadTotalMs, 0, kWriteTotalMs)) {
@@ -64,6 +90,20 @@ void ConnectionPanel::Connect() {
     serial_.ClosePort();
     indicator_.setColor(kColorRed);
   }
+  showFailure();
+}
+
+void ConnectionPanel::PortLost() {
+  indicator_.setColor(kColorRed);
+  showFailure();
+}
+
+void ConnectionPanel::showFailure() {
+  if (!status_) return;
+  const QString text = PortFailureText(serial_.LastFailure, serial_.PortPath);
+  status_->setText(text);
+  status_->setToolTip(text);
+  status_->setVisible(!text.isEmpty());
 }
 
 void ConnectionPanel::Disconnect() {
@@ -90,6 +130,9 @@ void ConnectionPanel::ComCBoxEnter() {
   const QSignalBlocker blocker(&port_);
   port_.clear();
   port_.addItems(SplitCommaText(ListSerialPorts()));
+  const QHash<QString, QString> descriptions = SerialPortDescriptions();
+  for (int i = 0; i < port_.count(); ++i)
+    port_.setItemData(i, descriptions.value(port_.itemText(i)), Qt::ToolTipRole);
   port_.setCurrentIndex(-1);
   port_.setEditText(text);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QLabel>
 #include <QString>
 
 #include "app/indicator.h"
@@ -18,16 +19,24 @@ int ItemIndex(const QComboBox* box);
 // item index.
 QString ModeString(const QString& baudText, int parityIndex);
 
+// What the status area says when a port could not be opened or went away; empty for None.
+QString PortFailureText(const PortFailure& failure, const QString& path);
+
 class ConnectionPanel {
  public:
+  // `status`, when given, shows why a connection failed or ended, until the next connect.
   ConnectionPanel(Serial& serial, QComboBox& port, QComboBox& baud, QComboBox& parity,
-                  IndicatorShape& indicator);
+                  IndicatorShape& indicator, QLabel* status = nullptr);
 
-  // Opens the chosen port with the panel's mode and the time-outs; lime when it works, red when not.
+  // Opens the chosen port with the panel's mode and the time-outs; lime when it works, red and the reason
+  // in the status area when not.
   void Connect();
   // Closes the port if it is open; grey in every case.
   void Disconnect();
-  // Refills the port list from the system's ports, keeping the typed text.
+  // The device vanished while open: red, and the status area says so.
+  void PortLost();
+  // Refills the port list from the system's ports, keeping the typed text; each port's description is its
+  // item's tool tip.
   void ComCBoxEnter();
   // Chooses a port, a baud rate and a parity ('n', 'e' or 'o') as the operator would, then connects: what a
   // transducer found by the line search is set to.
@@ -39,6 +48,9 @@ class ConnectionPanel {
   QComboBox& baud_;
   QComboBox& parity_;
   IndicatorShape& indicator_;
+  QLabel* status_;
+
+  void showFailure();
 };
 
 }  // namespace velnorex

@@ -1,12 +1,14 @@
 // The help text that F1 shows in place of the log window: 70 lines, blanks at either end included.
 #include "app/help_text.h"
 
+#include "velnorex_version.h"
+
 namespace velnorex {
 
 namespace {
 
 constexpr const char16_t* kLines[kHelpLineCount] = {
-    u"velnorex v2.1.1.2",
+    u"velnorex v" VELNOREX_VERSION,  // from project(VERSION)
     u"",
     u"I. KOMUNIKACJA",
     u"    W celu połączenia się z przetwornikiem należy:",

@@ -118,6 +118,8 @@ bool IniProfile::Save() {
   }
   const std::string bytes = ToCp1250(text);
   QSaveFile file(path_);
+  // A folder that takes no new file may still hold a file the user may write: then that file is written.
+  file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly) ||
       file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit()) {
     error_ = file.errorString();

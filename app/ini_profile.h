@@ -25,8 +25,8 @@ class IniProfile {
   void WriteInteger(const QString& section, const QString& key, int value);
   void WriteString(const QString& section, const QString& key, const QString& value);
 
-  // Writes the whole file (code page 1250, CR LF) through a temporary file beside it. On failure the old file
-  // is untouched and errorString() tells why.
+  // Writes the whole file (code page 1250, CR LF) through a temporary file beside it, or in place when the
+  // folder takes no new file but the file itself may be written. On failure errorString() tells why.
   bool Save();
   const QString& errorString() const { return error_; }
 

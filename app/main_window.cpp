@@ -4,10 +4,11 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QKeyEvent>
 
+#include "app/file_locations.h"
 #include "app/message_box.h"
+#include "app/window_bounds.h"
 #include "app/window_settings.h"
 #include "recording/log_lines.h"
 #include "registers/device_files.h"
@@ -18,11 +19,8 @@
 using namespace velnorex;
 
 TForm1::Paths TForm1::Paths::ForExecutable() {
-  const QFileInfo exe(QCoreApplication::applicationFilePath());
-  // A Windows program ends in ".exe", which the new extension replaces; a Linux one has none to replace.
-  const QString base = exe.path() + u'/' + (exe.suffix().isEmpty() ? exe.fileName() : exe.completeBaseName());
-  return Paths{base + QStringLiteral(".INI"), base + QStringLiteral(".log"), base + QStringLiteral(".lst"),
-               QCoreApplication::applicationDirPath()};
+  const FileLocations l = LocateProgramFiles();
+  return Paths{l.settingsFile, l.logFile, l.watchListFile, l.deviceFolders, l.recordingsFolder};
 }
 
 TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget* parent)
@@ -74,7 +72,7 @@ void TForm1::wireEvents() {
   connect(Memo1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(Memo1->viewport()->mapToGlobal(pos)); });
 
-  serial.setLostHandler([this] { shConnect->setColor(kColorRed); });
+  serial.setLostHandler([this] { connection.PortLost(); });
 }
 
 void TForm1::wireRegisterTree() {
@@ -154,9 +152,9 @@ void TForm1::FormCreate() {
   VL->collapseAll();
 
   const WindowSettings settings = WindowSettings::Load(paths_.settingsFile);
-  // Position of the frame and size of the client area, as pos() and size() give them back at exit.
-  move(settings.left, settings.top);
-  resize(settings.width, settings.height);
+  // Position of the frame and size of the client area, as pos() and size() give them back at exit; at least
+  // large enough to show every control, and on the screen.
+  RestoreBounds(*this, QRect(settings.left, settings.top, settings.width, settings.height));
 
   splitHeight_ = settings.split;
   splitY->setSizes({splitHeight_, std::max(1, settings.height - splitHeight_)});
@@ -300,10 +298,11 @@ void TForm1::btSearchClick() {
 // Register tree
 
 void TForm1::cbxDeviceEnter() {
-  RefillDeviceBox(cbxDevice, paths_.deviceFolder);
+  RefillDeviceBox(cbxDevice, paths_.deviceFolders);
 }
 void TForm1::cbxDeviceSelect() {
-  registerOps.cbxDeviceSelect(paths_.deviceFolder, cbxDevice->currentText());
+  const QString name = cbxDevice->currentText();
+  registerOps.cbxDeviceSelect(DeviceFolderOf(paths_.deviceFolders, name), name);
 }
 void TForm1::VTClick() {
   registerOps.VTClick();

@@ -27,11 +27,13 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
  public:
   // Where the window keeps its files.
   struct Paths {
-    QString settingsFile;   // ".INI"
-    QString logFile;        // ".log"
-    QString watchListFile;  // ".lst"
-    QString deviceFolder;   // the *.dat files
-    // Beside the executable, named after it.
+    QString settingsFile;       // ".INI"
+    QString logFile;            // ".log"
+    QString watchListFile;      // ".lst"
+    QStringList deviceFolders;  // the *.dat files; a name in several comes from the first
+    QString recordingsFolder;   // recordings, in the data folder
+    // Beside the executable, named after it, for a copied or portable program whose folder takes files;
+    // else in the user's folders (app/file_locations.h).
     static Paths ForExecutable();
   };
 
@@ -109,7 +111,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
  public:
   // Every transaction's result goes through here to whoever started it.
   velnorex::ExchangeDispatcher dispatcher{modbus, state.ReplyOk, state.ReplyText, hosts_};
-  velnorex::ConnectionPanel connection{serial, *ComCBox, *cbxBaud, *cbxParity, *shConnect};
+  velnorex::ConnectionPanel connection{serial, *ComCBox, *cbxBaud, *cbxParity, *shConnect, stPort};
   // The register tree's model over the loaded definition, and the reads and writes on it.
   velnorex::RegisterTreeModel* VTModel = new velnorex::RegisterTreeModel(state, this);
   velnorex::RegisterOperations registerOps{state, modbus, dispatcher, *VTModel, *VT, hosts_};

@@ -1,10 +1,13 @@
 // The main window's components: created, named, captioned and placed as the operator knows them.
 #include "app/main_window_layout.h"
 
+#include <algorithm>
+
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 
 #include "app/help_text.h"
@@ -73,6 +76,18 @@ void windowFaceBackground(QWidget* widget) {
 
 }  // namespace
 
+QSize StatusLine::minimumSizeHint() const {
+  QSize size = QLabel::minimumSizeHint();
+  if (!text().isEmpty()) size.setHeight(std::max(size.height(), heightForWidth(width())));
+  return size;
+}
+
+void StatusLine::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  // A new width wraps the text anew: the layout asks again how tall the line must be.
+  if (event->size().width() != event->oldSize().width()) updateGeometry();
+}
+
 void MainWindowLayout::setupUi(QMainWindow* form) {
   Form1 = form;
   form->setObjectName(QStringLiteral("Form1"));
@@ -83,8 +98,8 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   Panel1 = new QFrame(form);
   Panel1->setObjectName(QStringLiteral("Panel1"));
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  // Restored bounds are applied as stored, however small: what doesn't fit is cut off, not pushed outwards.
-  Panel1->setMinimumSize(1, 1);
+  // No minimum of its own: the layouts give the window the smallest size that shows every control of the
+  // control panel at its natural height, so nothing there is ever squeezed into its neighbour.
   form->setCentralWidget(Panel1);
   auto* panel1Layout = new QHBoxLayout(Panel1);
   panel1Layout->setContentsMargins(2, 2, 2, 2);
@@ -253,6 +268,17 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   panel3Layout->addWidget(GroupBox1);
 
   panel3Layout->addStretch(1);
+  stPort = new StatusLine(Panel3);
+  stPort->setObjectName(QStringLiteral("stPort"));
+  stPort->setWordWrap(true);
+  stPort->setContentsMargins(2, 2, 2, 2);
+  {
+    QPalette palette = stPort->palette();
+    palette.setColor(QPalette::WindowText, kColorMaroon);
+    stPort->setPalette(palette);
+  }
+  stPort->hide();
+  panel3Layout->addWidget(stPort);
   stBar = new QStatusBar(Panel3);
   stBar->setObjectName(QStringLiteral("stBar"));
   stBar->setSizeGripEnabled(false);

@@ -31,6 +31,17 @@ class LogTextEdit : public QPlainTextEdit {
   using QPlainTextEdit::QPlainTextEdit;
 };
 
+// A word-wrapped line of the status area that asks for the height its text needs at its width, so the
+// window's minimum grows with a long text instead of squeezing the controls above it.
+class StatusLine : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+};
+
 class MainWindowLayout {
  public:
   // Creates every component on `form` (objectName = member name; SerialBox's objectName is "Serial"), so
@@ -81,6 +92,9 @@ class MainWindowLayout {
   IndicatorShape* shRec = nullptr;
 
   QStatusBar* stBar = nullptr;
+  // The status area's second line, above stBar: why the port could not be opened or went away. Hidden while
+  // there is nothing to say; stBar keeps the help toggle's text.
+  StatusLine* stPort = nullptr;
   QMenu* PopupMenu1 = nullptr;
   QAction* Wyczy1 = nullptr;
   QAction* Kopiuj1 = nullptr;

@@ -71,6 +71,8 @@ std::string LogFileBytes(const QPlainTextEdit& memo) {
 void SaveLogFile(const QPlainTextEdit& memo, const QString& path) {
   const std::string bytes = LogFileBytes(memo);
   QSaveFile file(path);
+  // A folder that takes no new file may still hold a file the user may write: then that file is written.
+  file.setDirectWriteFallback(true);
   // The program's own lines and the operator's text only: nothing is lost by writing in one piece.
   if (!file.open(QIODevice::WriteOnly) ||
       file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||

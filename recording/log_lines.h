@@ -28,7 +28,8 @@ void AppendLine(QPlainTextEdit& memo, const QString& line);
 // The whole text of the log window as a log file holds it: code page 1250, every line ending with CR LF; an
 // empty window gives no bytes.
 std::string LogFileBytes(const QPlainTextEdit& memo);
-// Replaces `path` atomically with LogFileBytes; a failure leaves any earlier file whole and throws
+// Replaces `path` atomically with LogFileBytes (in place when its folder takes no new file but the file may
+// be written); a failure of the atomic replace leaves any earlier file whole and throws
 // FileCreateError "Cannot create file "<path>". <reason>".
 void SaveLogFile(const QPlainTextEdit& memo, const QString& path);
 

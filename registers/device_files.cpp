@@ -23,11 +23,25 @@ QStringList ListDeviceFiles(const QString& folder) {
   return names;
 }
 
-void RefillDeviceBox(QComboBox* box, const QString& folder) {
+QStringList ListDeviceFiles(const QStringList& folders) {
+  QStringList names;
+  for (const QString& folder : folders)
+    for (const QString& name : ListDeviceFiles(folder))
+      if (!names.contains(name)) names << name;
+  return names;
+}
+
+QString DeviceFolderOf(const QStringList& folders, const QString& name) {
+  for (const QString& folder : folders)
+    if (QFileInfo(DeviceFilePath(folder, name)).isFile()) return folder;
+  return folders.isEmpty() ? QString() : folders.front();
+}
+
+void RefillDeviceBox(QComboBox* box, const QStringList& folders) {
   const QString text = box->currentText();
   const QSignalBlocker blocker(box);
   box->clear();
-  box->addItems(ListDeviceFiles(folder));
+  box->addItems(ListDeviceFiles(folders));
   // The chosen definition stays shown: the recording's header names it.
   if (box->isEditable())
     box->setEditText(text);

@@ -65,6 +65,9 @@ void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
   switch (column) {
     case RegisterTreeModel::kColumnName:
       if (busy()) return;
+      // A group opens as it is read, so its values are seen as they come.
+      if (state_.CurrentNode && NodeAccessCode(state_.CurrentNode) == kAccessGroup)
+        view_.expand(model_.indexOf(state_.CurrentNode, RegisterTreeModel::kColumnName));
       ReadNode(state_.CurrentNode);
       return;
     case RegisterTreeModel::kColumnValue: {

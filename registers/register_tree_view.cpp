@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace velnorex {
 
@@ -129,6 +131,25 @@ void RegisterTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const int column = columnAt(position.x());
   if (column >= 0) emit columnDoubleClicked(column, position);
+}
+
+bool RegisterTreeView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (!text.isEmpty()) {
+      QStyleOptionViewItem option;
+      initViewItemOption(&option);
+      const QRect cell = visualRect(index);
+      option.rect = cell;
+      if (itemDelegateForIndex(index)->sizeHint(option, index).width() > cell.width()) {
+        QToolTip::showText(help->globalPos(), text, viewport(), cell);
+        return true;
+      }
+    }
+  }
+  return QTreeView::viewportEvent(event);
 }
 
 }  // namespace velnorex

@@ -69,6 +69,8 @@ class RegisterTreeView : public QTreeView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  // A cell whose text is cut off shows its full text as a tool tip; elsewhere the tree's own hint.
+  bool viewportEvent(QEvent* event) override;
 
  private:
   RegisterTreeModel* model_ = nullptr;

@@ -343,6 +343,18 @@ bool WriteAll(int fd, const std::vector<uint8_t>& data) {
 }
 #endif
 
+#ifndef _WIN32
+template <class Fail>
+void WriteInPlace(const std::filesystem::path& target, const std::vector<uint8_t>& data, const Fail& fail) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) fail(errno);
+  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+  const int error = errno;
+  if (::close(fd) != 0 && ok) fail(errno);
+  if (!ok) fail(error);
+}
+#endif
+
 // Writes beside the target and renames over it, so that a failure at any point leaves the old file whole.
 void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) {
   const std::filesystem::path target = PathOf(fileName);
@@ -377,6 +389,12 @@ void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) 
   for (int attempt = 0; fd < 0; ++attempt) {
     temp = target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EACCES || errno == EPERM) && ::access(target.c_str(), W_OK) == 0) {
+      // The folder takes no new file, but the file itself may be written: write it in place rather than
+      // lose it. Not atomic, but the only way left.
+      WriteInPlace(target, data, fail);
+      return;
+    }
     if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail(errno);
   }
   bool ok = WriteAll(fd, data);

@@ -48,7 +48,8 @@ std::vector<uint8_t> SaveToStream(WatchTree& tree);
 // File names are UTF-8. Loading leaves the tree untouched when the file cannot be opened.
 void LoadFromFile(RegisterTree& tree, const std::string& fileName);
 void LoadFromFile(WatchTree& tree, const std::string& fileName);
-// Replaces the file atomically (a temporary file beside it, then a rename), so a failure keeps the old file.
+// Replaces the file atomically (a temporary file beside it, then a rename), so a failure keeps the old file;
+// when the folder takes no new file but the file itself may be written, the file is written in place.
 void SaveToFile(RegisterTree& tree, const std::string& fileName);
 void SaveToFile(WatchTree& tree, const std::string& fileName);
 

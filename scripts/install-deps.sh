@@ -6,8 +6,11 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-serialport-dev
   libgtest-dev
-  libmodbus-dev python3 python3-pymodbus python3-serial socat
+  # pymodbus only recommends serial_asyncio, without which its serial server cannot start.
+  libmodbus-dev python3 python3-pymodbus python3-serial python3-serial-asyncio socat
   xvfb xauth fonts-dejavu-core
+  # The package: cpack's DEB generator computes the dependencies with dpkg-shlibdeps and needs file(1).
+  dpkg-dev file
 )
 
 missing=()

@@ -1,13 +1,12 @@
 #!/bin/sh
-# Makes the pictures of the README under a virtual X display, against the simulator: docs/tree.png (the window
-# after a group read) and docs/search.png (the search dialog after it found three transducers).
+# Makes the documentation's pictures of the window under a virtual X display: docs/first-start.png (the first
+# start, no settings file), docs/tree.png (the register tree after a group read against the simulator) and
+# docs/search.png (the search dialog after it found three simulated transducers).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
-cmake --build "$build" --target e2e_tests velnorex-sim velnorex_definitions
+cmake --build "$build" --target velnorex-screenshots velnorex-sim velnorex_definitions
 VELNOREX_BIN_DIR="$build/bin" QT_QPA_PLATFORM=xcb \
-  VELNOREX_SCREENSHOT="$root/docs/tree.png" VELNOREX_SEARCH_SCREENSHOT="$root/docs/search.png" \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/tests/e2e_tests" \
-  --gtest_filter='WindowTest.ScreenshotAfterAGroupRead:SearchTest.ScreenshotOfTheDialogWithResults'
-echo "written: $root/docs/tree.png $root/docs/search.png"
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$build/tests/velnorex-screenshots" "$root/docs"

@@ -17,7 +17,7 @@ run_suite() {
 }
 
 echo "== Build and test =="
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELNOREX_BENCH=ON
 
 echo "== Fuzz the definition-file loader for ${fuzz_seconds} s =="
 # The fuzzer's progress lines go to a file; all of it is shown when it finds something.

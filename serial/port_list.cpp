@@ -77,4 +77,26 @@ QString ListSerialPorts() {
   return CommaText(names);
 }
 
+QString PortDescription(const QString& description, const QString& manufacturer, const QString& serialNumber,
+                        const QString& systemLocation) {
+  QStringList parts;
+  // A USB adapter names its product as the description; a maker already in it is not repeated.
+  if (!description.isEmpty()) parts << description;
+  if (!manufacturer.isEmpty() && !description.contains(manufacturer, Qt::CaseInsensitive))
+    parts << manufacturer;
+  if (!serialNumber.isEmpty()) parts << QStringLiteral("nr %1").arg(serialNumber);
+  QString text = parts.join(QStringLiteral(", "));
+  if (!systemLocation.isEmpty())
+    text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + QStringLiteral("(%1)").arg(systemLocation);
+  return text;
+}
+
+QHash<QString, QString> SerialPortDescriptions() {
+  QHash<QString, QString> descriptions;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+    descriptions.insert(info.portName(), PortDescription(info.description(), info.manufacturer(),
+                                                         info.serialNumber(), info.systemLocation()));
+  return descriptions;
+}
+
 }  // namespace velnorex

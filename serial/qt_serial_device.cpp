@@ -8,8 +8,11 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 
+#include <QFile>
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace velnorex {
@@ -51,6 +54,27 @@ int clampWait(qint64 ms) {
   return static_cast<int>(std::min<qint64>(ms, std::numeric_limits<int>::max()));
 }
 
+// Qt tells "no permission", "held by another program" (its lock file, or the exclusive flag) and "busy"
+// apart only as one PermissionError; the device file's own permissions tell which it is.
+PortFailure openFailure(const QString& path, QSerialPort::SerialPortError error, const QString& text) {
+  switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+      return {PortFailure::NotFound, {}};
+    case QSerialPort::PermissionError: {
+#ifdef Q_OS_UNIX
+      const QByteArray file = QFile::encodeName(path);
+      if (::access(file.constData(), F_OK) != 0) return {PortFailure::NotFound, {}};
+      if (::access(file.constData(), R_OK | W_OK) != 0) return {PortFailure::NoPermission, {}};
+#endif
+      return {PortFailure::Busy, {}};
+    }
+    case QSerialPort::UnsupportedOperationError:
+      return {PortFailure::SettingRefused, {}};
+    default:
+      return {PortFailure::Other, text};
+  }
+}
+
 }  // namespace
 
 QtSerialDevice::QtSerialDevice() {
@@ -67,6 +91,7 @@ QtSerialDevice::~QtSerialDevice() {
 bool QtSerialDevice::open(const QString& path, const PortSettings& settings) {
   close();
   lossPending_ = false;
+  failure_ = {PortFailure::SettingRefused, {}};
 #ifndef Q_OS_WIN
   // termios has no one and a half stop bits, and Qt would quietly open with one: refuse it as a driver would.
   if (settings.stopBitsTenths == 15) return false;
@@ -82,9 +107,11 @@ bool QtSerialDevice::open(const QString& path, const PortSettings& settings) {
     return false;
   }
   if (!port_.open(QIODevice::ReadWrite)) {
+    failure_ = openFailure(path, port_.error(), port_.errorString());
     port_.clearError();
     return false;
   }
+  failure_ = {};
   return true;
 }
 

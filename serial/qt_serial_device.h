@@ -21,6 +21,7 @@ class QtSerialDevice : public SerialDevice {
   int write(const uint8_t* bytes, int count) override;
   int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override;
   void setLostHandler(std::function<void()> handler) override { lost_ = std::move(handler); }
+  PortFailure lastFailure() const override { return failure_; }
 
   // The port itself, for tests that read its settings back.
   const QSerialPort& port() const { return port_; }
@@ -36,6 +37,7 @@ class QtSerialDevice : public SerialDevice {
   CommTimeouts timeouts_;
   std::function<void()> lost_;
   bool lossPending_ = false;
+  PortFailure failure_;
 };
 
 }  // namespace velnorex

@@ -9,6 +9,7 @@ namespace velnorex {
 Serial::Serial(std::unique_ptr<SerialDevice> device) : device_(std::move(device)) {
   device_->setLostHandler([this] {
     PortOpen = false;
+    LastFailure = {PortFailure::Lost, {}};
     if (lostHandler_) {
       // A copy: the handler may replace itself or reopen the port through this object.
       auto handler = lostHandler_;
@@ -32,10 +33,17 @@ bool Serial::OpenPort(const QString& path, const QString& mode) {
   PortMode = mode;
   DeviceControl = PortSettings{};
   const auto settings = ParseMode(mode.toStdString());
-  if (!settings) return false;
+  if (!settings) {
+    LastFailure = {PortFailure::SettingRefused, {}};
+    return false;
+  }
   DeviceControl = *settings;
   // The device opens with the final settings at once: ptys refuse some changes on an open line.
-  if (!device_->open(path, DeviceControl)) return false;
+  if (!device_->open(path, DeviceControl)) {
+    LastFailure = device_->lastFailure();
+    return false;
+  }
+  LastFailure = {};
   PortOpen = true;
   return true;
 }
@@ -56,6 +64,7 @@ bool Serial::SetPortTimeouts(uint16_t readInterval, uint16_t readMultiplier, uin
   Timeouts.WriteTotalTimeoutMultiplier = writeMultiplier;
   Timeouts.WriteTotalTimeoutConstant = writeConstant;
   if (!device_->setTimeouts(Timeouts)) {
+    LastFailure = {PortFailure::SettingRefused, {}};
     ClosePort();
     return false;
   }

@@ -44,6 +44,8 @@ class Serial {
   uint32_t BytesRead = 0;
   uint8_t TxBuffer[kBufferSize] = {};
   uint32_t BytesWritten = 0;
+  // Why the last OpenPort or SetPortTimeouts failed, or that the device vanished; None after a good open.
+  PortFailure LastFailure;
 
   // Called after the port was closed because its device vanished.
   void setLostHandler(std::function<void()> handler);

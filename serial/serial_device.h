@@ -21,6 +21,21 @@ struct CommTimeouts {
   uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+// Why a port could not be opened, or why an open one went away: what the operator is told.
+struct PortFailure {
+  enum Kind {
+    None,
+    NoPermission,    // the user may not open the device (on Linux: not in the group that owns it)
+    Busy,            // another program holds the port
+    NotFound,        // no such device
+    SettingRefused,  // the mode string or the driver refused a line setting, or the time-outs
+    Lost,            // the device vanished while open
+    Other,           // anything else; `detail` has the system's words
+  };
+  Kind kind = None;
+  QString detail;
+};
+
 // Lets a read end as soon as the bytes in hand form a whole reply. The serial layer knows nothing of Modbus.
 class ReplyCheck {
  public:
@@ -49,6 +64,8 @@ class SerialDevice {
   // Called when the device vanishes while open (a USB adapter pulled, a pseudo-terminal's other end closed);
   // the device has closed itself by then.
   virtual void setLostHandler(std::function<void()> handler) = 0;
+  // Why the last open failed.
+  virtual PortFailure lastFailure() const { return {PortFailure::Other, {}}; }
 };
 
 }  // namespace velnorex

@@ -199,6 +199,10 @@ TEST_F(AppTest, EnteringThePortBoxRefillsTheListAndKeepsTheTypedText) {
   QStringList first;
   for (int i = 0; i < w->ComCBox->count(); ++i) first << w->ComCBox->itemText(i);
   EXPECT_EQ(w->ComCBox->currentText(), QStringLiteral("ttyTYPED"));
+  // Each port's description is its tool tip; at the least it names the device file.
+  for (int i = 0; i < w->ComCBox->count(); ++i)
+    EXPECT_TRUE(w->ComCBox->itemData(i, Qt::ToolTipRole).toString().contains(w->ComCBox->itemText(i)))
+        << w->ComCBox->itemText(i).toStdString();
 
   QApplication::sendEvent(w->ComCBox, &in);
   QStringList second;

@@ -1,5 +1,6 @@
 // Settings: defaults at a first start, values restored and written back, and the INI layer underneath.
 #include <QDir>
+#include <QScreen>
 
 #include "app/ini_profile.h"
 #include "tests/app/app_fixture.h"
@@ -10,8 +11,12 @@ namespace {
 TEST_F(AppTest, FirstStartWithoutSettingsTakesTheDefaults) {
   auto w = makeWindow();
   showAndSettle(*w);
-  EXPECT_EQ(w->pos(), QPoint(100, 100));
-  EXPECT_EQ(w->size(), QSize(800, 340));
+  // 800 x 340 at 100, 100, grown to what shows every control and moved no further than onto the screen.
+  const QSize size = QSize(800, 340).expandedTo(w->minimumSize());
+  const QRect screen = w->screen()->availableGeometry();
+  EXPECT_EQ(w->size(), size);
+  EXPECT_EQ(w->pos(), QPoint(std::min(100, screen.right() + 1 - size.width()),
+                             std::min(100, screen.bottom() + 1 - size.height())));
   EXPECT_EQ(w->VT->height(), 240);
   // The first items, not the form's own "19200" and "even".
   EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("9600"));
@@ -24,12 +29,13 @@ TEST_F(AppTest, FirstStartWithoutSettingsTakesTheDefaults) {
 
 TEST_F(AppTest, StoredSettingsAreRestoredAndBadIntegersTakeTheirDefaults) {
   writeFile(paths().settingsFile,
-            "[Form]\r\nTop=$40\r\nLeft=120\r\nHeight=abc\r\nWidth=700\r\nSplit=300\r\n"
+            "[Form]\r\nTop=$40\r\nLeft=120\r\nHeight=abc\r\nWidth=600\r\nSplit=300\r\n"
             "[Cfg]\r\nParity=2\r\nBaudRate=1\r\nInterval= 5 \r\n[Data]\r\nSlave=17\r\n");
   auto w = makeWindow();
   showAndSettle(*w);
   EXPECT_EQ(w->pos(), QPoint(120, 64));
-  EXPECT_EQ(w->size(), QSize(700, 340));  // "abc" is no integer: the default height
+  // "abc" is no integer: the default height, grown to what shows every control.
+  EXPECT_EQ(w->size(), QSize(600, std::max(340, w->minimumSize().height())));
   EXPECT_EQ(w->VT->height(), 300);
   EXPECT_EQ(w->cbxParity->currentText(), QStringLiteral("odd"));
   EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("19200"));
@@ -68,8 +74,9 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
   {
     auto w = makeWindow();
     showAndSettle(*w);
-    w->move(230, 170);
-    w->resize(900, 600);
+    // Within the test platform's 800 x 600 screen, which restored bounds are kept on.
+    w->move(30, 20);
+    w->resize(700, 560);
     QApplication::processEvents();
     w->splitY->setSizes({275, 200});
     QApplication::processEvents();
@@ -82,7 +89,7 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
   }
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(readFile(paths().settingsFile),
-            std::string("[Form]\r\nTop=170\r\nLeft=230\r\nHeight=600\r\nWidth=900\r\nSplit=275\r\n"
+            std::string("[Form]\r\nTop=20\r\nLeft=30\r\nHeight=560\r\nWidth=700\r\nSplit=275\r\n"
                         "[Cfg]\r\nBaudRate=1\r\nParity=-1\r\nInterval=abc\r\n[Data]\r\nSlave=x\r\n"));
 
   // A sane file restores the window as it was left.
@@ -90,8 +97,8 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
             QByteArray::fromStdString(readFile(paths().settingsFile)).replace("Interval=abc", "Interval=3"));
   auto w = makeWindow();
   showAndSettle(*w);
-  EXPECT_EQ(w->pos(), QPoint(230, 170));
-  EXPECT_EQ(w->size(), QSize(900, 600));
+  EXPECT_EQ(w->pos(), QPoint(30, 20));
+  EXPECT_EQ(w->size(), QSize(700, 560));
   EXPECT_EQ(w->VT->height(), 275);
   EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("19200"));
   EXPECT_EQ(w->cbxParity->currentText(), QString());
@@ -106,13 +113,13 @@ TEST_F(AppTest, ExitKeepsWhateverElseTheSettingsFileHolds) {
     auto w = makeWindow();
     EXPECT_EQ(w->pos().y(), 7);
     w->move(11, 22);
-    w->resize(640, 480);
+    w->resize(640, 580);
     w->close();
   }
   EXPECT_EQ(
       readFile(paths().settingsFile),
       std::string("; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=22\r\nColour=blue\r\nLeft=11\r\n"
-                  "Height=480\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
+                  "Height=580\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
                   "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\n[Data]\r\nSlave=1\r\n"));
 }
 
@@ -143,13 +150,14 @@ TEST(IniProfile, ReadsWritesAndKeepsCodePage1250) {
   EXPECT_FALSE(broken.errorString().isEmpty());
 }
 
+// The test program's folder in the build takes files and is no installation: its files sit beside it.
 TEST_F(AppTest, PathsForTheExecutableSitBesideIt) {
   const TForm1::Paths p = TForm1::Paths::ForExecutable();
   const QString exe = QCoreApplication::applicationFilePath();
   EXPECT_EQ(p.settingsFile, exe + QStringLiteral(".INI"));
   EXPECT_EQ(p.logFile, exe + QStringLiteral(".log"));
   EXPECT_EQ(p.watchListFile, exe + QStringLiteral(".lst"));
-  EXPECT_EQ(p.deviceFolder, QCoreApplication::applicationDirPath());
+  EXPECT_TRUE(p.deviceFolders.contains(QCoreApplication::applicationDirPath()));
 }
 
 }  // namespace

@@ -139,23 +139,6 @@ TEST_F(SearchTest, RefusesToStartWhileTheRegistersAreBusyAndStopsOnPrzerwij) {
   EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
 }
 
-// Makes docs/search.png when VELNOREX_SEARCH_SCREENSHOT names the file (scripts/screenshots.sh).
-TEST_F(SearchTest, ScreenshotOfTheDialogWithResults) {
-  const QString target = qEnvironmentVariable("VELNOREX_SEARCH_SCREENSHOT");
-  if (target.isEmpty()) GTEST_SKIP() << "VELNOREX_SEARCH_SCREENSHOT not set";
-  connectTo(QStringLiteral("THV-21.dat"),
-            {"--slave", "1", "--slave", "7", "--slave", "31", "--baud", "19200", "--parity", "n"});
-  SearchDialog* d = openDialog();
-  ASSERT_NE(d, nullptr);
-  d->cbxParityOdd->setChecked(false);
-  d->eTo->setValue(32);
-  QTest::mouseClick(d->btStart, Qt::LeftButton);
-  ASSERT_TRUE(WaitFor([&] { return !d->searching(); }, std::chrono::seconds(60)));
-  ASSERT_EQ(d->tbResults->rowCount(), 3);
-  d->tbResults->selectRow(1);
-  QTest::qWait(300);
-  ASSERT_TRUE(d->grab().save(target)) << target.toStdString();
-}
 
 }  // namespace
 }  // namespace velnorex::test

@@ -10,6 +10,7 @@
 
 #include "register_tree_fixture.h"
 #include "registers/device_files.h"
+#include "tests/support/test_environment.h"
 
 namespace velnorex::test {
 namespace {
@@ -209,14 +210,14 @@ TEST(DeviceFiles, ListsDatFilesOnly) {
   box.setEditable(true);
   box.addItem(QStringLiteral("stary.dat"));
   box.setEditText(QStringLiteral("wpisany"));
-  RefillDeviceBox(&box, dir.path());
+  RefillDeviceBox(&box, QStringList{dir.path()});
   EXPECT_EQ(box.count(), 2);
   EXPECT_EQ(box.findText(QStringLiteral("stary.dat")), -1);
   EXPECT_EQ(box.currentText(), QStringLiteral("wpisany"));
   QComboBox list;
   list.addItems({QStringLiteral("a.dat"), QStringLiteral("B.DAT")});
   list.setCurrentIndex(list.findText(QStringLiteral("B.DAT")));
-  RefillDeviceBox(&list, dir.path());
+  RefillDeviceBox(&list, QStringList{dir.path()});
   EXPECT_EQ(list.currentText(), QStringLiteral("B.DAT"));
 
   EXPECT_EQ(DeviceFilePath(dir.path(), QStringLiteral("../x.dat")), dir.filePath(QStringLiteral("x.dat")));
@@ -259,7 +260,7 @@ TEST_F(ModelTest, LoadingReplacesTheTreeCollapsed) {
 TEST(SampleDefinitions, LoadUnderTheModelTester) {
   const QString binDir = qEnvironmentVariable("VELNOREX_BIN_DIR");
   const QStringList names = binDir.isEmpty() ? QStringList() : ListDeviceFiles(binDir);
-  if (names.isEmpty()) GTEST_SKIP() << "no *.dat beside the program";
+  if (names.isEmpty()) VELNOREX_MISSING("no *.dat beside the program");
   for (const QString& name : names) {
     ViewState state;
     RegisterTreeModel model(state);

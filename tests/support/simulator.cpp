@@ -187,7 +187,9 @@ std::string PymodbusPeer::unavailableReason() {
   static const std::string reason = [] {
     if (::access("/usr/bin/python3", X_OK) != 0) return std::string("/usr/bin/python3 is not installed");
     if (std::system("/usr/bin/python3 -c 'import pymodbus.server, serial_asyncio' >/dev/null 2>&1") != 0)
-      return std::string("/usr/bin/python3 cannot import pymodbus (install python3-pymodbus)");
+      return std::string(
+          "/usr/bin/python3 cannot import pymodbus and serial_asyncio (install python3-pymodbus "
+          "python3-serial-asyncio)");
     if (std::system("command -v socat >/dev/null 2>&1") != 0) return std::string("socat is not installed");
     return std::string();
   }();

@@ -1,0 +1,97 @@
+// Port problems in words: each reason a connection fails or ends, in the status area's port line, which the
+// help toggle on stBar leaves alone and the next connect clears.
+#include <QFile>
+#include <QSerialPort>
+#include <QTest>
+
+#include "serial/port_list.h"
+#include "tests/app/app_fixture.h"
+#include "tests/support/as_nobody.h"
+#include "tests/support/pty.h"
+
+namespace velnorex::test {
+namespace {
+
+QString PortLine(const TForm1& w) {
+  return w.stPort->isVisible() ? w.stPort->text() : QString();
+}
+
+TEST_F(AppTest, EachPortFailureIsSaidAndStaysUntilTheNextConnect) {
+  PseudoTerminal pty;
+  const QString path = QString::fromStdString(pty.slavePath());
+  auto w = makeWindow();
+  showAndSettle(*w);
+  EXPECT_EQ(PortLine(*w), QString());
+
+  // Not found.
+  w->ComCBox->setEditText(QStringLiteral("/dev/velnorex-no-such-port"));
+  w->btConnectClick();
+  EXPECT_EQ(w->shConnect->color(), kColorRed);
+  EXPECT_EQ(PortLine(*w), QStringLiteral("nie znaleziono portu /dev/velnorex-no-such-port"));
+  // The help toggle has stBar to itself; the port line stays through F1, Esc and "Rozłącz".
+  QTest::keyClick(w->eSlave, Qt::Key_F1);
+  EXPECT_EQ(w->stBar->currentMessage(), QStringLiteral("Esc - zamknij pomoc"));
+  EXPECT_EQ(PortLine(*w), QStringLiteral("nie znaleziono portu /dev/velnorex-no-such-port"));
+  QTest::keyClick(w->eSlave, Qt::Key_Escape);
+  EXPECT_EQ(w->stBar->currentMessage(), QStringLiteral("F1 - pomoc"));
+  w->btDisconnectClick();
+  EXPECT_EQ(PortLine(*w), QStringLiteral("nie znaleziono portu /dev/velnorex-no-such-port"));
+  EXPECT_FALSE(w->stPort->geometry().intersects(w->stBar->geometry()));
+
+  // Busy: another program holds the port.
+  {
+    QSerialPort holder(path);
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    w->ComCBox->setEditText(path);
+    w->btConnectClick();
+    EXPECT_EQ(w->shConnect->color(), kColorRed);
+    EXPECT_EQ(PortLine(*w), QStringLiteral("port %1 zajęty przez inny program").arg(path));
+  }
+
+  // A setting the mode string refuses.
+  w->cbxBaud->setEditText(QStringLiteral("szybko"));
+  w->btConnectClick();
+  EXPECT_EQ(PortLine(*w), QStringLiteral("port %1 nie przyjął ustawień").arg(path));
+
+  // A good connect clears the line; the port vanishing says so.
+  w->cbxBaud->setCurrentIndex(0);
+  w->btConnectClick();
+  ASSERT_EQ(w->shConnect->color(), kColorLime);
+  EXPECT_EQ(PortLine(*w), QString());
+  pty.closeMaster();
+  QTRY_COMPARE_WITH_TIMEOUT(w->shConnect->color(), kColorRed, 5000);
+  EXPECT_EQ(PortLine(*w), QStringLiteral("port %1 zniknął - połączenie przerwane").arg(path));
+  EXPECT_TRUE(messages.empty());
+}
+
+// A device file the user may not open (root opens anything: as root the test runs as "nobody").
+TEST_F(AppTest, APortWithoutPermissionNamesTheDialoutGroup) {
+  VELNOREX_AS_NOBODY_WHEN_ROOT();
+  const QString device = dir.filePath(QStringLiteral("ttyLOCKED"));
+  writeFile(device, "");
+  ASSERT_TRUE(QFile::setPermissions(device, QFileDevice::Permissions()));
+  auto w = makeWindow();
+  w->ComCBox->setEditText(device);
+  w->btConnectClick();
+  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_EQ(w->shConnect->color(), kColorRed);
+  EXPECT_EQ(w->stPort->text(),
+            QStringLiteral("brak uprawnień do portu %1 - dodaj użytkownika do grupy dialout "
+                           "i zaloguj się ponownie")
+                .arg(device));
+}
+
+TEST(PortDescription, NamesProductMakerAndSerialNumber) {
+  EXPECT_EQ(PortDescription(QStringLiteral("FT232R USB UART"), QStringLiteral("FTDI"),
+                            QStringLiteral("A50285BI"), QStringLiteral("/dev/ttyUSB0")),
+            QStringLiteral("FT232R USB UART, FTDI, nr A50285BI (/dev/ttyUSB0)"));
+  // A maker already named in the product is not repeated; empty parts are left out.
+  EXPECT_EQ(PortDescription(QStringLiteral("CP2102 USB to UART Bridge (Silicon Labs)"),
+                            QStringLiteral("Silicon Labs"), QString(), QStringLiteral("/dev/ttyUSB1")),
+            QStringLiteral("CP2102 USB to UART Bridge (Silicon Labs) (/dev/ttyUSB1)"));
+  EXPECT_EQ(PortDescription(QString(), QString(), QString(), QStringLiteral("/dev/ttyS0")),
+            QStringLiteral("(/dev/ttyS0)"));
+}
+
+}  // namespace
+}  // namespace velnorex::test

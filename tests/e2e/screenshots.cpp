@@ -1,0 +1,150 @@
+// Makes the documentation's pictures of the real window, not a test: the first start with no settings file
+// (docs/first-start.png), the register tree after a group read against the simulator (docs/tree.png) and the
+// search dialog after it found three simulated transducers (docs/search.png).
+// Run by scripts/screenshots.sh under a virtual X display.
+#include <cstdio>
+#include <functional>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "tests/support/simulator.h"
+
+namespace {
+
+using velnorex::RegisterTreeNode;
+
+bool waitFor(const std::function<bool()>& condition) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > 60000) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+RegisterTreeNode* find(RegisterTreeNode& from, std::u16string_view name) {
+  for (const auto& child : from.children()) {
+    if (child->data.Name == name) return child.get();
+    if (RegisterTreeNode* hit = find(*child, name)) return hit;
+  }
+  return nullptr;
+}
+
+TForm1::Paths pathsIn(const QTemporaryDir& dir) {
+  return TForm1::Paths{dir.filePath(QStringLiteral("velnorex.INI")),
+                       dir.filePath(QStringLiteral("velnorex.log")),
+                       dir.filePath(QStringLiteral("velnorex.lst")), QStringList{dir.path()},
+                       dir.filePath(QStringLiteral("recordings"))};
+}
+
+bool save(QWidget& window, const QString& target) {
+  QTest::qWait(300);
+  if (!window.grab().save(target)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(target));
+    return false;
+  }
+  std::printf("written: %s\n", qPrintable(target));
+  return true;
+}
+
+// The window as a newcomer first sees it: no settings file, every default.
+bool firstStart(const QString& target) {
+  QTemporaryDir dir;
+  TForm1 form(pathsIn(dir));
+  form.show();
+  return QTest::qWaitForWindowExposed(&form) && save(form, target);
+}
+
+// A group read of THV-21 against the simulator, a few registers opened.
+bool treeAfterAGroupRead(const QString& target) {
+  QTemporaryDir dir;
+  const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
+  if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
+                   definition))
+    return false;
+  velnorex::test::SimulatorProcess sim({"--definition", definition.toStdString()});
+  TForm1 form(pathsIn(dir));
+  form.resize(1000, 760);
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return false;
+  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
+  form.btConnectClick();
+  form.cbxDeviceEnter();
+  form.cbxDevice->setCurrentIndex(form.cbxDevice->findText(QStringLiteral("THV-21.dat")));
+  form.cbxDeviceSelect();
+  form.splitY->setSizes({640, 80});
+  RegisterTreeNode& root = form.VTModel->tree().root();
+  const auto index = [&](std::u16string_view name) { return form.VTModel->indexOf(find(root, name), 0); };
+  const auto readByName = [&](std::u16string_view name) {
+    form.VT->setFocusedNode(find(root, name));
+    form.VTClick();
+    form.VTColumnDblClick(0, {});
+    return waitFor([&] { return !form.state.GroupActive && !form.modbus.InTransaction(); });
+  };
+  if (!readByName(u"Pomiary") || !readByName(u"Słowo statusu")) return false;
+  for (std::u16string_view name :
+       {u"Słowo statusu", u"Konfiguracja", u"Szybkość transmisji", u"Identyfikacja"})
+    form.VT->expand(index(name));
+  form.VT->setFocusedNode(find(root, u"Temperatura"));
+  form.VTClick();
+  form.VT->scrollToTop();
+  return save(form, target);
+}
+
+// The search of a line with three transducers at 19200 baud, parity none, addresses 1 to 32.
+bool searchWithResults(const QString& target) {
+  QTemporaryDir dir;
+  const QString definition = QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat");
+  velnorex::test::SimulatorProcess sim({"--definition", definition.toStdString(), "--slave", "1", "--slave",
+                                        "7", "--slave", "31", "--baud", "19200", "--parity", "n"});
+  TForm1 form(pathsIn(dir));
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return false;
+  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
+  form.btConnectClick();
+  form.btSearchClick();
+  velnorex::SearchDialog* d = form.searchDialog;
+  if (!d || !QTest::qWaitForWindowExposed(d)) return false;
+  d->cbxParityOdd->setChecked(false);
+  d->eTo->setValue(32);
+  d->btStart->click();
+  if (!waitFor([&] { return !d->searching(); }) || d->tbResults->rowCount() != 3) return false;
+  d->tbResults->selectRow(1);
+  return save(*d, target);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  velnorex::VelnorexApplication app(argc, argv);
+  app.setApplicationName(QStringLiteral("velnorex"));
+  const QStringList args = app.arguments();
+  if (args.size() != 2) {
+    std::fputs(
+        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start.png, tree.png and search.png)\n",
+        stderr);
+    return 2;
+  }
+  const QDir docs(args[1]);
+  // A message box would wait for a click nobody gives.
+  velnorex::SetMessageBoxHook(
+      [](const velnorex::ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
+  try {
+    const bool made = firstStart(docs.filePath(QStringLiteral("first-start.png"))) &&
+                      treeAfterAGroupRead(docs.filePath(QStringLiteral("tree.png"))) &&
+                      searchWithResults(docs.filePath(QStringLiteral("search.png")));
+    return made ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+}
