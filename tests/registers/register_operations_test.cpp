@@ -92,6 +92,40 @@ TEST_F(OperationsTest, GroupReadRepeatsARegisterThatTimedOut) {
   EXPECT_FALSE(state.GroupActive);
 }
 
+TEST_F(OperationsTest, GroupReadRepeatsARegisterWhoseReplyDoesNotFitTheRequest) {
+  // "Tryb" is a HEX register with options: a reply of byte count 0 with a good CRC once decoded into an empty
+  // value, whose marks then stopped the group with "'' is not a valid integer value".
+  answerWord(1);                        // Prędkość
+  fake->queueRead(WithCrc({1, 3, 0}));  // Tryb: no data at all
+  answer({0x00, 0x12, 0x00, 0x34});     // Tryb: two registers for the one asked
+  answerWord(0x12);                     // Tryb, at last
+  answerWord(7);                        // Słowo
+  ops.ReadNode(node(u"Konfiguracja"));
+  EXPECT_EQ(window.runQueue(4), 4);
+  ASSERT_EQ(fake->writes.size(), 5u);
+  EXPECT_EQ(written(1), readRequest(201, 1));
+  EXPECT_EQ(written(2), readRequest(201, 1));
+  EXPECT_EQ(written(3), readRequest(201, 1));
+  EXPECT_EQ(written(4), readRequest(202, 1));
+  EXPECT_EQ(value(u"Tryb"), u"$12");
+  EXPECT_TRUE(node(u"B")->isChecked());
+  EXPECT_EQ(value(u"Słowo"), u"7");
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_TRUE(state.GroupActive);
+  serial.ClosePort();
+  window.runQueue();
+  EXPECT_FALSE(state.GroupActive);
+
+  // A single read of such a reply leaves the value empty, as a failed read does.
+  ASSERT_TRUE(serial.OpenPort(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("19200,n,8,2")));
+  window.messages.clear();
+  fake->queueRead(WithCrc({1, 3, 0}));
+  ops.ReadNode(node(u"Tryb"));
+  EXPECT_EQ(value(u"Tryb"), u"");
+  EXPECT_FALSE(state.ReplyOk);
+  EXPECT_TRUE(window.messages.empty());
+}
+
 TEST_F(OperationsTest, EndlessRetryEndsWhenThePortCloses) {
   answerWord(1);
   for (int i = 0; i < 5; ++i) fake->queueRead(WithCrc({1, 0x83, 2}));
