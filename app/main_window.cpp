@@ -202,6 +202,12 @@ void TForm1::FormClose() {
       HandleException(std::current_exception());
     }
   };
+  // A group step already queued, a check mark's write or a recording tick would otherwise find the port
+  // closed and say "brak połączenia !" as the window goes.
+  step([this] {
+    registerOps.Shutdown();
+    RecordTimer.stop();
+  });
   step([this] { Disconnect(); });
   step([this] { saveSettings(); });
   step([this] {

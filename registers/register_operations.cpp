@@ -25,10 +25,7 @@ bool RegisterOperations::deliversResult(F&& start) {
 
 void RegisterOperations::cbxDeviceSelect(const QString& folder, const QString& name) {
   // Nothing may go on using nodes of the tree that is about to go away.
-  if (state_.GroupActive) {
-    endGroup();
-    ++group_;
-  }
+  abandonGroup();
   if (state_.Recording) host_.stopRecording();
   try {
     model_.loadFromFile(DeviceFilePath(folder, name).toStdString());
@@ -39,6 +36,11 @@ void RegisterOperations::cbxDeviceSelect(const QString& folder, const QString& n
     throw;
   }
   forgetOldTree();
+}
+
+void RegisterOperations::Shutdown() {
+  shutDown_ = true;
+  abandonGroup();
 }
 
 void RegisterOperations::forgetOldTree() {
@@ -163,7 +165,7 @@ void RegisterOperations::ReadNode(RegisterTreeNode* node) {
 }
 
 void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
-  if (!node || modbus_.InTransaction()) return;
+  if (!node || shutDown_ || modbus_.InTransaction()) return;
   state_.CurrentRecord = &node->data;
   // Emptied before anything is sent: a read that fails leaves the value empty.
   model_.setValue(node, std::u16string());
@@ -185,7 +187,7 @@ void RegisterOperations::ShowValue() {
 
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
   const int code = NodeAccessCode(node);
-  if ((code != kAccessRW && code != kAccessRP) || modbus_.InTransaction()) return;
+  if ((code != kAccessRW && code != kAccessRP) || shutDown_ || modbus_.InTransaction()) return;
   modbus_.RegisterType = TypeCodeOf(node->data.Type);
   const bool single = StrToInt(node->data.Count) == 1 && host_.singleRegisterWrites();
   const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, slave())

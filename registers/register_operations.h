@@ -41,7 +41,12 @@ class RegisterOperations final : public TransactionClient {
 
   // A transaction is on the line or a group operation runs: commands that would start another transaction
   // (a read by double-click, an edit or option write, Reset, the start of a recording) are ignored whole.
-  bool busy() const { return state_.GroupActive || modbus_.InTransaction(); }
+  // After Shutdown the tree starts nothing any more, so it stays busy.
+  bool busy() const { return shutDown_ || state_.GroupActive || modbus_.InTransaction(); }
+
+  // The window is closing: a running group operation ends, and neither a step queued for it nor any command
+  // that arrives later sends a request (the port is about to close; it would only say "brak połączenia !").
+  void Shutdown();
 
   // --- device definitions ---
   // Loads `name` from `folder`: a running group operation and recording are stopped first; after the load
@@ -83,6 +88,11 @@ class RegisterOperations final : public TransactionClient {
   // After a load: no view state may point into the replaced tree.
   void forgetOldTree();
   void endGroup() { state_.GroupActive = false; }
+  // Ends a running group operation from outside its steps: the step already queued for it does nothing.
+  void abandonGroup() {
+    endGroup();
+    ++group_;
+  }
   std::u16string slave() const { return host_.slaveText().toStdU16String(); }
 
   ViewState& state_;
@@ -95,6 +105,7 @@ class RegisterOperations final : public TransactionClient {
   uint64_t group_ = 0;
   // Counts UM_NEXT arrivals: a start that does not move it delivered no result.
   uint64_t results_ = 0;
+  bool shutDown_ = false;
 };
 
 }  // namespace velnorex

@@ -83,8 +83,6 @@ class WindowTest : public ::testing::Test {
 
   void TearDown() override {
     if (form) {
-      // Leave no recording or group running into the shut-down.
-      form->state.GroupActive = false;
       form->close();
       form.reset();
     }

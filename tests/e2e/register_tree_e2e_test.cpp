@@ -89,6 +89,26 @@ TEST_F(WindowTest, ExceptionIsRetriedUntilDisconnectAndTheGroupEnds) {
   EXPECT_EQ(value(u"Nazwa stanowiska"), u"Hala 2");  // never reached
 }
 
+TEST_F(WindowTest, ClosingTheWindowDuringAGroupReadEndsItWithoutAMessage) {
+  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "204"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  doubleClick(u"Identyfikacja");
+  ASSERT_TRUE(waitForRequests(4));
+  ASSERT_TRUE(form->state.GroupActive);
+  // The next step is queued whenever no transaction runs; the window closes between two of them.
+  ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
+  form->close();
+  EXPECT_FALSE(form->state.GroupActive);
+  EXPECT_FALSE(form->serial.PortOpen);
+  QTest::qWait(300);  // every step queued before the close has had its turn
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(form->state.GroupActive);
+  // Nothing starts a transaction any more, not even a command that arrives late.
+  form->VTColumnDblClick(0, {});
+  form->btResetClick();
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(WindowTest, EmptyGroupAndOptionSendNothing) {
   connectTo(QStringLiteral("KSZTALTY.dat"), {"--registers", "300:2"});
   selectDevice(QStringLiteral("KSZTALTY.dat"));
