@@ -2,7 +2,9 @@
 // window, is stopped by the button, "Reset", "Rozłącz" and a new definition, saves its log, and writes the
 // watch list at exit.
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 #include "e2e_fixture.h"
 #include "recording/log_window_commands.h"
@@ -263,6 +265,33 @@ TEST_F(WatchListWindowTest, OneEntryGivesThe89ByteFile) {
       "03000000020000003100");
   EXPECT_EQ(file.size(), 89);
   EXPECT_EQ(file.toHex(), expected.toHex());
+}
+
+TEST_F(WatchListWindowTest, ARightClickOpensTheMenuAndLeavesTheHighlightedRow) {
+  loadAndClick(QStringLiteral("TEMP.dat"), u"Temp");
+  ASSERT_EQ(form->VTModel->nodeAt(form->VT->currentIndex()), node(u"Temp"));
+  QSignalSpy menuRequests(form->VT, &QWidget::customContextMenuRequested);
+  const QPoint other = cellPoint(u"Wilgotność");
+  QTest::mouseClick(form->VT->viewport(), Qt::RightButton, {}, other);
+  QTest::mouseDClick(form->VT->viewport(), Qt::RightButton, {}, other);
+  // QTest hands the mouse to the widget directly; the window system adds this event after the button.
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, other, form->VT->viewport()->mapToGlobal(other));
+  QApplication::sendEvent(form->VT->viewport(), &menuEvent);
+  EXPECT_GE(menuRequests.size(), 1);
+  EXPECT_TRUE(WaitFor([&] { return form->PopupMenu2->isVisible(); }));
+  EXPECT_EQ(form->VTModel->nodeAt(form->VT->currentIndex()), node(u"Temp"));
+  ASSERT_EQ(form->VT->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(form->VTModel->nodeAt(form->VT->selectionModel()->selectedRows().front()), node(u"Temp"));
+  EXPECT_EQ(form->state.CurrentNode, node(u"Temp"));
+  // "Dodaj do listy" adds the highlighted register, the one CurrentRecord holds.
+  form->PopupMenu2->close();
+  add(QStringLiteral("1"));
+  WatchTree loaded;
+  const QByteArray file = exitAndRead();
+  LoadFromStream(loaded, std::span(reinterpret_cast<const uint8_t*>(file.constData()), file.size()));
+  ASSERT_EQ(loaded.root().childCount(), 1u);
+  EXPECT_EQ(loaded.root().child(0)->data.Name, u"Temp");
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WatchListWindowTest, NoEntryGives16Bytes) {
