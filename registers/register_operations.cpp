@@ -24,13 +24,14 @@ bool RegisterOperations::deliversResult(F&& start) {
 }
 
 void RegisterOperations::cbxDeviceSelect(const QString& folder, const QString& name) {
+  // Opened before anything is stopped: a file that cannot be opened leaves the tree, a group operation and a
+  // recording as they were.
+  const std::vector<uint8_t> data = ReadTreeFile(DeviceFilePath(folder, name).toStdString());
   // Nothing may go on using nodes of the tree that is about to go away.
   abandonGroup();
   if (state_.Recording) host_.stopRecording();
   try {
-    model_.loadFromFile(DeviceFilePath(folder, name).toStdString());
-  } catch (const FileOpenError&) {
-    throw;  // the old tree is still there, and so is everything that points into it
+    model_.loadFromData(data);
   } catch (...) {
     forgetOldTree();
     throw;

@@ -49,8 +49,9 @@ class RegisterOperations final : public TransactionClient {
   void Shutdown();
 
   // --- device definitions ---
-  // Loads `name` from `folder`: a running group operation and recording are stopped first; after the load
-  // nothing refers to the old tree and every node is collapsed. An unopenable file keeps the old tree.
+  // Loads `name` from `folder`. The file is read first: one that cannot be opened or read keeps the old tree
+  // and stops nothing. Then a running group operation and recording are stopped, and after the load nothing
+  // refers to the old tree and every node is collapsed.
   void cbxDeviceSelect(const QString& folder, const QString& name);
 
   // --- tree handlers ---

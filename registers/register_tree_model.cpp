@@ -81,13 +81,15 @@ RegisterTreeModel::RegisterTreeModel(ViewState& state, QObject* parent)
 RegisterTreeModel::~RegisterTreeModel() = default;
 
 void RegisterTreeModel::loadFromFile(const std::string& path) {
-  // A fresh tree: when the file cannot be opened, nothing of the shown tree has been touched.
+  // Read whole before anything changes: a file that cannot be opened or read leaves the shown tree alone.
+  loadFromData(ReadTreeFile(path));
+}
+
+void RegisterTreeModel::loadFromData(std::span<const uint8_t> data) {
   auto fresh = std::make_unique<RegisterTree>();
   std::exception_ptr failure;
   try {
-    LoadFromFile(*fresh, path);
-  } catch (const FileOpenError&) {
-    throw;
+    LoadFromStream(*fresh, data);
   } catch (...) {
     failure = std::current_exception();
   }

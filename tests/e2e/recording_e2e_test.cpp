@@ -236,6 +236,33 @@ TEST_F(RecordingWindowTest, FocusedRegisterBadIntervalsAndErrorsOfTicks) {
   EXPECT_EQ(requests().size(), sent);
 }
 
+TEST_F(RecordingWindowTest, ADefinitionThatCannotBeOpenedLeavesTheRecordingRunning) {
+  startRecordingOfTemp();
+  // Listed when the box gains the focus, gone by the time it is chosen.
+  const QString gone = dir.filePath(QStringLiteral("BRAK.dat"));
+  ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("INNE.dat")), gone));
+  form->eSlave->setFocus();
+  QApplication::processEvents();
+  form->cbxDevice->setFocus(Qt::MouseFocusReason);
+  QApplication::processEvents();
+  const int item = form->cbxDevice->findText(QStringLiteral("BRAK.dat"));
+  ASSERT_GE(item, 0);
+  ASSERT_TRUE(QFile::remove(gone));
+  const QStringList before = lines();
+  form->cbxDevice->setCurrentIndex(item);
+  emit form->cbxDevice->activated(item);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Cannot open file \"%1\".").arg(gone)))
+      << messages[0].toStdString();
+  // The tree, the recording, its indicator and its log stay as they were, and the readings go on.
+  EXPECT_TRUE(form->state.Recording);
+  EXPECT_EQ(form->state.RecordNode, node(u"Temp"));
+  EXPECT_EQ(form->shRec->color(), kYellow);
+  EXPECT_EQ(lines(), before);
+  EXPECT_TRUE(WaitFor([&] { return lines().size() > before.size(); }));
+  EXPECT_TRUE(isReading(lines().back(), QStringLiteral("-215"))) << lines().back().toStdString();
+}
+
 // The watch list's file at exit.
 class WatchListWindowTest : public RecordingWindowTest {
  protected:

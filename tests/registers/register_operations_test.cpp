@@ -348,11 +348,23 @@ TEST_F(OperationsTest, LoadingDuringAGroupReadStopsItSafely) {
   EXPECT_EQ(value(u"Słowo"), u"");
   EXPECT_EQ(state.CurrentRecord, nullptr);
 
-  // An unopenable file keeps the old tree and what points into it.
+  // An unopenable file keeps the old tree and what points into it, and stops nothing: the group read goes on
+  // and the recording with it.
   window.onPending = nullptr;
-  state.CurrentNode = node(u"Słowo");
+  window.queue.clear();
+  answerWord(1);
+  answer({0, 0, 0x3F, 0xC0});
+  ops.ReadNode(node(u"Pomiary"));
+  ASSERT_TRUE(state.GroupActive);
+  state.Recording = true;
+  const int stops = window.recordingStops;
   EXPECT_THROW(ops.cbxDeviceSelect(dir.path(), QStringLiteral("brak.dat")), FileOpenError);
-  EXPECT_EQ(state.CurrentNode, node(u"Słowo"));
+  EXPECT_EQ(state.CurrentNode, node(u"Temperatura"));
+  EXPECT_TRUE(state.GroupActive);
+  EXPECT_TRUE(state.Recording);
+  EXPECT_EQ(window.recordingStops, stops);
+  window.runQueue(1);
+  EXPECT_EQ(value(u"Napięcie"), u"1,50");
 }
 
 TEST_F(OperationsTest, WriteDuringAGroupContinuesAsAGroupWrite) {
