@@ -2,6 +2,8 @@
 // each step started from the message queue so that no exchange ever runs inside another.
 #include "registers/register_operations.h"
 
+#include <QPersistentModelIndex>
+
 #include "modbus/function_codes.h"
 #include "registers/device_files.h"
 #include "text/number_text.h"
@@ -13,6 +15,9 @@ RegisterOperations::RegisterOperations(ViewState& state, Modbus& modbus, Exchang
                                        RegisterOperationsHost& host)
     : state_(state), modbus_(modbus), dispatcher_(dispatcher), model_(model), view_(view), host_(host) {
   model_.isBusy = [this] { return busy(); };
+  model_.refusesCheck = [this](const RegisterTreeNode* node, bool checked) {
+    return refuseCheck(node, checked);
+  };
   view_.isBusy = [this] { return busy(); };
 }
 
@@ -112,14 +117,39 @@ void RegisterOperations::MarkOptions(int32_t value) {
   }
 }
 
+bool RegisterOperations::CheckWrites(const RegisterTreeNode* node, bool checked) {
+  if (!checked || !node || !node->parent() || !node->parent()->parent()) return false;  // top-level: nothing
+  const RegisterTreeNode* parent = node->parent();
+  const int code = NodeAccessCode(parent);
+  return !parent->data.Type.empty() && (code == kAccessRW || code == kAccessRP);
+}
+
+bool RegisterOperations::refuseCheck(const RegisterTreeNode* node, bool checked) {
+  if (!busy() || !CheckWrites(node, checked)) return false;
+  host_.postQueued([this] { host_.showMessage(QStringLiteral("trwa transmisja")); });
+  return true;
+}
+
 void RegisterOperations::VTChecking(RegisterTreeNode* node, CheckState newState) {
   if (!node) return;
+  const bool checked = newState == CheckState::csCheckedNormal || newState == CheckState::csCheckedPressed;
+  if (CheckWrites(node, checked) && modbus_.InTransaction()) {
+    // The mark was let through before this transaction began; its write follows once it has finished. A
+    // tree replaced meanwhile takes the mark with it.
+    const QPersistentModelIndex at(model_.indexOf(node));
+    host_.postQueued([this, at, newState] {
+      if (at.isValid()) VTChecking(model_.nodeAt(at), newState);
+    });
+    return;
+  }
   view_.setFocusedNode(node);
-  if (newState != CheckState::csCheckedNormal && newState != CheckState::csCheckedPressed) return;
+  if (!checked) return;
   const std::u16string optionValue = node->data.Value;
   if (model_.tree().isTopLevel(node)) return;
   RegisterTreeNode* parent = node->parent();
-  state_.CurrentNode = parent;
+  // A running group reads on from CurrentNode: an option checked meanwhile (one that sends nothing) must not
+  // move its place.
+  if (!state_.GroupActive) state_.CurrentNode = parent;
   if (!parent->data.Type.empty()) {
     // An option of the register itself: its value is the register's new value, written at once.
     model_.setValue(parent, optionValue);

@@ -60,7 +60,10 @@ class RegisterOperations final : public TransactionClient {
   void VTColumnDblClick(int column, QPoint position);
   // An unread "HEX" register loses the marks of everything below it.
   void VTExpanding(RegisterTreeNode* node);
+  // Acts on a check mark the operator changed. One that writes its register and arrives inside a running
+  // transaction (from its pending messages) waits until that has finished.
   void VTChecking(RegisterTreeNode* node, CheckState newState);
+
   void VTEdited(RegisterTreeNode* node, int column);
   // Marks CurrentNode's "BIT" options from a register value. Throws ConvertError for an option Value that is
   // not an integer (the marks set so far stay).
@@ -85,6 +88,12 @@ class RegisterOperations final : public TransactionClient {
   // Runs one exchange-starting call; false when it delivered no result (port closed, nothing sent).
   template <class F>
   bool deliversResult(F&& start);
+  // Checking `node` writes its register: an option of a register that may be written. Unchecking and the
+  // options of sub-groups and of read-only registers send nothing.
+  static bool CheckWrites(const RegisterTreeNode* node, bool checked);
+  // The model's question before a check-mark change: refused only when it would write while busy, and then
+  // the operator is told, since the mark must not disagree with what was sent.
+  bool refuseCheck(const RegisterTreeNode* node, bool checked);
   void setWrittenNode(RegisterTreeNode* node);
   // After a load: no view state may point into the replaced tree.
   void forgetOldTree();

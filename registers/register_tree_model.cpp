@@ -299,10 +299,11 @@ Qt::ItemFlags RegisterTreeModel::flags(const QModelIndex& index) const {
 
 bool RegisterTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   RegisterTreeNode* node = nodeAt(index);
-  if (!node || busy()) return false;
+  if (!node) return false;
   if (role == Qt::CheckStateRole) {
     if (index.column() != kColumnName || !isCheckable(node)) return false;
     const auto newState = static_cast<Qt::CheckState>(value.toInt());
+    if (refusesCheck && refusesCheck(node, newState == Qt::Checked)) return false;
     if (node->checkType == CheckType::ctRadioButton) {
       // A radio button is unchecked only by checking another one of its group.
       if (newState != Qt::Checked) return false;
@@ -315,7 +316,7 @@ bool RegisterTreeModel::setData(const QModelIndex& index, const QVariant& value,
     return true;
   }
   if (role == Qt::EditRole) {
-    if (!VTEditing(node, index.column())) return false;
+    if (busy() || !VTEditing(node, index.column())) return false;
     VTNewText(node, index.column(), value.toString());
     emit valueEdited(index);
     return true;

@@ -71,9 +71,11 @@ class RegisterTreeModel : public QAbstractItemModel {
   // The node that owns a record of this tree, or null.
   RegisterTreeNode* nodeOfRecord(const RegisterNode* record) const;
 
-  // While it returns true, the operator's check-mark changes and accepted edits are refused: a transaction or
-  // a group operation is running.
+  // While it returns true, accepted edits are refused: a transaction or a group operation is running.
   std::function<bool()> isBusy;
+  // Asked before the operator's check-mark change is made (`checked`: the node is about to be checked); true
+  // refuses it. Changes that start no transaction are always let through.
+  std::function<bool(const RegisterTreeNode* node, bool checked)> refusesCheck;
 
   // QAbstractItemModel
   QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;

@@ -200,6 +200,31 @@ TEST_F(WindowTest, SubGroupOptionsComposeTheBytes) {
   EXPECT_TRUE(requests().empty());
 }
 
+TEST_F(WindowTest, DuringAGroupReadOnlyAnOptionThatWritesIsRefusedAndSaysSo) {
+  // "Adres urządzenia", the group's first register, answers with an exception again and again.
+  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "100"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  doubleClick(u"Konfiguracja");
+  ASSERT_TRUE(waitForRequests(2));
+  ASSERT_TRUE(form->state.GroupActive);
+  // A byte of "Tryb pracy" ($0101) is set: nothing is sent for it, and the group keeps its place.
+  tick(u"filtr 10 s");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Tryb pracy") == u"$0102"; })) << ToUtf8(value(u"Tryb pracy"));
+  EXPECT_TRUE(node(u"filtr 10 s")->isChecked());
+  EXPECT_EQ(form->state.CurrentNode, node(u"Adres urządzenia"));
+  EXPECT_TRUE(messages.empty());
+  // An option of "Szybkość transmisji" would write while the group runs: refused, its mark unchanged.
+  const bool wasChecked = node(u"38400")->isChecked();
+  tick(u"38400");
+  ASSERT_TRUE(WaitFor([&] { return !messages.empty(); }));
+  EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("trwa transmisja")}));
+  EXPECT_EQ(node(u"38400")->isChecked(), wasChecked);
+  EXPECT_EQ(value(u"Szybkość transmisji"), u"1");
+  QTest::mouseClick(form->btDisconnect, Qt::LeftButton);
+  ASSERT_TRUE(waitForGroupEnd());
+  for (const std::string& request : requests()) EXPECT_EQ(request, ReadRequest(100, 1));
+}
+
 TEST_F(WindowTest, HexReadMarksItsDirectOptionsAndExpandingAnUnreadOneClears) {
   connectTo(QStringLiteral("THV-21.dat"));
   selectDevice(QStringLiteral("THV-21.dat"));

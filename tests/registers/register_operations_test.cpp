@@ -306,21 +306,50 @@ TEST_F(OperationsTest, CommandsAreIgnoredWhileBusy) {
   ops.btResetClick();
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_EQ(state.WrittenNode, nullptr);
-  EXPECT_FALSE(model.setData(model.indexOf(node(u"A")), Qt::Unchecked, Qt::CheckStateRole));
 
-  // Inside a transaction's pending messages, another read does nothing either.
+  // Check marks that start no transaction still change and act: unchecking, a sub-group's byte, an option of
+  // a read-only register. One that would write is refused, and the operator is told why.
+  const auto check = [&](std::u16string_view name, Qt::CheckState mark) {
+    return model.setData(model.indexOf(node(name)), mark, Qt::CheckStateRole);
+  };
+  EXPECT_TRUE(check(u"A", Qt::Unchecked));
+  EXPECT_TRUE(check(u"H2", Qt::Checked));
+  ops.VTChecking(node(u"H2"), CheckState::csCheckedNormal);
+  EXPECT_EQ(value(u"Bajty"), u"$0234");
+  EXPECT_TRUE(check(u"Siedem", Qt::Checked));
+  ops.VTChecking(node(u"Siedem"), CheckState::csCheckedNormal);
+  EXPECT_EQ(value(u"Stałe"), u"7");
+  EXPECT_EQ(window.queue.size(), 1u);  // the group's step only
+  EXPECT_FALSE(check(u"19200", Qt::Checked));
+  EXPECT_TRUE(node(u"9600")->isChecked());
+  EXPECT_FALSE(node(u"19200")->isChecked());
+  ASSERT_EQ(window.queue.size(), 2u);
+  window.queue.back()();
+  EXPECT_EQ(window.messages, (std::vector<QString>{QStringLiteral("trwa transmisja")}));
+  EXPECT_EQ(fake->writes.size(), 1u);
+  EXPECT_EQ(state.CurrentNode, node(u"Temperatura"));  // the group's place is kept
+
+  // Inside a transaction's pending messages, another read does nothing either; an option's write, let
+  // through before that transaction began, follows once it has finished.
   state.GroupActive = false;
   window.queue.clear();
   int nested = 0;
   window.onPending = [&] {
     ++nested;
     ops.ReadNode(node(u"Słowo"));
+    ops.VTChecking(node(u"19200"), CheckState::csCheckedNormal);
   };
   fake->queueSilence();  // the first read brings nothing: the pending messages run
   answerWord(3);
   ops.ReadNode(node(u"Temperatura"));
-  EXPECT_GE(nested, 1);
+  EXPECT_EQ(nested, 1);
   EXPECT_EQ(fake->writes.size(), 2u);
+  EXPECT_EQ(value(u"Prędkość"), u"");
+  window.onPending = nullptr;
+  fake->queueRead(WithCrc({1, 6, 0, 200, 0, 1}));
+  EXPECT_EQ(window.runQueue(), 1);
+  EXPECT_EQ(written(2), Hex(WithCrc({1, 6, 0, 200, 0, 1})));
+  EXPECT_EQ(value(u"Prędkość"), u"1");
 }
 
 TEST_F(OperationsTest, LoadingDuringAGroupReadStopsItSafely) {
