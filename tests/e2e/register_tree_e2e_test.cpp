@@ -72,12 +72,8 @@ TEST_F(WindowTest, GroupReadRepeatsARegisterThatTimedOutOnce) {
 }
 
 TEST_F(WindowTest, ExceptionIsRetriedUntilDisconnectAndTheGroupEnds) {
-  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "204"});
-  selectDevice(QStringLiteral("THV-21.dat"));
-  doubleClick(u"Identyfikacja");
   // The second register is requested again and again; the window stays responsive meanwhile.
-  ASSERT_TRUE(waitForRequests(6));
-  EXPECT_TRUE(form->state.GroupActive);
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Identyfikacja", "204", 6));
   EXPECT_EQ(value(u"Wersja oprogramowania"), u"");  // a failed read leaves the value empty
   EXPECT_TRUE(messages.empty());
   QTest::mouseClick(form->btDisconnect, Qt::LeftButton);
@@ -90,11 +86,7 @@ TEST_F(WindowTest, ExceptionIsRetriedUntilDisconnectAndTheGroupEnds) {
 }
 
 TEST_F(WindowTest, ClosingTheWindowDuringAGroupReadEndsItWithoutAMessage) {
-  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "204"});
-  selectDevice(QStringLiteral("THV-21.dat"));
-  doubleClick(u"Identyfikacja");
-  ASSERT_TRUE(waitForRequests(4));
-  ASSERT_TRUE(form->state.GroupActive);
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Identyfikacja", "204", 4));
   // The next step is queued whenever no transaction runs; the window closes between two of them.
   ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
   form->close();
@@ -202,11 +194,7 @@ TEST_F(WindowTest, SubGroupOptionsComposeTheBytes) {
 
 TEST_F(WindowTest, DuringAGroupReadOnlyAnOptionThatWritesIsRefusedAndSaysSo) {
   // "Adres urządzenia", the group's first register, answers with an exception again and again.
-  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "100"});
-  selectDevice(QStringLiteral("THV-21.dat"));
-  doubleClick(u"Konfiguracja");
-  ASSERT_TRUE(waitForRequests(2));
-  ASSERT_TRUE(form->state.GroupActive);
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Konfiguracja", "100", 2));
   // A byte of "Tryb pracy" ($0101) is set: nothing is sent for it, and the group keeps its place.
   tick(u"filtr 10 s");
   ASSERT_TRUE(WaitFor([&] { return value(u"Tryb pracy") == u"$0102"; })) << ToUtf8(value(u"Tryb pracy"));
@@ -288,11 +276,7 @@ TEST_F(WindowTest, ResetSendsTheDiagnosticsRequestToANonZeroSlave) {
 }
 
 TEST_F(WindowTest, LoadingAnotherDefinitionDuringAGroupReadStopsIt) {
-  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "2"});
-  selectDevice(QStringLiteral("THV-21.dat"));
-  doubleClick(u"Pomiary");
-  ASSERT_TRUE(waitForRequests(4));
-  ASSERT_TRUE(form->state.GroupActive);
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Pomiary", "2", 4));
   selectDevice(QStringLiteral("PMV-3.dat"));
   EXPECT_FALSE(form->state.GroupActive);
   EXPECT_EQ(form->state.CurrentNode, nullptr);
