@@ -181,14 +181,6 @@ TEST_F(ExchangeTest, AReplyThatDoesNotFitTheRequestIsACrcError) {
   }
   EXPECT_EQ(dispatcher.counts().crcErrors, 2u);
   EXPECT_EQ(dispatcher.counts().replies, 0u);
-
-  // A write's reply of the wrong size: the same road.
-  host.events.clear();
-  modbus.RegisterType = kTypeWord;
-  ASSERT_TRUE(modbus.BuildWriteSingleRequest(Register(u"1", u"WORD", u"1", u"2"), u"1"));
-  fake->queueRead(WithCrc({0x01, 0x06, 0x00, 0x01}));
-  dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
 }
 
 TEST_F(ExchangeTest, ExceptionReplyStartsNoHighlight) {

@@ -2,7 +2,6 @@
 #include "registers/tree_stream.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -552,28 +551,6 @@ TEST_F(TreeFiles, SaveReplacesAndLoadReadsBack) {
   LoadFromFile(loaded, file);
   EXPECT_EQ(SaveToStream(loaded), SaveToStream(tree));
   EXPECT_EQ(std::filesystem::file_size(file), SaveToStream(tree).size());
-}
-
-TEST_F(TreeFiles, ANewFileFollowsTheUmaskAndAReplacedOneKeepsItsMode) {
-  // Another user of the machine must not be able to change a definition or the watch list.
-  struct Umask {
-    mode_t previous = ::umask(022);
-    ~Umask() { ::umask(previous); }
-  } mask;
-  const auto mode = [](const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
-  };
-  WatchTree list;
-  list.root().appendChild()->data.Slave = u"1";
-  RegisterTree tree = SampleRegisterTree();
-  SaveToFile(list, Path("velnorex.lst"));
-  SaveToFile(tree, Path("device.dat"));
-  EXPECT_EQ(mode(Path("velnorex.lst")), 0644u);
-  EXPECT_EQ(mode(Path("device.dat")), 0644u);
-  ASSERT_EQ(::chmod(Path("velnorex.lst").c_str(), 0600), 0);
-  SaveToFile(list, Path("velnorex.lst"));
-  EXPECT_EQ(mode(Path("velnorex.lst")), 0600u);
 }
 
 TEST_F(TreeFiles, OpenAndCreateFailuresNameTheFullPath) {
