@@ -62,9 +62,7 @@ class TreeNode {
 
   // Children as the rest of the program sees them: through the has-children bit as stored, not the count.
   bool hasChildren() const { return (States & NodeState::HasChildren) != 0; }
-  TreeNode* firstChild() const {
-    return hasChildren() && !children_.empty() ? children_.front().get() : nullptr;
-  }
+  TreeNode* firstChild() const { return hasChildren() && !children_.empty() ? children_.front().get() : nullptr; }
   TreeNode* nextSibling() const {
     if (!parent_) return nullptr;
     const auto& sib = parent_->children_;
