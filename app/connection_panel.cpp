@@ -40,7 +40,7 @@ QString ModeString(const QString& baudText, int parityIndex) {
       return baudText + QStringLiteral(",e,8,1");
     case 2:
       return baudText + QStringLiteral(",o,8,1");
-    default:  // "none", or a typed text
+    default:  // "none", or a text that names no item
       return baudText + QStringLiteral(",n,8,2");
   }
 }

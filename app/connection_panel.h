@@ -12,7 +12,8 @@
 namespace velnorex {
 
 // The item index of an editable combo box as the connection and the settings see it: the selected item when
-// the text still is that item's, else the item whose text matches exactly, else -1 (typed text).
+// the text still is that item's, else the item whose text equals the text exactly, so a typed "odd" counts
+// as the item "odd"; -1 only for a text that names no item (or an empty box).
 int ItemIndex(const QComboBox* box);
 
 // The mode string for a baud text (passed on unchecked: the mode-string parser decides) and the parity box's

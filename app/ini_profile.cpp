@@ -1,10 +1,12 @@
 // The INI profile layer.
 #include "app/ini_profile.h"
 
+#include <filesystem>
+
 #include <QFile>
-#include <QSaveFile>
 
 #include "text/cp1250.h"
+#include "text/file_replace.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -117,13 +119,8 @@ bool IniProfile::Save() {
     text += u"\r\n";
   }
   const std::string bytes = ToCp1250(text);
-  QSaveFile file(path_);
-  // A folder that takes no new file may still hold a file the user may write: then that file is written.
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit()) {
-    error_ = file.errorString();
-    file.cancelWriting();
+  if (const int error = ReplaceFileAtomically(std::filesystem::path(path_.toStdU16String()), bytes)) {
+    error_ = QString::fromStdString(SystemErrorText(error));
     return false;
   }
   error_.clear();

@@ -204,8 +204,12 @@ void TForm1::FormClose() {
       HandleException(std::current_exception());
     }
   };
+  // A search holds the line; a group step already queued, a check mark's write or a recording tick would
+  // otherwise find the port closed and say "brak połączenia !" as the window goes.
   step([this] {
     if (searchDialog) searchDialog->stopSearch();
+    registerOps.Shutdown();
+    RecordTimer.stop();
   });
   step([this] { Disconnect(); });
   step([this] { saveSettings(); });

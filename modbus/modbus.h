@@ -41,6 +41,13 @@ std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount);
 // its time-out as it would without the check, and the CRC check over all bytes decides.
 bool ReplyComplete(const uint8_t* bytes, size_t count);
 
+// A reply whose CRC checks is still malformed when its size does not fit the request that was sent: a
+// function 3 reply must carry byte count 2 × the requested registers and be exactly 5 + byte count long, an
+// exception reply 5 bytes, a reply to function 6, 8 or 16 8 bytes. The reply's slave address and function
+// code are not compared with the request. Other requests are judged by their CRC alone. Nothing beyond
+// `count` is read.
+bool ReplyFitsRequest(uint8_t requestFunction, uint8_t registerCount, const uint8_t* bytes, size_t count);
+
 // Lets Serial::ReadPort stop waiting as soon as a whole reply is in; owned by Modbus, nothing allocated.
 class ModbusReplyCheck final : public ReplyCheck {
  public:
@@ -93,7 +100,8 @@ class Modbus {
 
   // One transaction for the request in RequestFrame: write, read, one retry read when the first brought
   // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host (the dispatcher). A
-  // closed port shows "brak połączenia !" and performs nothing.
+  // reply that fails its CRC, or whose CRC checks but that does not fit the request (ReplyFitsRequest), is a
+  // UM_CRCERROR. A closed port shows "brak połączenia !" and performs nothing.
   void Exchange(ExchangeHost& host);
   // A transaction is in progress (its pending messages may be being processed), or the line is held: no
   // other may start.

@@ -59,8 +59,11 @@ void Modbus::Exchange(ExchangeHost& host) {
   const uint16_t length = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                               ? static_cast<uint16_t>(serial_.BytesRead)
                               : static_cast<uint16_t>(Serial::kBufferSize);
-  host.perform(CheckReplyCrc(serial_.ReplyBuffer, length) ? ExchangeResult::UM_REPLY
-                                                          : ExchangeResult::UM_CRCERROR);
+  // A reply that does not fit the request takes the same road as one that fails its CRC: no value, and a
+  // group asks for the register again.
+  const bool good = CheckReplyCrc(serial_.ReplyBuffer, length) &&
+                    ReplyFitsRequest(FunctionCode(), RegisterCount, serial_.ReplyBuffer, length);
+  host.perform(good ? ExchangeResult::UM_REPLY : ExchangeResult::UM_CRCERROR);
 }
 
 }  // namespace velnorex

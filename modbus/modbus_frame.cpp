@@ -53,6 +53,17 @@ bool ReplyComplete(const uint8_t* bytes, size_t count) {
   return count == needed && CheckReplyCrc(bytes, static_cast<uint16_t>(needed));
 }
 
+bool ReplyFitsRequest(uint8_t requestFunction, uint8_t registerCount, const uint8_t* bytes, size_t count) {
+  if (count >= 2 && (bytes[1] & kExceptionBit)) return count == 5;  // address, function, exception code, CRC
+  if (requestFunction == kReadHoldingRegisters) {
+    // A byte count other than the request asked for decodes into no value or into someone else's.
+    const size_t byteCount = 2 * size_t{registerCount};
+    return count == 5 + byteCount && bytes[2] == byteCount;
+  }
+  if (ReplyEchoesRequestHead(requestFunction)) return count == 8;
+  return true;
+}
+
 Modbus::Modbus(Serial& serial) : serial_(serial) {}
 
 void Modbus::AppendCrc() {

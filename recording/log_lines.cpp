@@ -1,15 +1,17 @@
 // The lines a recording writes into the log window, and the log files made from the window's text.
 #include "recording/log_lines.h"
 
+#include <filesystem>
+
 #include <QFileInfo>
 #include <QLocale>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 
 #include "registers/tree_stream.h"
 #include "text/cp1250.h"
+#include "text/file_replace.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -70,17 +72,10 @@ std::string LogFileBytes(const QPlainTextEdit& memo) {
 
 void SaveLogFile(const QPlainTextEdit& memo, const QString& path) {
   const std::string bytes = LogFileBytes(memo);
-  QSaveFile file(path);
-  // A folder that takes no new file may still hold a file the user may write: then that file is written.
-  file.setDirectWriteFallback(true);
-  // The program's own lines and the operator's text only: nothing is lost by writing in one piece.
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
+  if (const int error = ReplaceFileAtomically(std::filesystem::path(path.toStdU16String()), bytes)) {
     throw FileCreateError(
-        (QStringLiteral("Cannot create file \"%1\". %2").arg(QFileInfo(path).absoluteFilePath(), reason))
+        (QStringLiteral("Cannot create file \"%1\". %2")
+             .arg(QFileInfo(path).absoluteFilePath(), QString::fromStdString(SystemErrorText(error))))
             .toStdString());
   }
 }

@@ -2,6 +2,8 @@
 // each step started from the message queue so that no exchange ever runs inside another.
 #include "registers/register_operations.h"
 
+#include <QPersistentModelIndex>
+
 #include "modbus/function_codes.h"
 #include "registers/device_files.h"
 #include "text/number_text.h"
@@ -13,6 +15,9 @@ RegisterOperations::RegisterOperations(ViewState& state, Modbus& modbus, Exchang
                                        RegisterOperationsHost& host)
     : state_(state), modbus_(modbus), dispatcher_(dispatcher), model_(model), view_(view), host_(host) {
   model_.isBusy = [this] { return busy(); };
+  model_.refusesCheck = [this](const RegisterTreeNode* node, bool checked) {
+    return refuseCheck(node, checked);
+  };
   view_.isBusy = [this] { return busy(); };
 }
 
@@ -24,21 +29,24 @@ bool RegisterOperations::deliversResult(F&& start) {
 }
 
 void RegisterOperations::cbxDeviceSelect(const QString& folder, const QString& name) {
+  // Opened before anything is stopped: a file that cannot be opened leaves the tree, a group operation and a
+  // recording as they were.
+  const std::vector<uint8_t> data = ReadTreeFile(DeviceFilePath(folder, name).toStdString());
   // Nothing may go on using nodes of the tree that is about to go away.
-  if (state_.GroupActive) {
-    endGroup();
-    ++group_;
-  }
+  abandonGroup();
   if (state_.Recording) host_.stopRecording();
   try {
-    model_.loadFromFile(DeviceFilePath(folder, name).toStdString());
-  } catch (const FileOpenError&) {
-    throw;  // the old tree is still there, and so is everything that points into it
+    model_.loadFromData(data);
   } catch (...) {
     forgetOldTree();
     throw;
   }
   forgetOldTree();
+}
+
+void RegisterOperations::Shutdown() {
+  shutDown_ = true;
+  abandonGroup();
 }
 
 void RegisterOperations::forgetOldTree() {
@@ -112,14 +120,39 @@ void RegisterOperations::MarkOptions(int32_t value) {
   }
 }
 
+bool RegisterOperations::CheckWrites(const RegisterTreeNode* node, bool checked) {
+  if (!checked || !node || !node->parent() || !node->parent()->parent()) return false;  // top-level: nothing
+  const RegisterTreeNode* parent = node->parent();
+  const int code = NodeAccessCode(parent);
+  return !parent->data.Type.empty() && (code == kAccessRW || code == kAccessRP);
+}
+
+bool RegisterOperations::refuseCheck(const RegisterTreeNode* node, bool checked) {
+  if (!busy() || !CheckWrites(node, checked)) return false;
+  host_.postQueued([this] { host_.showMessage(QStringLiteral("trwa transmisja")); });
+  return true;
+}
+
 void RegisterOperations::VTChecking(RegisterTreeNode* node, CheckState newState) {
   if (!node) return;
+  const bool checked = newState == CheckState::csCheckedNormal || newState == CheckState::csCheckedPressed;
+  if (CheckWrites(node, checked) && modbus_.InTransaction()) {
+    // The mark was let through before this transaction began; its write follows once it has finished. A
+    // tree replaced meanwhile takes the mark with it.
+    const QPersistentModelIndex at(model_.indexOf(node));
+    host_.postQueued([this, at, newState] {
+      if (at.isValid()) VTChecking(model_.nodeAt(at), newState);
+    });
+    return;
+  }
   view_.setFocusedNode(node);
-  if (newState != CheckState::csCheckedNormal && newState != CheckState::csCheckedPressed) return;
+  if (!checked) return;
   const std::u16string optionValue = node->data.Value;
   if (model_.tree().isTopLevel(node)) return;
   RegisterTreeNode* parent = node->parent();
-  state_.CurrentNode = parent;
+  // A running group reads on from CurrentNode: an option checked meanwhile (one that sends nothing) must not
+  // move its place.
+  if (!state_.GroupActive) state_.CurrentNode = parent;
   if (!parent->data.Type.empty()) {
     // An option of the register itself: its value is the register's new value, written at once.
     model_.setValue(parent, optionValue);
@@ -166,7 +199,7 @@ void RegisterOperations::ReadNode(RegisterTreeNode* node) {
 }
 
 void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
-  if (!node || modbus_.InTransaction()) return;
+  if (!node || shutDown_ || modbus_.InTransaction()) return;
   state_.CurrentRecord = &node->data;
   // Emptied before anything is sent: a read that fails leaves the value empty.
   model_.setValue(node, std::u16string());
@@ -188,7 +221,7 @@ void RegisterOperations::ShowValue() {
 
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
   const int code = NodeAccessCode(node);
-  if ((code != kAccessRW && code != kAccessRP) || modbus_.InTransaction()) return;
+  if ((code != kAccessRW && code != kAccessRP) || shutDown_ || modbus_.InTransaction()) return;
   modbus_.RegisterType = TypeCodeOf(node->data.Type);
   const bool single = StrToInt(node->data.Count) == 1 && host_.singleRegisterWrites();
   const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, slave())

@@ -41,11 +41,17 @@ class RegisterOperations final : public TransactionClient {
 
   // A transaction is on the line or a group operation runs: commands that would start another transaction
   // (a read by double-click, an edit or option write, Reset, the start of a recording) are ignored whole.
-  bool busy() const { return state_.GroupActive || modbus_.InTransaction(); }
+  // After Shutdown the tree starts nothing any more, so it stays busy.
+  bool busy() const { return shutDown_ || state_.GroupActive || modbus_.InTransaction(); }
+
+  // The window is closing: a running group operation ends, and neither a step queued for it nor any command
+  // that arrives later sends a request (the port is about to close; it would only say "brak połączenia !").
+  void Shutdown();
 
   // --- device definitions ---
-  // Loads `name` from `folder`: a running group operation and recording are stopped first; after the load
-  // nothing refers to the old tree and every node is collapsed. An unopenable file keeps the old tree.
+  // Loads `name` from `folder`. The file is read first: one that cannot be opened or read keeps the old tree
+  // and stops nothing. Then a running group operation and recording are stopped, and after the load nothing
+  // refers to the old tree and every node is collapsed.
   void cbxDeviceSelect(const QString& folder, const QString& name);
 
   // --- tree handlers ---
@@ -54,7 +60,10 @@ class RegisterOperations final : public TransactionClient {
   void VTColumnDblClick(int column, QPoint position);
   // An unread "HEX" register loses the marks of everything below it.
   void VTExpanding(RegisterTreeNode* node);
+  // Acts on a check mark the operator changed. One that writes its register and arrives inside a running
+  // transaction (from its pending messages) waits until that has finished.
   void VTChecking(RegisterTreeNode* node, CheckState newState);
+
   void VTEdited(RegisterTreeNode* node, int column);
   // Marks CurrentNode's "BIT" options from a register value. Throws ConvertError for an option Value that is
   // not an integer (the marks set so far stay).
@@ -79,10 +88,21 @@ class RegisterOperations final : public TransactionClient {
   // Runs one exchange-starting call; false when it delivered no result (port closed, nothing sent).
   template <class F>
   bool deliversResult(F&& start);
+  // Checking `node` writes its register: an option of a register that may be written. Unchecking and the
+  // options of sub-groups and of read-only registers send nothing.
+  static bool CheckWrites(const RegisterTreeNode* node, bool checked);
+  // The model's question before a check-mark change: refused only when it would write while busy, and then
+  // the operator is told, since the mark must not disagree with what was sent.
+  bool refuseCheck(const RegisterTreeNode* node, bool checked);
   void setWrittenNode(RegisterTreeNode* node);
   // After a load: no view state may point into the replaced tree.
   void forgetOldTree();
   void endGroup() { state_.GroupActive = false; }
+  // Ends a running group operation from outside its steps: the step already queued for it does nothing.
+  void abandonGroup() {
+    endGroup();
+    ++group_;
+  }
   std::u16string slave() const { return host_.slaveText().toStdU16String(); }
 
   ViewState& state_;
@@ -95,6 +115,7 @@ class RegisterOperations final : public TransactionClient {
   uint64_t group_ = 0;
   // Counts UM_NEXT arrivals: a start that does not move it delivered no result.
   uint64_t results_ = 0;
+  bool shutDown_ = false;
 };
 
 }  // namespace velnorex

@@ -81,13 +81,15 @@ RegisterTreeModel::RegisterTreeModel(ViewState& state, QObject* parent)
 RegisterTreeModel::~RegisterTreeModel() = default;
 
 void RegisterTreeModel::loadFromFile(const std::string& path) {
-  // A fresh tree: when the file cannot be opened, nothing of the shown tree has been touched.
+  // Read whole before anything changes: a file that cannot be opened or read leaves the shown tree alone.
+  loadFromData(ReadTreeFile(path));
+}
+
+void RegisterTreeModel::loadFromData(std::span<const uint8_t> data) {
   auto fresh = std::make_unique<RegisterTree>();
   std::exception_ptr failure;
   try {
-    LoadFromFile(*fresh, path);
-  } catch (const FileOpenError&) {
-    throw;
+    LoadFromStream(*fresh, data);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -297,10 +299,11 @@ Qt::ItemFlags RegisterTreeModel::flags(const QModelIndex& index) const {
 
 bool RegisterTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   RegisterTreeNode* node = nodeAt(index);
-  if (!node || busy()) return false;
+  if (!node) return false;
   if (role == Qt::CheckStateRole) {
     if (index.column() != kColumnName || !isCheckable(node)) return false;
     const auto newState = static_cast<Qt::CheckState>(value.toInt());
+    if (refusesCheck && refusesCheck(node, newState == Qt::Checked)) return false;
     if (node->checkType == CheckType::ctRadioButton) {
       // A radio button is unchecked only by checking another one of its group.
       if (newState != Qt::Checked) return false;
@@ -313,7 +316,7 @@ bool RegisterTreeModel::setData(const QModelIndex& index, const QVariant& value,
     return true;
   }
   if (role == Qt::EditRole) {
-    if (!VTEditing(node, index.column())) return false;
+    if (busy() || !VTEditing(node, index.column())) return false;
     VTNewText(node, index.column(), value.toString());
     emit valueEdited(index);
     return true;

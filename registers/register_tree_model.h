@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -41,10 +42,12 @@ class RegisterTreeModel : public QAbstractItemModel {
 
   RegisterTree& tree() { return *tree_; }
 
-  // Loads a definition file (UTF-8 path). A file that cannot be opened throws FileOpenError and leaves the
-  // tree as it was; any other failure throws after the tree was replaced by what could be read. Every node
-  // comes in collapsed.
+  // Loads a definition file (UTF-8 path): ReadTreeFile, then loadFromData. A file that cannot be opened or
+  // read throws FileOpenError or ReadError and leaves the tree as it was.
   void loadFromFile(const std::string& path);
+  // Replaces the tree with the nodes of a definition file's bytes; a failure throws after the tree was
+  // replaced by what could be read. Every node comes in collapsed.
+  void loadFromData(std::span<const uint8_t> data);
   // Replaces the tree with `tree` (tests build trees in memory).
   void setTree(std::unique_ptr<RegisterTree> tree);
 
@@ -68,9 +71,11 @@ class RegisterTreeModel : public QAbstractItemModel {
   // The node that owns a record of this tree, or null.
   RegisterTreeNode* nodeOfRecord(const RegisterNode* record) const;
 
-  // While it returns true, the operator's check-mark changes and accepted edits are refused: a transaction or
-  // a group operation is running.
+  // While it returns true, accepted edits are refused: a transaction or a group operation is running.
   std::function<bool()> isBusy;
+  // Asked before the operator's check-mark change is made (`checked`: the node is about to be checked); true
+  // refuses it. Changes that start no transaction are always let through.
+  std::function<bool(const RegisterTreeNode* node, bool checked)> refusesCheck;
 
   // QAbstractItemModel
   QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;

@@ -111,11 +111,21 @@ bool RegisterTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEven
 }
 
 void RegisterTreeView::mousePressEvent(QMouseEvent* event) {
+  // A right-click only opens the pop-up menu, whose "Dodaj do listy" adds CurrentRecord: moving the
+  // highlight to the row under the pointer would show one register and add another.
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
   if (event->button() == Qt::LeftButton) clickPending_ = true;
   QTreeView::mousePressEvent(event);
 }
 
 void RegisterTreeView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
   QTreeView::mouseReleaseEvent(event);
   // A click is a press and a release here; the release that ends a double-click is no click of its own.
   if (event->button() != Qt::LeftButton || !clickPending_) return;
@@ -124,6 +134,10 @@ void RegisterTreeView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void RegisterTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
   const QPoint position = event->position().toPoint();
   clickPending_ = false;
   QTreeView::mouseDoubleClickEvent(event);

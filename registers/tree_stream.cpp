@@ -8,14 +8,10 @@
 #include <filesystem>
 
 #include "registers/tagged_string.h"
+#include "text/file_replace.h"
 
 #ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <share.h>
 #endif
 
 namespace velnorex {
@@ -291,11 +287,21 @@ std::string FullPath(const std::string& utf8Name) {
   return std::string(u8.begin(), u8.end());
 }
 
-std::string SystemErrorText(int error) {
-  return std::strerror(error);
+template <class Record>
+void LoadFile(Tree<Record>& tree, const std::string& fileName) {
+  const std::vector<uint8_t> data = ReadTreeFile(fileName);
+  LoadFromStream(tree, data);
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+  if (const int error = ReplaceFileAtomically(PathOf(fileName), bytes))
+    throw FileCreateError("Cannot create file \"" + FullPath(fileName) + "\". " + SystemErrorText(error));
+}
+
+}  // namespace
+
+std::vector<uint8_t> ReadTreeFile(const std::string& fileName) {
 #ifdef _WIN32
   // Reading shares the file for reading only, so no one writes it while it is loaded.
   FILE* f = _wfsopen(PathOf(fileName).c_str(), L"rb", _SH_DENYWR);
@@ -321,104 +327,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   if (failed) ReadFailure();
   return data;
 }
-
-template <class Record>
-void LoadFile(Tree<Record>& tree, const std::string& fileName) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  LoadFromStream(tree, data);
-}
-
-#ifndef _WIN32
-bool WriteAll(int fd, const std::vector<uint8_t>& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-#endif
-
-#ifndef _WIN32
-template <class Fail>
-void WriteInPlace(const std::filesystem::path& target, const std::vector<uint8_t>& data, const Fail& fail) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) fail(errno);
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-  const int error = errno;
-  if (::close(fd) != 0 && ok) fail(errno);
-  if (!ok) fail(error);
-}
-#endif
-
-// Writes beside the target and renames over it, so that a failure at any point leaves the old file whole.
-void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) {
-  const std::filesystem::path target = PathOf(fileName);
-  auto fail = [&](int error) -> void {
-    throw FileCreateError("Cannot create file \"" + FullPath(fileName) + "\". " + SystemErrorText(error));
-  };
-#ifdef _WIN32
-  std::filesystem::path temp = target;
-  temp += L".tmp";
-  FILE* f = _wfopen(temp.c_str(), L"wb");
-  if (!f) fail(errno);
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size() && std::fflush(f) == 0 &&
-                  _commit(_fileno(f)) == 0;
-  const int error = errno;
-  std::fclose(f);
-  if (!ok || !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const int moveError = ok ? EACCES : error;
-    std::filesystem::remove(temp);
-    fail(moveError);
-  }
-#else
-  // The new file keeps the old one's permissions; a first file gets the usual ones (umask applies).
-  mode_t mode = 0666;
-  struct stat old;
-  if (::stat(target.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-    // A file the user may not write stays as it is, as it would if it were truncated in place.
-    if (!S_ISDIR(old.st_mode) && ::access(target.c_str(), W_OK) != 0) fail(errno);
-  }
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    temp = target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno == EACCES || errno == EPERM) && ::access(target.c_str(), W_OK) == 0) {
-      // The folder takes no new file, but the file itself may be written: write it in place rather than
-      // lose it. Not atomic, but the only way left.
-      WriteInPlace(target, data, fail);
-      return;
-    }
-    if (fd < 0 && (errno != EEXIST || attempt >= 100)) fail(errno);
-  }
-  bool ok = WriteAll(fd, data);
-  if (ok && ::fchmod(fd, mode) != 0) {
-    // Not fatal: only the permissions differ.
-  }
-  ok = ok && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    fail(error);
-  }
-#endif
-}
-
-}  // namespace
 
 void LoadFromStream(RegisterTree& tree, std::span<const uint8_t> data) {
   Loader<RegisterNode>(tree, data).Run();

@@ -110,20 +110,27 @@ TEST_F(AppTest, TheModeStringFollowsBaudTextAndParityIndex) {
   w->ComCBox->setEditText(QStringLiteral("ttyUSB0"));
   struct Case {
     const char* baud;
-    const char* parity;  // typed text when it names no item
+    const char* parity;  // chosen from the list, or typed when it names no item or `typed` says so
     const char* mode;
+    bool typed = false;
   } cases[] = {
-      {"9600", "none", "9600,n,8,2"},    {"19200", "even", "19200,e,8,1"}, {"19200", "odd", "19200,o,8,1"},
-      {"115200", "xyz", "115200,n,8,2"}, {"", "even", ",e,8,1"},
+      {"9600", "none", "9600,n,8,2"},
+      {"19200", "even", "19200,e,8,1"},
+      {"19200", "odd", "19200,o,8,1"},
+      {"115200", "xyz", "115200,n,8,2"},
+      {"9600", "odd", "9600,o,8,1", true},  // typed text that equals an item counts as that item
+      {"", "even", ",e,8,1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
     w->cbxBaud->setEditText(QString::fromLatin1(c.baud));
     const int item = w->cbxParity->findText(QString::fromLatin1(c.parity));
-    if (item >= 0)
+    if (item >= 0 && !c.typed) {
       w->cbxParity->setCurrentIndex(item);
-    else
+    } else {
+      w->cbxParity->setCurrentIndex(0);
       w->cbxParity->setEditText(QString::fromLatin1(c.parity));
+    }
     w->btConnectClick();
     EXPECT_EQ(w->serial.PortMode, QString::fromLatin1(c.mode));
     EXPECT_EQ(fake->lastPath, QStringLiteral("/dev/ttyUSB0"));

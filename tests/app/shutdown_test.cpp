@@ -1,4 +1,7 @@
-// Shut-down: the ".log" file rule, the hooks at exit, and files that cannot be written.
+// Shut-down: the ".log" file rule, the order of the exit steps, and files that cannot be written.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDevice>
@@ -56,6 +59,25 @@ TEST_F(AppTest, ExitDisconnectsFirstAndSavesTheWatchListLast) {
   EXPECT_TRUE(w->Memo1->document()->isEmpty());  // no empty line of a stop
   EXPECT_TRUE(QFile::exists(paths().settingsFile));
   EXPECT_TRUE(QFile::exists(paths().watchListFile));
+}
+
+TEST_F(AppTest, FilesWrittenAtExitFollowTheUmaskOrKeepTheirMode) {
+  const mode_t previous = ::umask(022);
+  writeFile(paths().logFile, "old\r\n");
+  ASSERT_TRUE(QFile::setPermissions(paths().logFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+  {
+    auto w = makeWindow();
+    w->Memo1->appendPlainText(QStringLiteral("line"));
+    w->close();
+  }
+  ::umask(previous);
+  const auto readableByAll = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                             QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+  EXPECT_EQ(QFile::permissions(paths().settingsFile), readableByAll);
+  EXPECT_EQ(QFile::permissions(paths().watchListFile), readableByAll);
+  EXPECT_EQ(QFile::permissions(paths().logFile), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadUser | QFileDevice::WriteUser);
+  EXPECT_EQ(readFile(paths().logFile), std::string("line\r\n"));
 }
 
 // A settings path whose folder is a regular file cannot be written, not even by root.

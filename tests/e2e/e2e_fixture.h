@@ -84,8 +84,6 @@ class WindowTest : public ::testing::Test {
 
   void TearDown() override {
     if (form) {
-      // Leave no recording or group running into the shut-down.
-      form->state.GroupActive = false;
       form->close();
       form.reset();
     }
@@ -117,6 +115,16 @@ class WindowTest : public ::testing::Test {
     form->ComCBox->setEditText(QString::fromStdString(sim->path()));
     QTest::mouseClick(form->btConnect, Qt::LeftButton);
     ASSERT_TRUE(form->serial.PortOpen) << "no connection to " << sim->path();
+  }
+
+  // A group read of THV-21.dat that never ends by itself: the register at `address` answers every request
+  // with an exception. Returns once `requestCount` requests went out, with the group still running.
+  void startEndlessGroupRead(std::u16string_view group, const std::string& address, size_t requestCount) {
+    connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", address});
+    selectDevice(QStringLiteral("THV-21.dat"));
+    doubleClick(group);
+    ASSERT_TRUE(waitForRequests(requestCount));
+    ASSERT_TRUE(form->state.GroupActive);
   }
 
   // Chooses a definition in "Typ" as the operator does: the box gains the focus, then an item is picked.

@@ -2,7 +2,9 @@
 // window, is stopped by the button, "Reset", "Rozłącz" and a new definition, saves its log, and writes the
 // watch list at exit.
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 #include "e2e_fixture.h"
 #include "recording/log_window_commands.h"
@@ -234,6 +236,33 @@ TEST_F(RecordingWindowTest, FocusedRegisterBadIntervalsAndErrorsOfTicks) {
   EXPECT_EQ(requests().size(), sent);
 }
 
+TEST_F(RecordingWindowTest, ADefinitionThatCannotBeOpenedLeavesTheRecordingRunning) {
+  startRecordingOfTemp();
+  // Listed when the box gains the focus, gone by the time it is chosen.
+  const QString gone = dir.filePath(QStringLiteral("BRAK.dat"));
+  ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("INNE.dat")), gone));
+  form->eSlave->setFocus();
+  QApplication::processEvents();
+  form->cbxDevice->setFocus(Qt::MouseFocusReason);
+  QApplication::processEvents();
+  const int item = form->cbxDevice->findText(QStringLiteral("BRAK.dat"));
+  ASSERT_GE(item, 0);
+  ASSERT_TRUE(QFile::remove(gone));
+  const QStringList before = lines();
+  form->cbxDevice->setCurrentIndex(item);
+  emit form->cbxDevice->activated(item);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Cannot open file \"%1\".").arg(gone)))
+      << messages[0].toStdString();
+  // The tree, the recording, its indicator and its log stay as they were, and the readings go on.
+  EXPECT_TRUE(form->state.Recording);
+  EXPECT_EQ(form->state.RecordNode, node(u"Temp"));
+  EXPECT_EQ(form->shRec->color(), kYellow);
+  EXPECT_EQ(lines(), before);
+  EXPECT_TRUE(WaitFor([&] { return lines().size() > before.size(); }));
+  EXPECT_TRUE(isReading(lines().back(), QStringLiteral("-215"))) << lines().back().toStdString();
+}
+
 // The watch list's file at exit.
 class WatchListWindowTest : public RecordingWindowTest {
  protected:
@@ -263,6 +292,33 @@ TEST_F(WatchListWindowTest, OneEntryGivesThe89ByteFile) {
       "03000000020000003100");
   EXPECT_EQ(file.size(), 89);
   EXPECT_EQ(file.toHex(), expected.toHex());
+}
+
+TEST_F(WatchListWindowTest, ARightClickOpensTheMenuAndLeavesTheHighlightedRow) {
+  loadAndClick(QStringLiteral("TEMP.dat"), u"Temp");
+  ASSERT_EQ(form->VTModel->nodeAt(form->VT->currentIndex()), node(u"Temp"));
+  QSignalSpy menuRequests(form->VT, &QWidget::customContextMenuRequested);
+  const QPoint other = cellPoint(u"Wilgotność");
+  QTest::mouseClick(form->VT->viewport(), Qt::RightButton, {}, other);
+  QTest::mouseDClick(form->VT->viewport(), Qt::RightButton, {}, other);
+  // QTest hands the mouse to the widget directly; the window system adds this event after the button.
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, other, form->VT->viewport()->mapToGlobal(other));
+  QApplication::sendEvent(form->VT->viewport(), &menuEvent);
+  EXPECT_GE(menuRequests.size(), 1);
+  EXPECT_TRUE(WaitFor([&] { return form->PopupMenu2->isVisible(); }));
+  EXPECT_EQ(form->VTModel->nodeAt(form->VT->currentIndex()), node(u"Temp"));
+  ASSERT_EQ(form->VT->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(form->VTModel->nodeAt(form->VT->selectionModel()->selectedRows().front()), node(u"Temp"));
+  EXPECT_EQ(form->state.CurrentNode, node(u"Temp"));
+  // "Dodaj do listy" adds the highlighted register, the one CurrentRecord holds.
+  form->PopupMenu2->close();
+  add(QStringLiteral("1"));
+  WatchTree loaded;
+  const QByteArray file = exitAndRead();
+  LoadFromStream(loaded, std::span(reinterpret_cast<const uint8_t*>(file.constData()), file.size()));
+  ASSERT_EQ(loaded.root().childCount(), 1u);
+  EXPECT_EQ(loaded.root().child(0)->data.Name, u"Temp");
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WatchListWindowTest, NoEntryGives16Bytes) {

@@ -95,12 +95,8 @@ TEST_F(WindowTest, GroupReadRepeatsARegisterThatTimedOutOnce) {
 }
 
 TEST_F(WindowTest, ExceptionIsRetriedUntilDisconnectAndTheGroupEnds) {
-  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "204"});
-  selectDevice(QStringLiteral("THV-21.dat"));
-  doubleClick(u"Identyfikacja");
   // The second register is requested again and again; the window stays responsive meanwhile.
-  ASSERT_TRUE(waitForRequests(6));
-  EXPECT_TRUE(form->state.GroupActive);
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Identyfikacja", "204", 6));
   EXPECT_EQ(value(u"Wersja oprogramowania"), u"");  // a failed read leaves the value empty
   EXPECT_TRUE(messages.empty());
   QTest::mouseClick(form->btDisconnect, Qt::LeftButton);
@@ -110,6 +106,22 @@ TEST_F(WindowTest, ExceptionIsRetriedUntilDisconnectAndTheGroupEnds) {
   for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i], ReadRequest(204, 1)) << i;
   EXPECT_EQ(value(u"Wersja oprogramowania"), u"");
   EXPECT_EQ(value(u"Nazwa stanowiska"), u"Hala 2");  // never reached
+}
+
+TEST_F(WindowTest, ClosingTheWindowDuringAGroupReadEndsItWithoutAMessage) {
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Identyfikacja", "204", 4));
+  // The next step is queued whenever no transaction runs; the window closes between two of them.
+  ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
+  form->close();
+  EXPECT_FALSE(form->state.GroupActive);
+  EXPECT_FALSE(form->serial.PortOpen);
+  QTest::qWait(300);  // every step queued before the close has had its turn
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(form->state.GroupActive);
+  // Nothing starts a transaction any more, not even a command that arrives late.
+  form->VTColumnDblClick(0, {});
+  form->btResetClick();
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WindowTest, EmptyGroupAndOptionSendNothing) {
@@ -203,6 +215,27 @@ TEST_F(WindowTest, SubGroupOptionsComposeTheBytes) {
   EXPECT_TRUE(requests().empty());
 }
 
+TEST_F(WindowTest, DuringAGroupReadOnlyAnOptionThatWritesIsRefusedAndSaysSo) {
+  // "Adres urządzenia", the group's first register, answers with an exception again and again.
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Konfiguracja", "100", 2));
+  // A byte of "Tryb pracy" ($0101) is set: nothing is sent for it, and the group keeps its place.
+  tick(u"filtr 10 s");
+  ASSERT_TRUE(WaitFor([&] { return value(u"Tryb pracy") == u"$0102"; })) << ToUtf8(value(u"Tryb pracy"));
+  EXPECT_TRUE(node(u"filtr 10 s")->isChecked());
+  EXPECT_EQ(form->state.CurrentNode, node(u"Adres urządzenia"));
+  EXPECT_TRUE(messages.empty());
+  // An option of "Szybkość transmisji" would write while the group runs: refused, its mark unchanged.
+  const bool wasChecked = node(u"38400")->isChecked();
+  tick(u"38400");
+  ASSERT_TRUE(WaitFor([&] { return !messages.empty(); }));
+  EXPECT_EQ(messages, (std::vector<QString>{QStringLiteral("trwa transmisja")}));
+  EXPECT_EQ(node(u"38400")->isChecked(), wasChecked);
+  EXPECT_EQ(value(u"Szybkość transmisji"), u"1");
+  QTest::mouseClick(form->btDisconnect, Qt::LeftButton);
+  ASSERT_TRUE(waitForGroupEnd());
+  for (const std::string& request : requests()) EXPECT_EQ(request, ReadRequest(100, 1));
+}
+
 TEST_F(WindowTest, HexReadMarksItsDirectOptionsAndExpandingAnUnreadOneClears) {
   connectTo(QStringLiteral("THV-21.dat"));
   selectDevice(QStringLiteral("THV-21.dat"));
@@ -266,11 +299,7 @@ TEST_F(WindowTest, ResetSendsTheDiagnosticsRequestToANonZeroSlave) {
 }
 
 TEST_F(WindowTest, LoadingAnotherDefinitionDuringAGroupReadStopsIt) {
-  connectTo(QStringLiteral("THV-21.dat"), {"--exception-at", "2"});
-  selectDevice(QStringLiteral("THV-21.dat"));
-  doubleClick(u"Pomiary");
-  ASSERT_TRUE(waitForRequests(4));
-  ASSERT_TRUE(form->state.GroupActive);
+  ASSERT_NO_FATAL_FAILURE(startEndlessGroupRead(u"Pomiary", "2", 4));
   selectDevice(QStringLiteral("PMV-3.dat"));
   EXPECT_FALSE(form->state.GroupActive);
   EXPECT_EQ(form->state.CurrentNode, nullptr);

@@ -153,12 +153,34 @@ TEST_F(ExchangeTest, IncompleteReplyIsACrcError) {
 }
 
 TEST_F(ExchangeTest, StrayByteAfterAGoodReplyIsACrcError) {
-  // A good reply followed by a stray byte in the same read fails the check over everything received.
-  Bytes trailing = kFive;
-  trailing.push_back(0xEE);  // not 0x00: a reply and its CRC followed by 0x00 check out again
-  fake->queueRead(trailing);
-  dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
+  // A good reply followed by a stray byte in the same read is no reply to the request. With 0xEE the CRC over
+  // everything fails; with 0x00 it checks out again (a message and its CRC give the CRC 0), and the size
+  // that does not fit the request tells.
+  for (uint8_t stray : {0xEE, 0x00}) {
+    host.events.clear();
+    Bytes trailing = kFive;
+    trailing.push_back(stray);
+    fake->queueRead(trailing);
+    dispatcher.Exchange(host);
+    EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"})) << int(stray);
+    EXPECT_EQ(host.replyText, u"stale");
+  }
+}
+
+TEST_F(ExchangeTest, AReplyThatDoesNotFitTheRequestIsACrcError) {
+  // One register asked for: a good CRC over byte count 0, or over two registers, decodes into nothing the
+  // request asked for. No value, the text kept, no highlight: the group step asks again.
+  for (const Bytes& reply :
+       {WithCrc({0x01, 0x03, 0x00}), WithCrc({0x01, 0x03, 0x04, 0x00, 0x05, 0x00, 0x06})}) {
+    host.events.clear();
+    fake->queueRead(reply);
+    dispatcher.Exchange(host);
+    EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"})) << Hex(reply);
+    EXPECT_FALSE(host.replyOk);
+    EXPECT_EQ(host.replyText, u"stale");
+  }
+  EXPECT_EQ(dispatcher.counts().crcErrors, 2u);
+  EXPECT_EQ(dispatcher.counts().replies, 0u);
 }
 
 TEST_F(ExchangeTest, ExceptionReplyStartsNoHighlight) {

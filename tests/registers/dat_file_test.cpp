@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -226,7 +227,15 @@ TEST(DatTool, ExitStatusOfEachCommand) {
   EXPECT_EQ(RunTool("--help"), 0);
   EXPECT_EQ(RunTool(""), 2);
   EXPECT_EQ(RunTool("frobnicate " + good), 2);
-  EXPECT_EQ(RunTool("compile " + good + " -o " + dat), 0);
+  {
+    // The compiled definition is the user's own, not writable by every user of the machine.
+    const mode_t previous = ::umask(022);
+    EXPECT_EQ(RunTool("compile " + good + " -o " + dat), 0);
+    ::umask(previous);
+    EXPECT_EQ(std::filesystem::status(dat).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+  }
   EXPECT_EQ(RunTool("check " + dat), 0);
   EXPECT_EQ(RunTool("check " + good), 0);
   EXPECT_EQ(RunTool("dump " + dat + " -o " + (dir / "dump.json").string()), 0);

@@ -92,6 +92,40 @@ TEST_F(OperationsTest, GroupReadRepeatsARegisterThatTimedOut) {
   EXPECT_FALSE(state.GroupActive);
 }
 
+TEST_F(OperationsTest, GroupReadRepeatsARegisterWhoseReplyDoesNotFitTheRequest) {
+  // "Tryb" is a HEX register with options: a reply of byte count 0 with a good CRC once decoded into an empty
+  // value, whose marks then stopped the group with "'' is not a valid integer value".
+  answerWord(1);                        // Prędkość
+  fake->queueRead(WithCrc({1, 3, 0}));  // Tryb: no data at all
+  answer({0x00, 0x12, 0x00, 0x34});     // Tryb: two registers for the one asked
+  answerWord(0x12);                     // Tryb, at last
+  answerWord(7);                        // Słowo
+  ops.ReadNode(node(u"Konfiguracja"));
+  EXPECT_EQ(window.runQueue(4), 4);
+  ASSERT_EQ(fake->writes.size(), 5u);
+  EXPECT_EQ(written(1), readRequest(201, 1));
+  EXPECT_EQ(written(2), readRequest(201, 1));
+  EXPECT_EQ(written(3), readRequest(201, 1));
+  EXPECT_EQ(written(4), readRequest(202, 1));
+  EXPECT_EQ(value(u"Tryb"), u"$12");
+  EXPECT_TRUE(node(u"B")->isChecked());
+  EXPECT_EQ(value(u"Słowo"), u"7");
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_TRUE(state.GroupActive);
+  serial.ClosePort();
+  window.runQueue();
+  EXPECT_FALSE(state.GroupActive);
+
+  // A single read of such a reply leaves the value empty, as a failed read does.
+  ASSERT_TRUE(serial.OpenPort(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("19200,n,8,2")));
+  window.messages.clear();
+  fake->queueRead(WithCrc({1, 3, 0}));
+  ops.ReadNode(node(u"Tryb"));
+  EXPECT_EQ(value(u"Tryb"), u"");
+  EXPECT_FALSE(state.ReplyOk);
+  EXPECT_TRUE(window.messages.empty());
+}
+
 TEST_F(OperationsTest, EndlessRetryEndsWhenThePortCloses) {
   answerWord(1);
   for (int i = 0; i < 5; ++i) fake->queueRead(WithCrc({1, 0x83, 2}));
@@ -272,21 +306,50 @@ TEST_F(OperationsTest, CommandsAreIgnoredWhileBusy) {
   ops.btResetClick();
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_EQ(state.WrittenNode, nullptr);
-  EXPECT_FALSE(model.setData(model.indexOf(node(u"A")), Qt::Unchecked, Qt::CheckStateRole));
 
-  // Inside a transaction's pending messages, another read does nothing either.
+  // Check marks that start no transaction still change and act: unchecking, a sub-group's byte, an option of
+  // a read-only register. One that would write is refused, and the operator is told why.
+  const auto check = [&](std::u16string_view name, Qt::CheckState mark) {
+    return model.setData(model.indexOf(node(name)), mark, Qt::CheckStateRole);
+  };
+  EXPECT_TRUE(check(u"A", Qt::Unchecked));
+  EXPECT_TRUE(check(u"H2", Qt::Checked));
+  ops.VTChecking(node(u"H2"), CheckState::csCheckedNormal);
+  EXPECT_EQ(value(u"Bajty"), u"$0234");
+  EXPECT_TRUE(check(u"Siedem", Qt::Checked));
+  ops.VTChecking(node(u"Siedem"), CheckState::csCheckedNormal);
+  EXPECT_EQ(value(u"Stałe"), u"7");
+  EXPECT_EQ(window.queue.size(), 1u);  // the group's step only
+  EXPECT_FALSE(check(u"19200", Qt::Checked));
+  EXPECT_TRUE(node(u"9600")->isChecked());
+  EXPECT_FALSE(node(u"19200")->isChecked());
+  ASSERT_EQ(window.queue.size(), 2u);
+  window.queue.back()();
+  EXPECT_EQ(window.messages, (std::vector<QString>{QStringLiteral("trwa transmisja")}));
+  EXPECT_EQ(fake->writes.size(), 1u);
+  EXPECT_EQ(state.CurrentNode, node(u"Temperatura"));  // the group's place is kept
+
+  // Inside a transaction's pending messages, another read does nothing either; an option's write, let
+  // through before that transaction began, follows once it has finished.
   state.GroupActive = false;
   window.queue.clear();
   int nested = 0;
   window.onPending = [&] {
     ++nested;
     ops.ReadNode(node(u"Słowo"));
+    ops.VTChecking(node(u"19200"), CheckState::csCheckedNormal);
   };
   fake->queueSilence();  // the first read brings nothing: the pending messages run
   answerWord(3);
   ops.ReadNode(node(u"Temperatura"));
-  EXPECT_GE(nested, 1);
+  EXPECT_EQ(nested, 1);
   EXPECT_EQ(fake->writes.size(), 2u);
+  EXPECT_EQ(value(u"Prędkość"), u"");
+  window.onPending = nullptr;
+  fake->queueRead(WithCrc({1, 6, 0, 200, 0, 1}));
+  EXPECT_EQ(window.runQueue(), 1);
+  EXPECT_EQ(written(2), Hex(WithCrc({1, 6, 0, 200, 0, 1})));
+  EXPECT_EQ(value(u"Prędkość"), u"1");
 }
 
 TEST_F(OperationsTest, LoadingDuringAGroupReadStopsItSafely) {
@@ -314,11 +377,23 @@ TEST_F(OperationsTest, LoadingDuringAGroupReadStopsItSafely) {
   EXPECT_EQ(value(u"Słowo"), u"");
   EXPECT_EQ(state.CurrentRecord, nullptr);
 
-  // An unopenable file keeps the old tree and what points into it.
+  // An unopenable file keeps the old tree and what points into it, and stops nothing: the group read goes on
+  // and the recording with it.
   window.onPending = nullptr;
-  state.CurrentNode = node(u"Słowo");
+  window.queue.clear();
+  answerWord(1);
+  answer({0, 0, 0x3F, 0xC0});
+  ops.ReadNode(node(u"Pomiary"));
+  ASSERT_TRUE(state.GroupActive);
+  state.Recording = true;
+  const int stops = window.recordingStops;
   EXPECT_THROW(ops.cbxDeviceSelect(dir.path(), QStringLiteral("brak.dat")), FileOpenError);
-  EXPECT_EQ(state.CurrentNode, node(u"Słowo"));
+  EXPECT_EQ(state.CurrentNode, node(u"Temperatura"));
+  EXPECT_TRUE(state.GroupActive);
+  EXPECT_TRUE(state.Recording);
+  EXPECT_EQ(window.recordingStops, stops);
+  window.runQueue(1);
+  EXPECT_EQ(value(u"Napięcie"), u"1,50");
 }
 
 TEST_F(OperationsTest, WriteDuringAGroupContinuesAsAGroupWrite) {

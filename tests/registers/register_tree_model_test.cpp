@@ -154,11 +154,15 @@ TEST_F(ModelTest, CheckMarksAndRadioButtons) {
   ASSERT_EQ(changes.size(), 3);
   EXPECT_EQ(changes[2][1].toInt(), int(Qt::Unchecked));
 
-  bool busy = true;
-  model.isBusy = [&] { return busy; };
+  // Every change is asked about first; a refused one changes nothing and is not reported. Being busy alone
+  // refuses edits, not check marks.
+  model.isBusy = [] { return true; };
+  model.refusesCheck = [&](const RegisterTreeNode* n, bool checked) { return checked && n == node(u"A"); };
   EXPECT_FALSE(model.setData(index(u"A"), Qt::Checked, Qt::CheckStateRole));
   EXPECT_FALSE(node(u"A")->isChecked());
   EXPECT_EQ(changes.size(), 3);
+  EXPECT_TRUE(model.setData(index(u"B"), Qt::Unchecked, Qt::CheckStateRole));
+  EXPECT_EQ(changes.size(), 4);
 }
 
 TEST_F(ModelTest, EditingGateAndNewText) {

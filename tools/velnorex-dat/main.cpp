@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "text/file_replace.h"
 #include "tools/velnorex-dat/dat_file.h"
 
 namespace {
@@ -39,10 +40,8 @@ std::string ReadFile(const std::string& name) {
 }
 
 void WriteText(const std::string& name, const std::string& text) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) throw dat::DatError(name + ": cannot be written: " + std::strerror(errno));
+  if (const int error = ReplaceFileAtomically(name, text))
+    throw dat::DatError(name + ": cannot be written: " + SystemErrorText(error));
 }
 
 int Run(const std::vector<std::string>& args) {
