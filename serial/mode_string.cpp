@@ -90,4 +90,12 @@ std::optional<PortSettings> ParseMode(std::string_view mode) {
   return settings;
 }
 
+int64_t CharacterNs(const PortSettings& settings) {
+  if (settings.baudRate <= 0) return 0;
+  // In tenths of a bit, for one and a half stop bits.
+  const int64_t tenths =
+      10 * (1 + settings.dataBits + (settings.parity == 'n' ? 0 : 1)) + settings.stopBitsTenths;
+  return tenths * 100000000LL / settings.baudRate;
+}
+
 }  // namespace velnorex

@@ -19,4 +19,8 @@ struct PortSettings {
 // case), data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else is not accepted.
 std::optional<PortSettings> ParseMode(std::string_view mode);
 
+// The time one character takes on the line (start bit, data bits, parity bit, stop bits), in nanoseconds; 0
+// for a line without a baud rate.
+int64_t CharacterNs(const PortSettings& settings);
+
 }  // namespace velnorex
