@@ -36,6 +36,8 @@ Line:
   --device PATH          serve on a serial device instead of a pseudo-terminal
   --baud B               device: the line speed; pseudo-terminal: emulate the time of 11 bits per character
   --parity n|e|o         device only: parity (default n, then with 2 stop bits)
+  --echo                 return every byte the master sends at once, before any answer, as an RS-485
+                         adapter with local echo does (the echo is not logged)
 Transducer:
   --slave N              bus address (default 1)
   --definition FILE.dat  define and seed the registers of a device definition
@@ -62,6 +64,7 @@ struct Options {
   std::string link, device, definition, logPath;
   long baud = 0;
   char parity = 'n';
+  bool echo = false;
   int slave = 1;
   long silentFirst = 0, delayMs = 0, corruptCrc = 0;
   struct Block {
@@ -97,6 +100,10 @@ Options parseOptions(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
+    }
+    if (arg == "--echo") {
+      o.echo = true;
+      continue;
     }
     if (i + 1 >= argc) fail("option " + arg + " needs a value (see --help)");
     const std::string v = argv[++i];
@@ -342,6 +349,8 @@ class Simulator {
     const size_t room = sizeof buffer_ - count_;
     const ssize_t n = ::read(line_.fd, buffer_ + count_, room);
     if (n <= 0) return;
+    // The adapter hears the master's own bytes as they go out, garbled ones and other slaves' included.
+    if (o_.echo) writeAll(line_.fd, buffer_ + count_, static_cast<size_t>(n));
     const Clock t = now();
     if (count_ == 0) frameStart_ = t;
     lastByte_ = t;
