@@ -69,7 +69,10 @@ std::string LogFileBytes(const QPlainTextEdit& memo) {
 }
 
 void SaveLogFile(const QPlainTextEdit& memo, const QString& path) {
-  const std::string bytes = LogFileBytes(memo);
+  SaveFileBytes(path, LogFileBytes(memo));
+}
+
+void SaveFileBytes(const QString& path, const std::string& bytes) {
   QSaveFile file(path);
   // The program's own lines and the operator's text only: nothing is lost by writing in one piece.
   if (!file.open(QIODevice::WriteOnly) ||
