@@ -32,9 +32,9 @@ void TrafficLog::transactionEnded(const TransactionSummary& summary) {
   record.sequence = last_;
   record.requestLength =
       static_cast<uint8_t>(std::min<int>(summary.requestLength, TrafficRecord::kMaxRequest));
-  std::memcpy(record.request, summary.request, record.requestLength);
+  if (record.requestLength > 0) std::memcpy(record.request, summary.request, record.requestLength);
   record.replyLength = static_cast<uint8_t>(std::min<int>(summary.replyLength, TrafficRecord::kMaxReply));
-  std::memcpy(record.reply, summary.reply, record.replyLength);
+  if (record.replyLength > 0) std::memcpy(record.reply, summary.reply, record.replyLength);
   record.late = summary.late;
   record.echoRemoved = summary.echoLength > 0;
   record.exceptionCode = summary.exceptionCode();
