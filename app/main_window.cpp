@@ -26,7 +26,7 @@ TForm1::Paths TForm1::Paths::ForExecutable() {
 TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget* parent)
     : QMainWindow(parent),
       MainWindowLayout(this),
-      serial(device ? std::move(device) : std::make_unique<QtSerialDevice>()),
+      serial(std::make_unique<LineTap>(device ? std::move(device) : std::make_unique<QtSerialDevice>())),
       paths_(paths) {
   HighlightTimer.setInterval(500);
   HighlightTimer.setSingleShot(true);
@@ -109,6 +109,7 @@ void TForm1::wireRecording() {
   connect(Kopiuj1, &QAction::triggered, this, guarded([this] { Kopiuj1Click(); }));
   connect(Zapiszdopliku1, &QAction::triggered, this, guarded([this] { Zapiszdopliku1Click(); }));
   connect(Dodajdolisty1, &QAction::triggered, this, guarded([this] { Dodajdolisty1Click(); }));
+  connect(Ruchnalinii1, &QAction::triggered, this, guarded([this] { Ruchnalinii1Click(); }));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -351,4 +352,7 @@ void TForm1::Zapiszdopliku1Click() {
 void TForm1::Dodajdolisty1Click() {
   if (!VLModel->AddToWatchList(state.CurrentRecord, eSlave->text()))
     ShowModalMessage(this, QStringLiteral("nie wybrano rejestru"));
+}
+void TForm1::Ruchnalinii1Click() {
+  lineMonitor.show();
 }

@@ -12,6 +12,7 @@
 
 #include "app/application.h"
 #include "app/connection_panel.h"
+#include "app/line_monitor.h"
 #include "app/main_window_layout.h"
 #include "app/window_hosts.h"
 #include "modbus/exchange_dispatcher.h"
@@ -37,7 +38,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
     static Paths ForExecutable();
   };
 
-  // A null device means the real serial port.
+  // A null device means the real serial port; either is put under the line tap of the traffic monitor.
   explicit TForm1(const Paths& paths = Paths::ForExecutable(),
                   std::unique_ptr<velnorex::SerialDevice> device = nullptr, QWidget* parent = nullptr);
   ~TForm1() override;
@@ -97,6 +98,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Kopiuj1Click();
   void Zapiszdopliku1Click();
   void Dodajdolisty1Click();
+  void Ruchnalinii1Click();
 
   // --- units and state ---
   velnorex::Serial serial;
@@ -121,6 +123,8 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::WatchListModel* VLModel = new velnorex::WatchListModel(this);
   // "Wyszukiwanie przetworników", made on first use.
   velnorex::SearchDialog* searchDialog = nullptr;
+  // The traffic on the line, timed by the tap under `serial`, and the window "Ruch na linii".
+  velnorex::LineMonitor lineMonitor{static_cast<const velnorex::LineTap&>(serial.device()), dispatcher, this};
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

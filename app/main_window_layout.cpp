@@ -296,6 +296,11 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   Kopiuj1->setObjectName(QStringLiteral("Kopiuj1"));
   Zapiszdopliku1 = PopupMenu1->addAction(QStringLiteral("Zapisz do pliku"));
   Zapiszdopliku1->setObjectName(QStringLiteral("Zapiszdopliku1"));
+  Ruchnalinii1 = PopupMenu1->addAction(QStringLiteral("Ruch na linii"));
+  Ruchnalinii1->setObjectName(QStringLiteral("Ruchnalinii1"));
+  Ruchnalinii1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  // On the window too, so that Ctrl+T works wherever the focus is, not only while the menu is open.
+  form->addAction(Ruchnalinii1);
 
   PopupMenu2 = new QMenu(form);
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));

@@ -99,6 +99,7 @@ class MainWindowLayout {
   QAction* Wyczy1 = nullptr;
   QAction* Kopiuj1 = nullptr;
   QAction* Zapiszdopliku1 = nullptr;
+  QAction* Ruchnalinii1 = nullptr;  // "Ruch na linii", also Ctrl+T
   QMenu* PopupMenu2 = nullptr;
   QAction* Dodajdolisty1 = nullptr;
   QFileDialog* SaveDialog1 = nullptr;

@@ -1,6 +1,6 @@
 // Transactions per second of one register read over a pseudo-terminal against velnorex-sim emulating a
-// 19200 baud line: velnorex's Exchange, libmodbus's master, and a design whose reads end only at the
-// time-out.
+// 19200 baud line: velnorex's Exchange, libmodbus's master, a design whose reads end only at the time-out,
+// and the Exchange with the traffic monitor recording; then the monitor's memory after 100,000 transactions.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/traffic_log.h"
+#include "serial/line_tap.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
 
@@ -78,6 +81,31 @@ class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient 
   std::u16string replyText;
 };
 
+// velnorex's master side as the program builds it: Serial over the device (under the line tap when the
+// monitor records), the Modbus unit, the real result trip, and the traffic log fed by it.
+class Master {
+ public:
+  Master(std::unique_ptr<SerialDevice> device, bool monitor)
+      : serial(monitor ? underTap(std::move(device)) : std::move(device)) {
+    if (monitor) dispatcher.addTransactionObserver(&log.emplace(tap_));
+  }
+
+ private:
+  const LineTap* tap_ = nullptr;  // before `serial`, which sets it
+  std::unique_ptr<SerialDevice> underTap(std::unique_ptr<SerialDevice> device) {
+    auto tap = std::make_unique<LineTap>(std::move(device));
+    tap_ = tap.get();
+    return tap;
+  }
+
+ public:
+  Serial serial;
+  Modbus modbus{serial};
+  BenchWindow window;
+  ExchangeDispatcher dispatcher{modbus, window.replyOk, window.replyText, window};
+  std::optional<TrafficLog> log;
+};
+
 struct Figure {
   double rate = 0;
   int good = 0, bad = 0, late = 0;
@@ -92,13 +120,16 @@ RegisterNode Register(const char16_t* address, const char16_t* type, const char1
   return node;
 }
 
-// (a) and (c): velnorex's Serial and Modbus over QSerialPort. With `completeCheck` false each read runs to
-// its time-out, as a design without the complete-reply check would.
-Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck) {
-  Serial serial(std::make_unique<QtSerialDevice>());
-  Modbus modbus(serial);
-  BenchWindow window;
-  ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
+// (a), (c) and (d): velnorex's Serial and Modbus over QSerialPort. With `completeCheck` false each read runs
+// to its time-out, as a design without the complete-reply check would. With `monitor` the device sits under
+// the line tap and every transaction goes into the traffic log, as in the program.
+Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck,
+                   bool monitor = false) {
+  Master master(std::make_unique<QtSerialDevice>(), monitor);
+  Serial& serial = master.serial;
+  Modbus& modbus = master.modbus;
+  BenchWindow& window = master.window;
+  ExchangeDispatcher& dispatcher = master.dispatcher;
   if (!serial.OpenPort(QString::fromStdString(path), QStringLiteral("19200,n,8,1")) ||
       !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
     std::fprintf(stderr, "cannot open %s\n", path.c_str());
@@ -157,6 +188,85 @@ Figure runLibmodbus(const std::string& path, int address, int count) {
   return f;
 }
 
+// A transducer inside the process that answers every read at once: 100,000 transactions through the whole
+// road (tap, exchange, result trip, traffic log) in a second, to see what the monitor's memory does.
+class InstantLine final : public SerialDevice {
+ public:
+  bool open(const QString&, const PortSettings&) override { return open_ = true; }
+  void close() override { open_ = false; }
+  bool isOpen() const override { return open_; }
+  bool setTimeouts(const CommTimeouts&) override { return true; }
+  bool purge() override { return open_; }
+  int write(const uint8_t*, int count) override { return count; }
+  int read(uint8_t* buffer, int capacity, const ReplyCheck*) override {
+    // address 1, function 3, two bytes, 1234, CRC
+    static const uint8_t reply[] = {0x01, 0x03, 0x02, 0x04, 0xD2, 0x3A, 0xD9};
+    const int n = std::min<int>(capacity, sizeof reply);
+    std::copy(reply, reply + n, buffer);
+    reportChunk(buffer, n);
+    return n;
+  }
+  void setLostHandler(std::function<void()>) override {}
+
+ private:
+  bool open_ = false;
+};
+
+long residentKilobytes() {
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return -1;
+  char line[256];
+  long kb = -1;
+  while (std::fgets(line, sizeof line, status))
+    if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+  std::fclose(status);
+  return kb;
+}
+
+// 100,000 reads on the instant line, with or without the monitor: the time per transaction that is the
+// program's own, and with the monitor the memory it takes.
+double runInstant(bool monitor, bool report) {
+  constexpr int kTransactions = 100000;
+  Master master(std::make_unique<InstantLine>(), monitor);
+  const std::optional<TrafficLog>& log = master.log;
+  master.serial.OpenPort(QStringLiteral("instant"), QStringLiteral("19200,n,8,2"));
+  const RegisterNode node = Register(u"0", u"WORD", u"1");
+  const long before = residentKilobytes();
+  long atRingFull = 0;
+  const auto start = Clock::now();
+  for (int i = 0; i < kTransactions; ++i) {
+    master.modbus.BuildReadRequest(node, u"1");
+    master.dispatcher.Exchange(master.window);
+    if (log && i + 1 == static_cast<int>(log->capacity())) atRingFull = residentKilobytes();
+  }
+  const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kTransactions;
+  const long after = residentKilobytes();
+  if (log && report) {
+    std::printf(
+        "monitor memory after %d transactions (%llu recorded, %zu held): ring %zu bytes (%zu records of %zu "
+        "bytes), log %zu bytes; RSS %ld kB before, %ld kB when the ring was full, %ld kB after (%+ld kB)\n",
+        kTransactions, static_cast<unsigned long long>(log->counts().requests), log->size(),
+        log->capacity() * sizeof(TrafficRecord), log->capacity(), sizeof(TrafficRecord), log->memoryBytes(),
+        before, atRingFull, after, after - before);
+  }
+  return us;
+}
+
+void measureMonitorCost() {
+  // Best of three each, interleaved: the program's own time is what the machine's load can only add to.
+  double without = 1e9, with = 1e9;
+  for (int r = 0; r < 3; ++r) {
+    without = std::min(without, runInstant(false, false));
+    with = std::min(with, runInstant(true, r == 0));
+  }
+  const double lineUs = (8 + 3.5 + 7) * 11e6 / kBaud;
+  std::printf(
+      "instant line, the program's own time per read: %.2f us without the monitor, %.2f us with it (%+.2f "
+      "us, "
+      "%.3f%% of a WORD read's %.0f us on a %ld baud line)\n",
+      without, with, with - without, 100.0 * (with - without) / lineUs, lineUs, kBaud);
+}
+
 Figure median(std::vector<Figure> figures) {
   std::sort(figures.begin(), figures.end(), [](const Figure& x, const Figure& y) { return x.rate < y.rate; });
   return figures[figures.size() / 2];
@@ -194,6 +304,7 @@ int main(int argc, char** argv) {
   // Three rounds of each, interleaved, so a burst of load on the machine does not fall on one design only;
   // the median of each is printed.
   constexpr int kRepeats = 3;
+  constexpr int kMonitorPairs = 7;
   for (const auto& c : cases) {
     std::printf("%s\n", c.name);
     std::vector<Figure> a, b, t;
@@ -209,8 +320,41 @@ int main(int argc, char** argv) {
     std::printf(
         "  velnorex / libmodbus = %.2f (target >= 0.9), velnorex / time-out design = %.2f (target >= 2)\n",
         ma.rate / mb.rate, ma.rate / mt.rate);
+
+    // The monitor costs a fraction of a microsecond against milliseconds of line time, far inside the noise
+    // of a shared machine. Load only ever slows a run, so the best run of each is the nearest to the line's
+    // own pace: their ratio is R. The runs go in adjacent pairs in alternating order; the median of the
+    // pairs' ratios is printed beside it.
+    std::vector<Figure> with, without;
+    std::vector<double> ratios;
+    for (int p = 0; p < kMonitorPairs; ++p) {
+      Figure on, off;
+      if (p % 2 == 0) {
+        off = runVelnorex(sim.path, c.node, true);
+        on = runVelnorex(sim.path, c.node, true, /*monitor=*/true);
+      } else {
+        on = runVelnorex(sim.path, c.node, true, /*monitor=*/true);
+        off = runVelnorex(sim.path, c.node, true);
+      }
+      with.push_back(on);
+      without.push_back(off);
+      ratios.push_back(on.rate / off.rate);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    const auto best = [](const std::vector<Figure>& runs) {
+      return std::max_element(runs.begin(), runs.end(),
+                              [](const Figure& x, const Figure& y) { return x.rate < y.rate; })
+          ->rate;
+    };
+    print("(d) velnorex Exchange, monitor on", median(with), with);
+    print("(e) the same, monitor off", median(without), without);
+    std::printf(
+        "  with monitor / without = %.3f (target >= 0.97; best of %d runs each; pairs' median %.3f, "
+        "from %.3f to %.3f)\n",
+        best(with) / best(without), kMonitorPairs, ratios[ratios.size() / 2], ratios.front(), ratios.back());
   }
   ::kill(sim.pid, SIGTERM);
   ::waitpid(sim.pid, nullptr, 0);
+  measureMonitorCost();
   return 0;
 }

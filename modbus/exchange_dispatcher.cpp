@@ -1,6 +1,8 @@
 // The result trip of every transaction, from the exchange's outcome to the next step of whoever started it.
 #include "modbus/exchange_dispatcher.h"
 
+#include <algorithm>
+
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 
@@ -21,8 +23,24 @@ void ExchangeDispatcher::Exchange(TransactionClient& client) {
   modbus_.Exchange(hostFor(client));
 }
 
+void ExchangeDispatcher::addTransactionObserver(TransactionObserver* observer) {
+  if (observer && std::find(transactionObservers_.begin(), transactionObservers_.end(), observer) ==
+                      transactionObservers_.end())
+    transactionObservers_.push_back(observer);
+}
+
+void ExchangeDispatcher::removeTransactionObserver(TransactionObserver* observer) {
+  transactionObservers_.erase(
+      std::remove(transactionObservers_.begin(), transactionObservers_.end(), observer),
+      transactionObservers_.end());
+}
+
 void ExchangeDispatcher::perform(ExchangeResult result) {
   if (observer_) observer_->resultEvent(result);
+  // The transaction is over on the line: it is recorded before a handler can end the operation.
+  const TransactionSummary summary = modbus_.Summary(result);
+  if (summary.echoLength > 0) ++counts_.echoesRemoved;
+  for (TransactionObserver* observer : transactionObservers_) observer->transactionEnded(summary);
   switch (result) {
     case ExchangeResult::UM_REPLY:
       UM_REPLY();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "modbus/exchange_host.h"
 
@@ -30,6 +31,14 @@ class ResultObserver {
   virtual void resultEvent(ExchangeResult result) = 0;
 };
 
+// Sees the end of every transaction with what went out and what came back (the traffic monitor). Called once
+// per transaction, before its result event is handled.
+class TransactionObserver {
+ public:
+  virtual ~TransactionObserver() = default;
+  virtual void transactionEnded(const TransactionSummary& summary) = 0;
+};
+
 class ExchangeDispatcher final : public ExchangeHost {
  public:
   // What only a window has.
@@ -50,6 +59,7 @@ class ExchangeDispatcher final : public ExchangeHost {
     uint64_t timeouts = 0;
     uint64_t crcErrors = 0;
     uint64_t lateReplies = 0;  // replies that came only in the retry read
+    uint64_t echoesRemoved = 0;
   };
 
   // replyOk and replyText are the window's ReplyOk and ReplyText; all of them outlive the dispatcher.
@@ -70,6 +80,10 @@ class ExchangeDispatcher final : public ExchangeHost {
   const Counts& counts() const { return counts_; }
   // One observer at a time; null for none. It must outlive its registration.
   void setObserver(ResultObserver* observer) { observer_ = observer; }
+  // Any number of transaction observers, told in the order they were added; each must outlive its
+  // registration.
+  void addTransactionObserver(TransactionObserver* observer);
+  void removeTransactionObserver(TransactionObserver* observer);
 
   // ExchangeHost
   void perform(ExchangeResult result) override;
@@ -86,6 +100,7 @@ class ExchangeDispatcher final : public ExchangeHost {
   Window& window_;
   TransactionClient* client_ = nullptr;
   ResultObserver* observer_ = nullptr;
+  std::vector<TransactionObserver*> transactionObservers_;
   Counts counts_;
 };
 

@@ -1,6 +1,7 @@
 // What the exchange hands its outcome to, so that modbus/ never includes the window.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velnorex {
@@ -10,6 +11,24 @@ enum class ExchangeResult {
   UM_REPLY,     // a reply with a valid CRC is in the ReplyBuffer
   UM_TIMEOUT,   // no byte came within either read
   UM_CRCERROR,  // bytes came, but their CRC does not match
+};
+
+// The end of one transaction as the line saw it: what went out, what came back once the adapter's echo was
+// taken off its front, and how it ended. The pointers hold only while the summary is being looked at.
+struct TransactionSummary {
+  ExchangeResult result = ExchangeResult::UM_TIMEOUT;
+  const uint8_t* request = nullptr;
+  uint8_t requestLength = 0;
+  const uint8_t* reply = nullptr;
+  uint8_t replyLength = 0;
+  uint8_t echoLength = 0;  // bytes of echo removed in front of the reply; 0 for none
+  bool late = false;       // the reply came only in the retry read
+
+  // A valid reply in which the slave refused the request.
+  bool exception() const {
+    return result == ExchangeResult::UM_REPLY && replyLength > 2 && (reply[1] & 0x80);
+  }
+  uint8_t exceptionCode() const { return exception() ? reply[2] : 0; }
 };
 
 class ExchangeHost {

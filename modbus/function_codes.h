@@ -15,6 +15,20 @@ enum FunctionCode : uint8_t {
 // A slave answers a request it refuses with the request's function code plus this bit and one exception code.
 constexpr uint8_t kExceptionBit = 0x80;
 
+// The exception codes of the Modbus application protocol.
+enum ExceptionCode : uint8_t {
+  kIllegalFunction = 1,
+  kIllegalDataAddress = 2,
+  kIllegalDataValue = 3,
+  kSlaveDeviceFailure = 4,
+  kAcknowledge = 5,
+  kSlaveDeviceBusy = 6,
+  kNegativeAcknowledge = 7,
+  kMemoryParityError = 8,
+  kGatewayPathUnavailable = 10,
+  kGatewayTargetFailedToRespond = 11,
+};
+
 // Only a read's reply carries a value for the tree: a write's reply repeats what was sent, and the tree
 // already shows that; a diagnostics reply echoes its data.
 constexpr bool ReplyShowsValue(uint8_t functionCode) {
@@ -26,6 +40,12 @@ constexpr bool ReplyShowsValue(uint8_t functionCode) {
 constexpr bool ReplyEchoesRequestHead(uint8_t functionCode) {
   return functionCode == kWriteSingleRegister || functionCode == kDiagnostics ||
          functionCode == kWriteMultipleRegisters;
+}
+
+// A normal reply that is byte for byte the request (a single register written, a diagnostics echo): the one
+// kind of reply that an adapter's echo of the request can pass for.
+constexpr bool ReplyEqualsRequest(uint8_t functionCode) {
+  return functionCode == kWriteSingleRegister || functionCode == kDiagnostics;
 }
 
 }  // namespace velnorex

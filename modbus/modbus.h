@@ -48,10 +48,27 @@ bool ReplyComplete(const uint8_t* bytes, size_t count);
 // `count` is read.
 bool ReplyFitsRequest(uint8_t requestFunction, uint8_t registerCount, const uint8_t* bytes, size_t count);
 
+// An RS-485 adapter with local echo hands back every request before the reply.
+// The length of the echo at the front of `bytes`: the request's length when they begin with an exact copy of
+// it, else 0.
+size_t RequestEchoLength(const uint8_t* request, size_t requestLength, const uint8_t* bytes, size_t count);
+// ReplyComplete for the first bytes after a request, which may begin with its echo: the echo is skipped, and
+// bytes that are still the request or a part of it are never complete on their own.
+bool ReplyCompleteAfterEcho(const uint8_t* request, size_t requestLength, const uint8_t* bytes, size_t count);
+
+class Modbus;
+
 // Lets Serial::ReadPort stop waiting as soon as a whole reply is in; owned by Modbus, nothing allocated.
 class ModbusReplyCheck final : public ReplyCheck {
  public:
-  bool complete(const uint8_t* bytes, size_t count) const override { return ReplyComplete(bytes, count); }
+  explicit ModbusReplyCheck(const Modbus& modbus) : modbus_(modbus) {}
+  bool complete(const uint8_t* bytes, size_t count) const override;
+  // A reply of function 6 or 8 equal to the request is whole when 3.5 characters of silence follow it, unless
+  // the line is known to echo: then it is the echo, and the read waits for the reply.
+  uint32_t quietToComplete(const uint8_t* bytes, size_t count) const override;
+
+ private:
+  const Modbus& modbus_;
 };
 
 // One transaction at a time. While Exchange runs (including the pending messages it lets the window process
@@ -130,13 +147,34 @@ class Modbus {
   // The function code of the request that the last transaction sent.
   uint8_t FunctionCode() const { return RequestFrame[1]; }
 
+  // The last transaction as the line saw it, for whoever watches the traffic.
+  TransactionSummary Summary(ExchangeResult result) const;
+  // The adapter on this line has been seen echoing requests since the port was opened.
+  bool LineEchoes() const { return lineEchoes_ && echoOpenCount_ == serial_.OpenCount; }
+  // The first bytes of the transaction's reply are still to come: an echo may yet stand in front of them.
+  bool EchoMayFollow() const { return echoMayFollow_; }
+  // 3.5 character times at the open line's settings, the silence that ends an RTU frame; above 19200 baud
+  // the fixed 1750 microseconds that the RTU line rules give.
+  uint32_t FrameGapUs() const;
+
  private:
   void setSlaveAddress(std::u16string_view slaveText);
   void setWord(int offset, uint16_t value);
+  // One read of the reply, with the adapter's echo removed from the front of the first bytes that come.
+  void readReply();
+  // Takes the echo off the front of ReplyBuffer; what is left reads as a read that brought only the rest.
+  void removeEcho(size_t length);
 
   Serial& serial_;
-  ModbusReplyCheck replyCheck_;
+  ModbusReplyCheck replyCheck_{*this};
   bool inTransaction_ = false;
+  // What the running or last transaction met.
+  bool echoMayFollow_ = false;
+  uint8_t echoLength_ = 0;
+  bool lateReply_ = false;
+  // Learnt from an echo seen, forgotten when a reply comes without one or the port is opened again.
+  bool lineEchoes_ = false;
+  uint32_t echoOpenCount_ = 0;
 };
 
 }  // namespace velnorex

@@ -64,7 +64,42 @@ bool ReplyFitsRequest(uint8_t requestFunction, uint8_t registerCount, const uint
   return true;
 }
 
+size_t RequestEchoLength(const uint8_t* request, size_t requestLength, const uint8_t* bytes, size_t count) {
+  if (requestLength == 0 || count < requestLength) return 0;
+  return std::memcmp(bytes, request, requestLength) == 0 ? requestLength : 0;
+}
+
+bool ReplyCompleteAfterEcho(const uint8_t* request, size_t requestLength, const uint8_t* bytes,
+                            size_t count) {
+  // The echo, whole or in part, with nothing after it yet: only what follows can tell an echo from a reply.
+  // (A function 6 or 8 reply that equals the request is ended by the quiet after it instead.)
+  if (count <= requestLength && std::memcmp(bytes, request, count) == 0) return false;
+  const size_t echo = RequestEchoLength(request, requestLength, bytes, count);
+  return ReplyComplete(bytes + echo, count - echo);
+}
+
+bool ModbusReplyCheck::complete(const uint8_t* bytes, size_t count) const {
+  if (!modbus_.EchoMayFollow()) return ReplyComplete(bytes, count);
+  return ReplyCompleteAfterEcho(modbus_.RequestFrame, modbus_.FrameLength, bytes, count);
+}
+
+uint32_t ModbusReplyCheck::quietToComplete(const uint8_t* bytes, size_t count) const {
+  if (!modbus_.EchoMayFollow() || !ReplyEqualsRequest(modbus_.FunctionCode()) || modbus_.LineEchoes())
+    return 0;
+  if (count != modbus_.FrameLength ||
+      RequestEchoLength(modbus_.RequestFrame, modbus_.FrameLength, bytes, count) != count)
+    return 0;
+  return modbus_.FrameGapUs();
+}
+
 Modbus::Modbus(Serial& serial) : serial_(serial) {}
+
+uint32_t Modbus::FrameGapUs() const {
+  constexpr uint32_t kFastLineGapUs = 1750;
+  const int64_t characterNs = CharacterNs(serial_.DeviceControl);
+  if (characterNs <= 0 || serial_.DeviceControl.baudRate > 19200) return kFastLineGapUs;
+  return static_cast<uint32_t>(characterNs * 35 / 10 / 1000);
+}
 
 void Modbus::AppendCrc() {
   if (FrameLength > kFrameSize - 2) return;

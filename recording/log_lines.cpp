@@ -71,7 +71,10 @@ std::string LogFileBytes(const QPlainTextEdit& memo) {
 }
 
 void SaveLogFile(const QPlainTextEdit& memo, const QString& path) {
-  const std::string bytes = LogFileBytes(memo);
+  SaveFileBytes(path, LogFileBytes(memo));
+}
+
+void SaveFileBytes(const QString& path, const std::string& bytes) {
   if (const int error = ReplaceFileAtomically(std::filesystem::path(path.toStdU16String()), bytes)) {
     throw FileCreateError(
         (QStringLiteral("Cannot create file \"%1\". %2")

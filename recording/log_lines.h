@@ -32,5 +32,7 @@ std::string LogFileBytes(const QPlainTextEdit& memo);
 // be written); a failure of the atomic replace leaves any earlier file whole and throws
 // FileCreateError "Cannot create file "<path>". <reason>".
 void SaveLogFile(const QPlainTextEdit& memo, const QString& path);
+// Replaces `path` atomically with `bytes`, with the same failure as SaveLogFile.
+void SaveFileBytes(const QString& path, const std::string& bytes);
 
 }  // namespace velnorex

@@ -106,4 +106,12 @@ PortSettings TransducerLine(int32_t baudRate, char parity) {
   return settings;
 }
 
+int64_t CharacterNs(const PortSettings& settings) {
+  if (settings.baudRate <= 0) return 0;
+  // In tenths of a bit, for one and a half stop bits.
+  const int64_t tenths =
+      10 * (1 + settings.dataBits + (settings.parity == 'n' ? 0 : 1)) + settings.stopBitsTenths;
+  return tenths * 100000000LL / settings.baudRate;
+}
+
 }  // namespace velnorex

@@ -24,4 +24,8 @@ std::string FormatMode(const PortSettings& settings);
 // The line a transducer of ours is set to: 8 data bits, and with parity none two stop bits, else one.
 PortSettings TransducerLine(int32_t baudRate, char parity);
 
+// The time one character takes on the line (start bit, data bits, parity bit, stop bits), in nanoseconds; 0
+// for a line without a baud rate.
+int64_t CharacterNs(const PortSettings& settings);
+
 }  // namespace velnorex

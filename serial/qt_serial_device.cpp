@@ -185,15 +185,19 @@ int QtSerialDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check)
   clock.start();
   QElapsedTimer sinceByte;
   int got = 0;
+  // Bytes that are a whole reply only if the line stays quiet after them end the read after that quiet.
+  qint64 quietUs = 0;
   for (;;) {
     if (port_.bytesAvailable() > 0) {
       const qint64 n = port_.read(reinterpret_cast<char*>(buffer) + got, capacity - got);
       if (n < 0) break;
       if (n > 0) {
+        reportChunk(buffer + got, static_cast<int>(n));
         got += static_cast<int>(n);
         sinceByte.start();
         if (got >= capacity) break;
         if (check && check->complete(buffer, static_cast<size_t>(got))) break;
+        quietUs = check ? check->quietToComplete(buffer, static_cast<size_t>(got)) : 0;
         continue;
       }
     }
@@ -212,6 +216,13 @@ int QtSerialDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check)
     if (interval != 0 && got > 0) {
       limited = true;
       wait = std::min(wait, interval - sinceByte.elapsed());
+    }
+    if (quietUs > 0) {
+      // Rounded up to whole milliseconds, the unit of the wait: a little late, never early.
+      const qint64 quietLeftMs = (quietUs * 1000 - sinceByte.nsecsElapsed() + 999999) / 1000000;
+      if (quietLeftMs <= 0) break;
+      limited = true;
+      wait = std::min(wait, quietLeftMs);
     }
     if (limited && wait <= 0) break;
     if (!port_.waitForReadyRead(limited ? clampWait(wait) : -1)) {

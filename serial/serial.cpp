@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace velnorex {
 
@@ -45,6 +46,7 @@ bool Serial::OpenPort(const QString& path, const QString& mode) {
   }
   LastFailure = {};
   PortOpen = true;
+  ++OpenCount;
   return true;
 }
 
@@ -92,6 +94,41 @@ bool Serial::ReadPort(const ReplyCheck* check) {
   const int n = device_->read(ReplyBuffer, kBufferSize, check);
   if (n < 0) return false;
   BytesRead = static_cast<uint32_t>(n);
+  return true;
+}
+
+namespace {
+
+// Shows a check the bytes already in the buffer together with those a read is adding after them.
+class CheckAfter final : public ReplyCheck {
+ public:
+  CheckAfter(const uint8_t* start, size_t before, const ReplyCheck& check)
+      : start_(start), before_(before), check_(check) {}
+  bool complete(const uint8_t*, size_t count) const override {
+    return check_.complete(start_, before_ + count);
+  }
+  uint32_t quietToComplete(const uint8_t*, size_t count) const override {
+    return check_.quietToComplete(start_, before_ + count);
+  }
+
+ private:
+  const uint8_t* start_;
+  size_t before_;
+  const ReplyCheck& check_;
+};
+
+}  // namespace
+
+bool Serial::ReadMorePort(const ReplyCheck* check) {
+  if (!PortOpen) return false;
+  const uint32_t before = std::min<uint32_t>(BytesRead, kBufferSize);
+  if (before == kBufferSize) return true;
+  std::optional<CheckAfter> after;
+  if (check) after.emplace(ReplyBuffer, before, *check);
+  const int n =
+      device_->read(ReplyBuffer + before, kBufferSize - static_cast<int>(before), after ? &*after : nullptr);
+  if (n < 0) return false;
+  BytesRead = before + static_cast<uint32_t>(n);
   return true;
 }
 

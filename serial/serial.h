@@ -30,12 +30,17 @@ class Serial {
   uint16_t WritePort(const uint8_t* bytes, uint16_t count);
   // One read of up to 128 bytes into ReplyBuffer; BytesRead tells how many came.
   bool ReadPort(const ReplyCheck* check = nullptr);
+  // One more read into the room after the BytesRead bytes already in ReplyBuffer, which `check` sees together
+  // with the new ones; BytesRead grows by what came.
+  bool ReadMorePort(const ReplyCheck* check = nullptr);
 
   // The system path of a port name: "\\.\" + name on Windows; on Unix the name itself when it starts with
   // "/", else "/dev/" + name.
   static QString PathForPortName(const QString& name);
 
   bool PortOpen = false;
+  // Counts the successful opens: what was learnt about a line holds only until it is opened again.
+  uint32_t OpenCount = 0;
   QString PortPath;
   QString PortMode;
   PortSettings DeviceControl;

@@ -41,6 +41,21 @@ class ReplyCheck {
  public:
   virtual ~ReplyCheck() = default;
   virtual bool complete(const uint8_t* bytes, size_t count) const = 0;
+  // Bytes that are a whole reply only when nothing follows them (a reply that looks like the adapter's echo
+  // of the request): how long the line must stay quiet after them, in microseconds, before the read ends with
+  // them. 0 when they are no such reply.
+  virtual uint32_t quietToComplete(const uint8_t* bytes, size_t count) const {
+    (void)bytes;
+    (void)count;
+    return 0;
+  }
+};
+
+// Sees every chunk of bytes a read receives, as it arrives; for timing the line, never for changing it.
+class ChunkObserver {
+ public:
+  virtual ~ChunkObserver() = default;
+  virtual void chunkReceived(const uint8_t* bytes, int count) = 0;
 };
 
 class SerialDevice {
@@ -66,6 +81,18 @@ class SerialDevice {
   virtual void setLostHandler(std::function<void()> handler) = 0;
   // Why the last open failed.
   virtual PortFailure lastFailure() const { return {PortFailure::Other, {}}; }
+
+  // One observer of the chunks that reads receive; null for none. It must outlive its registration.
+  void setChunkObserver(ChunkObserver* observer) { chunkObserver_ = observer; }
+
+ protected:
+  // Every implementation reports each chunk a read takes from the line, before it looks at it.
+  void reportChunk(const uint8_t* bytes, int count) {
+    if (chunkObserver_ && count > 0) chunkObserver_->chunkReceived(bytes, count);
+  }
+
+ private:
+  ChunkObserver* chunkObserver_ = nullptr;
 };
 
 }  // namespace velnorex

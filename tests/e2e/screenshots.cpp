@@ -1,6 +1,7 @@
 // Makes the documentation's pictures of the real window, not a test: the first start with no settings file
 // (docs/first-start.png), the register tree after a group read against the simulator (docs/tree.png) and the
-// search dialog after it found three simulated transducers (docs/search.png).
+// search dialog after it found three simulated transducers (docs/search.png), and the window "Ruch na linii"
+// during a group read (docs/monitor.png).
 // Run by scripts/screenshots.sh under a virtual X display.
 #include <cstdio>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include "app/application.h"
+#include "app/line_monitor_window.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "tests/support/simulator.h"
@@ -122,6 +124,41 @@ bool searchWithResults(const QString& target) {
   return save(*d, target);
 }
 
+// "Ruch na linii" during a second group read at 9600 baud, with a silent and a garbled answer in it.
+bool monitorDuringAGroupRead(const QString& target) {
+  QTemporaryDir dir;
+  const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
+  if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
+                   definition))
+    return false;
+  velnorex::test::SimulatorProcess sim(
+      {"--definition", definition.toStdString(), "--baud", "9600", "--silent-first", "1", "--corrupt-crc", "3"});
+  TForm1 form(pathsIn(dir));
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return false;
+  form.cbxBaud->setCurrentIndex(0);
+  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
+  form.btConnectClick();
+  form.cbxDeviceEnter();
+  form.cbxDevice->setCurrentIndex(form.cbxDevice->findText(QStringLiteral("THV-21.dat")));
+  form.cbxDeviceSelect();
+  form.Ruchnalinii1->trigger();
+  velnorex::LineMonitorWindow& monitor = form.lineMonitor.window();
+  monitor.resize(1180, 380);
+  const auto readGroup = [&] {
+    form.VT->setFocusedNode(find(form.VTModel->tree().root(), u"Pomiary"));
+    form.VTClick();
+    form.VTColumnDblClick(0, {});
+  };
+  readGroup();
+  if (!waitFor([&] { return !form.state.GroupActive && !form.modbus.InTransaction(); })) return false;
+  readGroup();
+  if (!waitFor([&] { return monitor.model().rowCount() >= 13; })) return false;
+  const bool saved = save(monitor, target);
+  waitFor([&] { return !form.state.GroupActive; });
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +167,7 @@ int main(int argc, char** argv) {
   const QStringList args = app.arguments();
   if (args.size() != 2) {
     std::fputs(
-        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start.png, tree.png and search.png)\n",
+        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start.png, tree.png, search.png, monitor.png)\n",
         stderr);
     return 2;
   }
@@ -141,7 +178,8 @@ int main(int argc, char** argv) {
   try {
     const bool made = firstStart(docs.filePath(QStringLiteral("first-start.png"))) &&
                       treeAfterAGroupRead(docs.filePath(QStringLiteral("tree.png"))) &&
-                      searchWithResults(docs.filePath(QStringLiteral("search.png")));
+                      searchWithResults(docs.filePath(QStringLiteral("search.png"))) &&
+                      monitorDuringAGroupRead(docs.filePath(QStringLiteral("monitor.png")));
     return made ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

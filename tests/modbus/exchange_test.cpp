@@ -209,7 +209,8 @@ TEST_F(ExchangeTest, WriteRepliesShowNoValueButHighlight) {
   dispatcher.Exchange(host);
   // A write's reply shows no value: the tree keeps what was written.
   EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
-  EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);
+  // A reply equal to the request could be an adapter's echo: it ends the read only once the line is quiet.
+  EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Quiet);
 
   host.events.clear();
   modbus.RegisterType = kTypeReal;

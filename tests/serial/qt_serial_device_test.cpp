@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include "serial/line_tap.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
 #include "tests/support/frames.h"
@@ -169,6 +170,53 @@ TEST_F(SerialOnPty, ACompleteReplyEndsTheReadBeforeTheTimeouts) {
   EXPECT_EQ(serial->ReplyBuffer[4], 0xAA);
   EXPECT_GE(check.calls, 2);
   EXPECT_LT(elapsed, 900);  // neither the 1 s gap nor the 5 s total ran out
+}
+
+// Complete at five bytes; three bytes are a whole reply too, but only when the line stays quiet after them.
+class QuietCheck : public ReplyCheck {
+ public:
+  bool complete(const uint8_t*, size_t count) const override { return count == 5; }
+  uint32_t quietToComplete(const uint8_t*, size_t count) const override { return count == 3 ? 1000000 : 0; }
+};
+
+TEST_F(SerialOnPty, AReplyThatNeedsAQuietEndsAfterItAndTheTapSeesEveryChunk) {
+  // Under the tap, as the program runs it: the tap must not change what a read does.
+  auto tapped = std::make_unique<LineTap>(std::make_unique<QtSerialDevice>());
+  LineTap& tap = *tapped;
+  serial = std::make_unique<Serial>(std::move(tapped));
+  connect();
+  ASSERT_TRUE(serial->SetPortTimeouts(4000, 0, 8000, 0, 30));
+  QuietCheck check;
+
+  // Nothing follows the three bytes: the read ends 1 s after them, long before the 4 s gap.
+  ASSERT_EQ(serial->WritePort(std::vector<uint8_t>{0x01, 0x06}.data(), 2), 2);
+  pty.send({0x01, 0x06, 0x00});
+  auto start = Clock::now();
+  EXPECT_TRUE(serial->ReadPort(&check));
+  const auto quietEnd = msSince(start);
+  EXPECT_LT(quietEnd, 3500);
+  EXPECT_GE(quietEnd, 950);
+  EXPECT_EQ(serial->BytesRead, 3u);
+  EXPECT_EQ(tap.capture().received, 3u);
+  EXPECT_GE(tap.capture().chunkCount, 1);
+  EXPECT_GE(tap.arrivalNs(2), tap.capture().writeStartNs);
+
+  // Two more bytes within the quiet: the read goes on and ends when they make the reply complete.
+  ASSERT_EQ(serial->WritePort(std::vector<uint8_t>{0x01, 0x06}.data(), 2), 2);
+  std::thread peer([this] {
+    pty.send({0x01, 0x06, 0x00});
+    std::this_thread::sleep_for(50ms);
+    pty.send({0x01, 0xAA});
+  });
+  start = Clock::now();
+  EXPECT_TRUE(serial->ReadPort(&check));
+  peer.join();
+  EXPECT_LT(msSince(start), 3500);
+  ASSERT_EQ(serial->BytesRead, 5u);
+  EXPECT_EQ(serial->ReplyBuffer[4], 0xAA);
+  EXPECT_EQ(tap.capture().received, 5u);
+  EXPECT_EQ(tap.arrivalNs(5), -1);
+  EXPECT_LE(tap.arrivalNs(0), tap.arrivalNs(4));
 }
 
 TEST_F(SerialOnPty, ALateByteIsPurgedBeforeTheNextRequest) {

@@ -64,11 +64,17 @@ int FakeSerialDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* chec
     // Bytes beyond the capacity are lost with the rest of the entry; tests that need them queue them again.
     const int take = std::min<int>(capacity - got, static_cast<int>(chunks[i].size()));
     if (take > 0) std::memcpy(buffer + got, chunks[i].data(), static_cast<size_t>(take));
+    reportChunk(buffer + got, take);
     got += take;
     const bool complete = check && check->complete(buffer, static_cast<size_t>(got));
     if (complete || got >= capacity) {
       lastReadEnd = complete ? ReadEnd::Complete : ReadEnd::Capacity;
       chunksLeftInLastRead = static_cast<int>(chunks.size() - i - 1);
+      return got;
+    }
+    // The chunks of one entry follow each other closely; after the last one the line stays quiet.
+    if (i + 1 == chunks.size() && check && check->quietToComplete(buffer, static_cast<size_t>(got)) > 0) {
+      lastReadEnd = ReadEnd::Quiet;
       return got;
     }
   }

@@ -1,6 +1,7 @@
 // A scripted serial device for unit tests: records what was written and answers each read from a script, in
 // chunks, late (in a later read), never, or with whatever bytes the test chose. Time is not simulated: a read
-// whose script runs out ends as if its time-out had passed.
+// whose script runs out ends as if its time-out had passed, and the chunks of one entry follow each other
+// closer than any quiet a reply check asks for.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,8 @@ namespace velnorex {
 
 class FakeSerialDevice : public SerialDevice {
  public:
-  enum class ReadEnd { None, Complete, Capacity, Timeout };
+  // Quiet: the bytes were a whole reply only if nothing followed, and nothing did.
+  enum class ReadEnd { None, Complete, Capacity, Quiet, Timeout };
 
   // The script of the next read calls: each entry is what one read call receives, chunk by chunk. An entry
   // with no chunks is a read in which nothing arrives.

@@ -41,6 +41,8 @@ Line:
   --parity n|e|o         device: parity (default n, then with 2 stop bits); pseudo-terminal, which carries
                          no parity: answer only a master whose port has the stop bits that go with it
                          (2 for n, 1 for e and o)
+  --echo                 return every byte the master sends at once, before any answer, as an RS-485
+                         adapter with local echo does (the echo is not logged)
 Transducers:
   --slave N              bus address (default 1); repeat it for several transducers on the line, each
                          with registers of its own seeded alike
@@ -70,6 +72,7 @@ struct Options {
   char parity = 'n';
   bool parityGiven = false;
   std::vector<uint8_t> slaves;
+  bool echo = false;
   long silentFirst = 0, delayMs = 0, corruptCrc = 0;
   struct Block {
     uint32_t start, count;
@@ -104,6 +107,10 @@ Options parseOptions(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::exit(0);
+    }
+    if (arg == "--echo") {
+      o.echo = true;
+      continue;
     }
     if (i + 1 >= argc) fail("option " + arg + " needs a value (see --help)");
     const std::string v = argv[++i];
@@ -386,6 +393,8 @@ class Simulator {
     const size_t room = sizeof buffer_ - count_;
     const ssize_t n = ::read(line_.fd, buffer_ + count_, room);
     if (n <= 0) return;
+    // The adapter hears the master's own bytes as they go out, garbled ones and other slaves' included.
+    if (o_.echo) writeAll(line_.fd, buffer_ + count_, static_cast<size_t>(n));
     const Clock t = now();
     if (count_ == 0) frameStart_ = t;
     lastByte_ = t;

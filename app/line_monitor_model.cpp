@@ -1,0 +1,277 @@
+// The traffic table over the ring of records: rows are sequence numbers, so a batch of new transactions only
+// appends rows and a full ring only drops them from the top.
+#include "app/line_monitor_model.h"
+
+#include <algorithm>
+
+#include <QDateTime>
+
+#include "modbus/function_codes.h"
+#include "registers/palette.h"
+#include "text/cp1250.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+namespace {
+
+const char* const kHeaders[LineMonitorModel::kColumnCount] = {
+    "Czas",      "Adres",     "Funkcja",   "Rejestr",     "Ilość",
+    "Zapytanie", "Odpowiedź", "Odp. [ms]", "Koniec [ms]", "Wynik",
+};
+
+QString header(int column) {
+  return QString::fromUtf8(kHeaders[column]);
+}
+
+QString hexText(const uint8_t* bytes, int count) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  QString text;
+  text.reserve(count * 3);
+  for (int i = 0; i < count; ++i) {
+    if (i) text += u' ';
+    text += QLatin1Char(kDigits[bytes[i] >> 4]);
+    text += QLatin1Char(kDigits[bytes[i] & 0xF]);
+  }
+  return text;
+}
+
+uint16_t word(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+QString millisecondsText(int32_t us) {
+  if (us < 0) return {};
+  return QString::fromStdU16String(FormatFloat(us / 1000.0, 1));
+}
+
+// A request of the functions the program sends names its first register and their number.
+QString addressText(const TrafficRecord& r) {
+  if (r.requestLength < 6) return {};
+  switch (r.request[1]) {
+    case kReadHoldingRegisters:
+    case kWriteSingleRegister:
+    case kWriteMultipleRegisters:
+      return QString::number(word(r.request + 2));
+    default:
+      return {};
+  }
+}
+
+QString countText(const TrafficRecord& r) {
+  if (r.requestLength < 6) return {};
+  switch (r.request[1]) {
+    case kReadHoldingRegisters:
+    case kWriteMultipleRegisters:
+      return QString::number(word(r.request + 4));
+    case kWriteSingleRegister:
+      return QStringLiteral("1");
+    default:
+      return {};
+  }
+}
+
+QString csvCell(const QString& text) {
+  if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n')) return text;
+  QString quoted = text;
+  quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+  return u'"' + quoted + u'"';
+}
+
+}  // namespace
+
+QString ExceptionName(uint8_t code) {
+  switch (code) {
+    case kIllegalFunction:
+      return QStringLiteral("niedozwolona funkcja");
+    case kIllegalDataAddress:
+      return QStringLiteral("niedozwolony adres danych");
+    case kIllegalDataValue:
+      return QStringLiteral("niedozwolona wartość danych");
+    case kSlaveDeviceFailure:
+      return QStringLiteral("awaria urządzenia");
+    case kAcknowledge:
+      return QStringLiteral("potwierdzenie, praca trwa");
+    case kSlaveDeviceBusy:
+      return QStringLiteral("urządzenie zajęte");
+    case kNegativeAcknowledge:
+      return QStringLiteral("potwierdzenie negatywne");
+    case kMemoryParityError:
+      return QStringLiteral("błąd parzystości pamięci");
+    case kGatewayPathUnavailable:
+      return QStringLiteral("ścieżka bramy niedostępna");
+    case kGatewayTargetFailedToRespond:
+      return QStringLiteral("urządzenie za bramą nie odpowiada");
+    default:
+      return QStringLiteral("nieznany wyjątek");
+  }
+}
+
+QString OutcomeText(const TrafficRecord& record) {
+  QString text;
+  switch (record.outcome) {
+    case TrafficOutcome::Value:
+      text = QStringLiteral("poprawna odpowiedź");
+      break;
+    case TrafficOutcome::Exception:
+      text =
+          QStringLiteral("wyjątek %1: %2").arg(record.exceptionCode).arg(ExceptionName(record.exceptionCode));
+      break;
+    case TrafficOutcome::Timeout:
+      text = QStringLiteral("brak odpowiedzi");
+      break;
+    case TrafficOutcome::CrcError:
+      text = QStringLiteral("błąd CRC");
+      break;
+  }
+  if (record.late) text += QStringLiteral(", późna");
+  if (record.echoRemoved) text += QStringLiteral(", echo usunięte");
+  return text;
+}
+
+LineMonitorModel::LineMonitorModel(const TrafficLog& log, QObject* parent)
+    : QAbstractTableModel(parent), log_(log) {
+  catchUp();
+}
+
+int LineMonitorModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : rows_;
+}
+
+int LineMonitorModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant LineMonitorModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount)
+    return QAbstractTableModel::headerData(section, orientation, role);
+  return header(section);
+}
+
+QVariant LineMonitorModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return cellText(index.row(), index.column());
+    case Qt::ForegroundRole: {
+      const TrafficRecord* r = record(index.row());
+      if (!r) return {};
+      switch (r->outcome) {
+        case TrafficOutcome::Value:
+          return kColorGreen;
+        case TrafficOutcome::Exception:
+          return kColorMaroon;
+        case TrafficOutcome::Timeout:
+          return kColorGrey;
+        case TrafficOutcome::CrcError:
+          return kColorRed;
+      }
+      return {};
+    }
+    case Qt::TextAlignmentRole:
+      switch (index.column()) {
+        case kSlave:
+        case kFunction:
+        case kAddress:
+        case kCount:
+        case kFirstByte:
+        case kLastByte:
+          return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+        default:
+          return {};
+      }
+    default:
+      return {};
+  }
+}
+
+void LineMonitorModel::sync() {
+  if (!paused_) catchUp();
+}
+
+void LineMonitorModel::catchUp() {
+  const uint64_t logFirst = log_.firstSequence();
+  const uint64_t logLast = log_.lastSequence();
+  if (rows_ > 0 && logFirst > first_) {
+    const int drop = static_cast<int>(std::min<uint64_t>(logFirst - first_, static_cast<uint64_t>(rows_)));
+    beginRemoveRows({}, 0, drop - 1);
+    first_ += static_cast<uint64_t>(drop);
+    rows_ -= drop;
+    endRemoveRows();
+  }
+  if (rows_ == 0) first_ = std::max(first_, logFirst);
+  const uint64_t next = first_ + static_cast<uint64_t>(rows_);
+  if (logLast >= next) {
+    const int add = static_cast<int>(logLast - next + 1);
+    beginInsertRows({}, rows_, rows_ + add - 1);
+    rows_ += add;
+    endInsertRows();
+  }
+}
+
+const TrafficRecord* LineMonitorModel::record(int row) const {
+  if (row < 0 || row >= rows_) return nullptr;
+  return log_.find(first_ + static_cast<uint64_t>(row));
+}
+
+QString LineMonitorModel::cellText(int row, int column, bool withDate) const {
+  const TrafficRecord* r = record(row);
+  if (!r) return {};
+  switch (column) {
+    case kTime:
+      return QDateTime::fromMSecsSinceEpoch(r->wallTimeMs)
+          .toString(withDate ? QStringLiteral("yyyy-MM-dd HH:mm:ss,zzz") : QStringLiteral("HH:mm:ss,zzz"));
+    case kSlave:
+      return r->requestLength > 0 ? QString::number(r->request[0]) : QString();
+    case kFunction:
+      return r->requestLength > 1 ? QString::number(r->request[1]) : QString();
+    case kAddress:
+      return addressText(*r);
+    case kCount:
+      return countText(*r);
+    case kRequest:
+      return hexText(r->request, r->requestLength);
+    case kReply:
+      return hexText(r->reply, r->replyLength);
+    case kFirstByte:
+      return millisecondsText(r->firstByteUs);
+    case kLastByte:
+      return millisecondsText(r->lastByteUs);
+    case kOutcome:
+      return OutcomeText(*r);
+    default:
+      return {};
+  }
+}
+
+QString LineMonitorModel::rowsText(const QList<int>& rows) const {
+  QStringList lines;
+  QStringList cells;
+  for (int c = 0; c < kColumnCount; ++c) cells << header(c);
+  lines << cells.join(u'\t');
+  for (int row : rows) {
+    cells.clear();
+    for (int c = 0; c < kColumnCount; ++c) cells << cellText(row, c);
+    lines << cells.join(u'\t');
+  }
+  return lines.join(u'\n') + u'\n';
+}
+
+std::string LineMonitorModel::csvBytes() const {
+  std::string bytes;
+  const auto line = [&bytes](const QStringList& cells) {
+    bytes += ToCp1250(cells.join(u';').toStdU16String());
+    bytes += "\r\n";
+  };
+  QStringList cells;
+  for (int c = 0; c < kColumnCount; ++c) cells << csvCell(header(c));
+  line(cells);
+  for (int row = 0; row < rows_; ++row) {
+    cells.clear();
+    for (int c = 0; c < kColumnCount; ++c) cells << csvCell(cellText(row, c, /*withDate=*/true));
+    line(cells);
+  }
+  return bytes;
+}
+
+}  // namespace velnorex
