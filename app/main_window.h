@@ -16,11 +16,14 @@
 #include "app/window_hosts.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "recording/list_recording.h"
 #include "recording/log_window_commands.h"
 #include "recording/recording.h"
+#include "recording/recording_outputs.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "registers/watch_list_model.h"
+#include "registers/watch_list_panel.h"
 #include "serial/serial.h"
 
 class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
@@ -31,7 +34,9 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
     QString logFile;        // ".log"
     QString watchListFile;  // ".lst"
     QString deviceFolder;   // the *.dat files
-    // Beside the executable, named after it.
+    // The CSV files of recordings; empty: recordings are kept in the log window only.
+    QString recordingsFolder;
+    // Beside the executable, named after it; the recordings in the user's data folder.
     static Paths ForExecutable();
   };
 
@@ -93,6 +98,12 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Kopiuj1Click();
   void Zapiszdopliku1Click();
   void Dodajdolisty1Click();
+  void ListRecordTimerTimer();
+  void Otworzfoldernagran1Click();
+  void Listarejestrow1Click();
+  void Usunzlisty1Click();
+  void Przesunwgore1Click();
+  void Przesunwdol1Click();
 
   // --- units and state ---
   velnorex::Serial serial;
@@ -100,6 +111,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::ViewState state;
   QTimer HighlightTimer;
   QTimer RecordTimer;
+  QTimer ListRecordTimer;
 
  private:
   velnorex::WindowHosts hosts_{*this};
@@ -115,6 +127,11 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::Recording recording{hosts_};
   velnorex::LogWindowCommands logCommands{*Memo1, *SaveDialog1};
   velnorex::WatchListModel* VLModel = new velnorex::WatchListModel(this);
+  // Every recording also streams into a CSV file and the trend; the watch list can be recorded whole.
+  velnorex::RecordingOutputs recordingOutputs{[this](const QString& text) { hosts_.showMessage(text); }};
+  velnorex::ListRecording listRecording{hosts_, modbus, dispatcher, serial, *VLModel, recordingOutputs};
+  velnorex::WatchListPanel watchListPanel{*VL,          *VLModel,       *Listarejestrow1,
+                                          *Usunzlisty1, *Przesunwgore1, *Przesunwdol1};
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -124,6 +141,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void wireEvents();
   void wireRegisterTree();
   void wireRecording();
+  void wireWatchList();
   void saveSettings();
   void saveLog();
 

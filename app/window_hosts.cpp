@@ -81,4 +81,11 @@ void WindowHosts::showError(std::exception_ptr error) {
   HandleException(error);
 }
 
+QTimer& WindowHosts::listRecordTimer() {
+  return form_.ListRecordTimer;
+}
+void WindowHosts::setWatchListLocked(bool locked) {
+  form_.watchListPanel.setLocked(locked);
+}
+
 }  // namespace velnorex

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modbus/exchange_dispatcher.h"
+#include "recording/list_recording.h"
 #include "recording/recording_host.h"
 #include "registers/register_operations.h"
 
@@ -12,7 +13,7 @@ namespace velnorex {
 
 class WindowHosts final : public ExchangeDispatcher::Window,
                           public RegisterOperationsHost,
-                          public RecordingHost {
+                          public ListRecordingHost {
  public:
   explicit WindowHosts(TForm1& form) : form_(form) {}
 
@@ -46,6 +47,10 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   void readNode(RegisterTreeNode* node) override;
   bool busy() const override;
   void showError(std::exception_ptr error) override;
+
+  // ListRecordingHost
+  QTimer& listRecordTimer() override;
+  void setWatchListLocked(bool locked) override;
 
  private:
   TForm1& form_;

@@ -21,9 +21,9 @@ namespace {
 int runChild(int argc, char** argv, const QString& folder) {
   velnorex::VelnorexApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("velnorex"));
-  const TForm1::Paths paths{folder + QStringLiteral("/velnorex.INI"),
-                            folder + QStringLiteral("/velnorex.log"),
-                            folder + QStringLiteral("/velnorex.lst"), folder};
+  const TForm1::Paths paths{
+      folder + QStringLiteral("/velnorex.INI"), folder + QStringLiteral("/velnorex.log"),
+      folder + QStringLiteral("/velnorex.lst"), folder, folder + QStringLiteral("/recordings")};
   TForm1 w(paths);
   w.show();
   if (!QTest::qWaitForWindowExposed(&w, 10000)) return 1;

@@ -25,9 +25,9 @@ class AppTest : public ::testing::Test {
   void TearDown() override { SetMessageBoxHook(previousHook_); }
 
   TForm1::Paths paths() const {
-    return TForm1::Paths{dir.filePath(QStringLiteral("velnorex.INI")),
-                         dir.filePath(QStringLiteral("velnorex.log")),
-                         dir.filePath(QStringLiteral("velnorex.lst")), dir.path()};
+    return TForm1::Paths{
+        dir.filePath(QStringLiteral("velnorex.INI")), dir.filePath(QStringLiteral("velnorex.log")),
+        dir.filePath(QStringLiteral("velnorex.lst")), dir.path(), dir.filePath(QStringLiteral("recordings"))};
   }
 
   std::unique_ptr<TForm1> makeWindow(std::unique_ptr<SerialDevice> device = nullptr) {

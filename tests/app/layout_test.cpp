@@ -164,7 +164,7 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
 TEST_F(AppTest, HelpPanelHoldsTheSeventyLinesWithTheirBlanks) {
   auto w = makeWindow();
   const QTextDocument* doc = w->Memo2->document();
-  ASSERT_EQ(doc->blockCount(), 70);
+  ASSERT_EQ(doc->blockCount(), kHelpLineCount);
   const auto line = [doc](int n) { return doc->findBlockByNumber(n - 1).text(); };
   EXPECT_EQ(line(1), QStringLiteral("velnorex v2.1.1.2"));
   EXPECT_EQ(line(2), QString());
@@ -180,6 +180,9 @@ TEST_F(AppTest, HelpPanelHoldsTheSeventyLinesWithTheirBlanks) {
   for (int n : {2, 10, 14, 18, 23, 24, 30, 34, 41, 46, 54, 55, 56, 61, 65, 70})
     EXPECT_EQ(line(n), QString()) << n;
   EXPECT_EQ(HelpTextLines().size(), kHelpLineCount);
+  // The recording's files, the list and the trend follow the seventy lines.
+  EXPECT_EQ(line(71), QStringLiteral("IV. LISTA REJESTRÓW, NAGRANIA I WYKRES"));
+  EXPECT_EQ(line(kHelpLineCount), QString());
 }
 
 }  // namespace

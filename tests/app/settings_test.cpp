@@ -1,5 +1,6 @@
 // Settings: defaults at a first start, values restored and written back, and the INI layer underneath.
 #include <QDir>
+#include <QStandardPaths>
 
 #include "app/ini_profile.h"
 #include "tests/app/app_fixture.h"
@@ -150,6 +151,18 @@ TEST_F(AppTest, PathsForTheExecutableSitBesideIt) {
   EXPECT_EQ(p.logFile, exe + QStringLiteral(".log"));
   EXPECT_EQ(p.watchListFile, exe + QStringLiteral(".lst"));
   EXPECT_EQ(p.deviceFolder, QCoreApplication::applicationDirPath());
+  // Recordings go to the user's data folder, not beside the program.
+  EXPECT_EQ(p.recordingsFolder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                                    QStringLiteral("/recordings"));
+}
+
+TEST_F(AppTest, AnIntervalInTenthsIsNoStartUpError) {
+  writeFile(paths().settingsFile, "[Cfg]\r\nInterval=0,5\r\n[Data]\r\nSlave=7\r\n");
+  auto w = makeWindow();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(w->eInterval->text(), QStringLiteral("0,5"));
+  // The rest of the start-up ran: the slave address is restored.
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("7"));
 }
 
 }  // namespace

@@ -74,7 +74,8 @@ class WindowTest : public ::testing::Test {
     previousHook_ = SetMessageBoxHook([this](const ShownMessage& m) { messages.push_back(m.text); });
     form = std::make_unique<TForm1>(TForm1::Paths{dir.filePath(QStringLiteral("velnorex.INI")),
                                                   dir.filePath(QStringLiteral("velnorex.log")),
-                                                  dir.filePath(QStringLiteral("velnorex.lst")), dir.path()});
+                                                  dir.filePath(QStringLiteral("velnorex.lst")), dir.path(),
+                                                  dir.filePath(QStringLiteral("recordings"))});
     form->resize(1100, 800);
     form->show();
     QApplication::setActiveWindow(form.get());

@@ -321,9 +321,9 @@ TEST_F(WatchListWindowTest, AnUnwritableSettingsFolderStillClosesTheWindowAndWri
     file.write("zwykly plik");
   }
   // A folder under a regular file cannot be made, even by root.
-  const TForm1::Paths paths{blocker + QStringLiteral("/velnorex.INI"),
-                            blocker + QStringLiteral("/velnorex.log"),
-                            dir.filePath(QStringLiteral("velnorex.lst")), dir.path()};
+  const TForm1::Paths paths{
+      blocker + QStringLiteral("/velnorex.INI"), blocker + QStringLiteral("/velnorex.log"),
+      dir.filePath(QStringLiteral("velnorex.lst")), dir.path(), dir.filePath(QStringLiteral("recordings"))};
   form = std::make_unique<TForm1>(paths);
   form->show();
   QApplication::processEvents();
