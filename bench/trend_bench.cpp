@@ -65,15 +65,20 @@ int main(int argc, char** argv) {
   trend.show();
   QApplication::processEvents();
   int next = kPoints;
+  double updateMs = 0;
   const Figures envelope = timeEach(rounds, [&](int) {
+    QElapsedTimer update;
+    update.start();
     trend.readingTaken(start + next * kStep, {valueText(next)});
+    updateMs += update.nsecsElapsed() / 1e6;
     ++next;
     trend.repaint();
   });
+  std::printf("of which the data and chart update (no painting): mean %.2f ms\n", updateMs / rounds);
   const int drawn = trend.series(0)->count();
 
   // --- baseline: a line series holding every point ---
-  QChart chart;
+  auto* chart = new QChart();  // owned by the view
   auto* series = new QLineSeries();
   QList<QPointF> all;
   for (int i = 0; i < kPoints; ++i) {
@@ -82,19 +87,19 @@ int main(int argc, char** argv) {
         QString::fromStdU16String(valueText(i)).replace(u',', u'.').toDouble()));
   }
   series->replace(all);
-  chart.addSeries(series);
+  chart->addSeries(series);
   auto* x = new QDateTimeAxis();
   auto* y = new QValueAxis();
-  chart.addAxis(x, Qt::AlignBottom);
-  chart.addAxis(y, Qt::AlignLeft);
+  chart->addAxis(x, Qt::AlignBottom);
+  chart->addAxis(y, Qt::AlignLeft);
   series->attachAxis(x);
   series->attachAxis(y);
-  QChartView view(&chart);
+  QChartView view(chart);
   view.resize(1000, 500);
   view.show();
   QApplication::processEvents();
   int plain = kPoints;
-  const int baselineRounds = std::max(5, rounds / 10);
+  const int baselineRounds = argc > 2 ? std::atoi(argv[2]) : std::max(5, rounds / 10);
   const Figures baseline = timeEach(baselineRounds, [&](int) {
     const double t =
         std::chrono::duration_cast<std::chrono::milliseconds>((start + plain * kStep).time_since_epoch())

@@ -62,6 +62,20 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   axisY_ = new QValueAxis(chart_);
   chart_->addAxis(axisX_, Qt::AlignBottom);
   chart_->addAxis(axisY_, Qt::AlignLeft);
+  // Qt Charts labels a time axis only while a series uses it.
+  anchor_ = new QLineSeries(chart_);
+  chart_->addSeries(anchor_);
+  anchor_->attachAxis(axisX_);
+  anchor_->attachAxis(axisY_);
+  for (QLegendMarker* marker : chart_->legend()->markers(anchor_)) marker->setVisible(false);
+  plotX_ = new QValueAxis(chart_);
+  plotY_ = new QValueAxis(chart_);
+  for (QValueAxis* axis : {plotX_, plotY_}) {
+    axis->setRange(0, 1);
+    axis->setVisible(false);
+  }
+  chart_->addAxis(plotX_, Qt::AlignTop);
+  chart_->addAxis(plotY_, Qt::AlignRight);
 
   view_ = new WheelZoomChartView(chart_, *this, this);
   view_->setObjectName(QStringLiteral("trendChart"));
@@ -106,6 +120,7 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   }
   series_.clear();
   curves_.clear();
+  drawn_.clear();
   columnOf_.clear();
   names_.clear();
   empty_ = true;
@@ -116,11 +131,12 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
     columnOf_.push_back(column);
     names_.push_back(QString::fromStdU16String(columns[column].name));
     curves_.emplace_back();
+    drawn_.emplace_back();
     auto* series = new QLineSeries();
     series->setName(names_.back());
     chart_->addSeries(series);
-    series->attachAxis(axisX_);
-    series->attachAxis(axisY_);
+    series->attachAxis(plotX_);
+    series->attachAxis(plotY_);
     series_.push_back(series);
     // A click on a curve's legend entry hides it, and the scale then follows the others.
     const size_t curve = series_.size() - 1;
@@ -233,35 +249,46 @@ void TrendView::refresh() {
   if (!(viewEnd_ > viewStart_)) {
     viewStart_ = viewEnd_ - 1000;  // a single reading: one second of axis
   }
-  const int columns = std::max(1, static_cast<int>(chart_->plotArea().width()));
+  const int columns = std::max(1, static_cast<int>(chart_->plotArea().width() / kPixelsPerColumn));
 
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (size_t curve = 0; curve < curves_.size(); ++curve) {
     const std::vector<TrendPoint>& points = curves_[curve].points();
+    std::vector<TrendPoint>& drawn = drawn_[curve];
     if (CountInRange(points.data(), points.size(), viewStart_, viewEnd_) > kDrawEveryPointUpTo)
-      EnvelopeByColumn(points.data(), points.size(), viewStart_, viewEnd_, columns, drawn_);
+      EnvelopeByColumn(points.data(), points.size(), viewStart_, viewEnd_, columns, drawn);
     else
-      PointsInRange(points.data(), points.size(), viewStart_, viewEnd_, drawn_);
-    buffer_.resize(static_cast<qsizetype>(drawn_.size()));
-    for (size_t i = 0; i < drawn_.size(); ++i) {
-      buffer_[static_cast<qsizetype>(i)] = QPointF(drawn_[i].t, drawn_[i].v);
-      if (series_[curve]->isVisible() && drawn_[i].t >= viewStart_ && drawn_[i].t <= viewEnd_) {
-        low = std::min(low, drawn_[i].v);
-        high = std::max(high, drawn_[i].v);
-      }
+      PointsInRange(points.data(), points.size(), viewStart_, viewEnd_, drawn);
+    if (!series_[curve]->isVisible()) continue;
+    for (const TrendPoint& p : drawn) {
+      if (p.t < viewStart_ || p.t > viewEnd_) continue;
+      low = std::min(low, p.v);
+      high = std::max(high, p.v);
     }
-    series_[curve]->replace(buffer_);
-    series_[curve]->setName(legendText(curve));
   }
-  axisX_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(viewStart_)),
-                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::ceil(viewEnd_))));
   if (!(high >= low)) {
     low = 0;
     high = 1;
   }
   const double margin = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 0.5);
-  axisY_->setRange(low - margin, high + margin);
+  low -= margin;
+  high += margin;
+  axisX_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(viewStart_)),
+                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::ceil(viewEnd_))));
+  axisY_->setRange(low, high);
+
+  // Onto the hidden axes: the fraction of the time window and of the scale.
+  const double toX = 1.0 / (viewEnd_ - viewStart_);
+  const double toY = 1.0 / (high - low);
+  for (size_t curve = 0; curve < curves_.size(); ++curve) {
+    const std::vector<TrendPoint>& drawn = drawn_[curve];
+    buffer_.resize(static_cast<qsizetype>(drawn.size()));
+    for (size_t i = 0; i < drawn.size(); ++i)
+      buffer_[static_cast<qsizetype>(i)] = QPointF((drawn[i].t - viewStart_) * toX, (drawn[i].v - low) * toY);
+    series_[curve]->replace(buffer_);
+    series_[curve]->setName(legendText(curve));
+  }
 }
 
 }  // namespace velnorex

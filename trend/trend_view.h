@@ -28,6 +28,8 @@ class TrendView final : public QWidget, public RecordingSink {
  public:
   // Up to this many points in view every one is drawn; above, the envelope per pixel column.
   static constexpr size_t kDrawEveryPointUpTo = 4000;
+  // The envelope's column: a bar of two pixels looks as one of one, and Qt Charts strokes half the points.
+  static constexpr double kPixelsPerColumn = 2;
 
   explicit TrendView(QWidget* parent = nullptr);
   ~TrendView() override;
@@ -58,6 +60,8 @@ class TrendView final : public QWidget, public RecordingSink {
   // For tests and the benchmark: what is drawn.
   const std::vector<TrendCurve>& curves() const { return curves_; }
   QLineSeries* series(size_t curve) const { return series_[curve]; }
+  // The points of a curve last handed to the chart, in time and value.
+  const std::vector<TrendPoint>& drawn(size_t curve) const { return drawn_[curve]; }
   QChart* chart() const { return chart_; }
   QChartView* chartView() const { return view_; }
   // The visible time range, milliseconds since the epoch.
@@ -73,8 +77,13 @@ class TrendView final : public QWidget, public RecordingSink {
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;
+  // The axes the operator reads, held by an empty series; the curves are drawn on two hidden axes from 0 to
+  // 1, so that moving the time window or the scale redraws each curve once, not once per axis.
   QDateTimeAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
+  QValueAxis* plotX_ = nullptr;
+  QValueAxis* plotY_ = nullptr;
+  QLineSeries* anchor_ = nullptr;
   QCheckBox* follow_ = nullptr;
   QPushButton* savePng_ = nullptr;
   QPushButton* hide_ = nullptr;
@@ -90,7 +99,7 @@ class TrendView final : public QWidget, public RecordingSink {
   double span_ = 0;
   double viewStart_ = 0;
   double viewEnd_ = 0;
-  std::vector<TrendPoint> drawn_;
+  std::vector<std::vector<TrendPoint>> drawn_;
   QList<QPointF> buffer_;
 };
 

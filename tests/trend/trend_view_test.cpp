@@ -55,7 +55,7 @@ TEST_F(TrendViewTest, CurvesForNumbersWithTheirFiguresAndGapsForFailedReads) {
   // A new recording starts afresh.
   trend.recordingStarted({{u"1", u"5", u"Jedna", u"WORD"}}, u"5_Jedna");
   ASSERT_EQ(trend.curves().size(), 1u);
-  EXPECT_EQ(trend.chart()->series().size(), 1);
+  EXPECT_EQ(trend.chart()->series().size(), 2);  // and the empty series that holds the axes
 }
 
 TEST_F(TrendViewTest, ALongRecordingDrawsAFlatNumberOfPointsAndZoomFollowsTheEnd) {
@@ -66,12 +66,14 @@ TEST_F(TrendViewTest, ALongRecordingDrawsAFlatNumberOfPointsAndZoomFollowsTheEnd
   const int columns = static_cast<int>(trend.chart()->plotArea().width());
   ASSERT_GT(columns, 100);
   EXPECT_EQ(trend.curves()[0].count(), 30000u);
-  // Two points per pixel column at most (the plot's width, no wider than the view), and the two neighbours.
-  EXPECT_LE(trend.series(0)->count(), 2 * trend.chartView()->width() + 2);
-  EXPECT_GE(trend.series(0)->count(), columns);
+  // Two points per column of the envelope at most (the plot is no wider than the view), and the two
+  // neighbours.
+  EXPECT_LE(trend.series(0)->count(), 2 * trend.chartView()->width() / TrendView::kPixelsPerColumn + 2);
+  EXPECT_GE(trend.series(0)->count(), columns / TrendView::kPixelsPerColumn);
   // Every value of the saw-tooth is still reached by the envelope.
   double low = 1e9, high = -1e9;
-  for (const QPointF& p : trend.series(0)->points()) low = std::min(low, p.y()), high = std::max(high, p.y());
+  for (const TrendPoint& p : trend.drawn(0)) low = std::min(low, p.v), high = std::max(high, p.v);
+  ASSERT_EQ(trend.drawn(0).size(), static_cast<size_t>(trend.series(0)->count()));
   EXPECT_EQ(low, 20);
   EXPECT_EQ(high, 29);
 
