@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -101,6 +102,12 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   layout->setSpacing(0);
   layout->addLayout(bar);
   layout->addWidget(view_, 1);
+  // The figures change with every reading: beside the chart they cost no relayout of the chart.
+  figures_ = new QLabel(this);
+  figures_->setObjectName(QStringLiteral("trendFigures"));
+  figures_->setTextFormat(Qt::RichText);
+  figures_->setContentsMargins(6, 0, 6, 4);
+  layout->addWidget(figures_);
 
   choosePngFile = [this](const QString& suggested) {
     return QFileDialog::getSaveFileName(this, QStringLiteral("zapisz wykres"), suggested,
@@ -224,7 +231,7 @@ void TrendView::toggleCurve(size_t curve) {
   refresh();
 }
 
-QString TrendView::legendText(size_t curve) const {
+QString TrendView::figuresText(size_t curve) const {
   const TrendCurve& c = curves_[curve];
   if (c.count() == 0) return names_[curve];
   return QStringLiteral("%1: %2 (min %3, maks %4, śr %5)")
@@ -232,13 +239,21 @@ QString TrendView::legendText(size_t curve) const {
            numberText(c.mean()));
 }
 
+void TrendView::showFigures() {
+  QString text;
+  for (size_t curve = 0; curve < curves_.size(); ++curve) {
+    if (curve > 0) text += QStringLiteral("<br>");
+    text += QStringLiteral("<span style=\"color:%1\">&#9632;</span> %2")
+                .arg(series_[curve]->color().name(), figuresText(curve).toHtmlEscaped());
+  }
+  figures_->setText(text);
+}
+
 void TrendView::refresh() {
   // Nothing is drawn unseen: a hidden trend catches up when it is shown.
   if (!isVisible()) return;
-  if (empty_) {
-    for (size_t curve = 0; curve < series_.size(); ++curve) series_[curve]->setName(legendText(curve));
-    return;
-  }
+  showFigures();
+  if (empty_) return;
   if (follow()) {
     viewEnd_ = last_;
     viewStart_ = span_ > 0 ? last_ - span_ : first_;
@@ -287,7 +302,6 @@ void TrendView::refresh() {
     for (size_t i = 0; i < drawn.size(); ++i)
       buffer_[static_cast<qsizetype>(i)] = QPointF((drawn[i].t - viewStart_) * toX, (drawn[i].v - low) * toY);
     series_[curve]->replace(buffer_);
-    series_[curve]->setName(legendText(curve));
   }
 }
 

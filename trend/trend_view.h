@@ -1,5 +1,5 @@
 // The live trend of a recording: one curve per recorded numeric register over a time axis, the scale
-// following the data, each curve's last value, minimum, maximum and mean in the legend; the mouse wheel
+// following the data, each curve's last value, minimum, maximum and mean under it; the mouse wheel
 // zooms the time axis, "śledź" keeps the newest reading in view, "zapisz png" saves the picture.
 #pragma once
 
@@ -57,6 +57,9 @@ class TrendView final : public QWidget, public RecordingSink {
   // Brings the curves and axes up to date with the data; runs by itself after each reading while shown.
   void refresh();
 
+  // "<name>: <last> (min <min>, maks <max>, śr <mean>)", the line of a curve under the chart.
+  QString figuresText(size_t curve) const;
+
   // For tests and the benchmark: what is drawn.
   const std::vector<TrendCurve>& curves() const { return curves_; }
   QLineSeries* series(size_t curve) const { return series_[curve]; }
@@ -72,7 +75,7 @@ class TrendView final : public QWidget, public RecordingSink {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QString legendText(size_t curve) const;
+  void showFigures();
   void toggleCurve(size_t curve);
 
   QChart* chart_ = nullptr;
@@ -87,6 +90,7 @@ class TrendView final : public QWidget, public RecordingSink {
   QCheckBox* follow_ = nullptr;
   QPushButton* savePng_ = nullptr;
   QPushButton* hide_ = nullptr;
+  QLabel* figures_ = nullptr;  // each curve's last value, minimum, maximum and mean
 
   std::vector<size_t> columnOf_;  // the recording's column of each curve
   std::vector<QString> names_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -46,8 +47,12 @@ TEST_F(TrendViewTest, CurvesForNumbersWithTheirFiguresAndGapsForFailedReads) {
   feed(1);
   EXPECT_EQ(trend.curves()[0].count(), 5u);
   EXPECT_EQ(trend.series(0)->count(), 5);
-  EXPECT_EQ(trend.series(0)->name(), QStringLiteral("Temp: 20 (min 20, maks 23, śr 21,2)"));
-  EXPECT_EQ(trend.series(1)->name(), QStringLiteral("Licznik: 0 (min 0, maks 3, śr 1,2)"));
+  EXPECT_EQ(trend.figuresText(0), QStringLiteral("Temp: 20 (min 20, maks 23, śr 21,2)"));
+  EXPECT_EQ(trend.figuresText(1), QStringLiteral("Licznik: 0 (min 0, maks 3, śr 1,2)"));
+  EXPECT_EQ(trend.series(0)->name(), QStringLiteral("Temp"));
+  const QLabel* figures = trend.findChild<QLabel*>(QStringLiteral("trendFigures"));
+  ASSERT_NE(figures, nullptr);
+  EXPECT_TRUE(figures->text().contains(QStringLiteral("Licznik: 0 (min 0, maks 3, śr 1,2)")));
   // The view follows the newest reading.
   EXPECT_TRUE(trend.follow());
   EXPECT_EQ(trend.viewEnd(), trend.curves()[0].points().back().t);
