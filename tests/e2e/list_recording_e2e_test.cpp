@@ -321,5 +321,27 @@ TEST_F(ListRecordingTest, AKilledProgramLeavesOnlyWholeLines) {
   }
 }
 
+// docs/trend.png (scripts/trend_screenshot.sh): a list recording of drifting measurements under way.
+TEST_F(ListRecordingTest, ScreenshotOfATrendDuringARecording) {
+  const QString target = qEnvironmentVariable("VELNOREX_SCREENSHOT");
+  if (target.isEmpty()) GTEST_SKIP() << "VELNOREX_SCREENSHOT not set";
+  connectTo(QStringLiteral("THV-21.dat"), {"--wave", "0:REAL:2:19,5:23,5:13", "--wave", "2:REAL:2:38:52:19",
+                                           "--wave", "4:REAL:2:6,5:11:29"});
+  selectDevice(QStringLiteral("THV-21.dat"));
+  form->resize(1240, 860);
+  form->splitY->setSizes({300, 560});
+  form->Listarejestrow1->trigger();
+  for (std::u16string_view name : {u"Temperatura", u"Wilgotność względna", u"Punkt rosy", u"Słowo statusu"}) {
+    click(name);
+    form->Dodajdolisty1->trigger();
+  }
+  form->VT->expand(index(u"Pomiary"));
+  startList(QStringLiteral("0,2"));
+  ASSERT_TRUE(form->listRecording.running());
+  QTest::qWait(24000);
+  ASSERT_TRUE(form->grab().save(target)) << target.toStdString();
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+}
+
 }  // namespace
 }  // namespace velnorex::test
