@@ -8,6 +8,7 @@
 
 #include "e2e_fixture.h"
 #include "recording/csv_recording_file.h"
+#include "sample_watch_list.h"
 #include "trend/trend_view.h"
 
 namespace velnorex::test {
@@ -18,23 +19,7 @@ const QColor kMediumGrey(0xA0, 0xA0, 0xA4);
 const QRegularExpression kIsoTime(
     QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"));
 
-// The simulated transducer of these tests (slave 1), and the watch list over it: a foreign slave that never
-// answers and a register that answers with an exception leave their cells empty.
-const std::vector<std::string> kSimulatorValues = {
-    "--value", "100:INT:1:-215",  "--value",     "102:REAL:2:21,5", "--value",        "110:TEXT:4:abc",
-    "--value", "120:HEX:1:$00FF", "--registers", "130:1",           "--exception-at", "130"};
-struct Entry {
-  const char16_t* slave;
-  RegisterNode record;
-};
-const Entry kList[] = {
-    {u"1", {u"Temp", {}, u"100", u"INT", u"1", u"RO", {}}},
-    {u"1", {u"Wilgotność", {}, u"102", u"REAL", u"2", u"RO", {}}},
-    {u"2", {u"Obcy", {}, u"100", u"INT", u"1", u"RO", {}}},
-    {u"1", {u"Opis", {}, u"110", u"TEXT", u"4", u"RO", {}}},
-    {u"1", {u"Tryb", {}, u"120", u"HEX", u"1", u"RW", {}}},
-    {u"1", {u"Błąd", {}, u"130", u"WORD", u"1", u"RO", {}}},
-};
+const std::vector<std::string>& kSimulatorValues = kSampleSimulatorArgs;
 
 class ListRecordingTest : public WindowTest {
  protected:
@@ -46,10 +31,7 @@ class ListRecordingTest : public WindowTest {
     AddNode(AddNode(&tree.root(), u"Pomiary"), u"Temp", u"100", u"INT", u"1", u"RO", u"");
     SaveToFile(tree, dir.filePath(QStringLiteral("TEMP.dat")).toStdString());
   }
-  void fillList() {
-    for (const Entry& entry : kList)
-      form->VLModel->AddToWatchList(&entry.record, QString::fromStdU16String(entry.slave));
-  }
+  void fillList() { FillSampleWatchList(*form->VLModel); }
   void startList(const QString& interval = QStringLiteral("0,5")) {
     form->cbxRecList->setChecked(true);
     form->eInterval->setText(interval);

@@ -1,6 +1,6 @@
 // The real window recording the watch list in a program of its own, for the test that kills it:
 //   recording_child PORT FOLDER INTERVAL
-// connects to PORT, records the list of the list tests into FOLDER/recordings and prints the CSV file's path
+// connects to PORT, records the sample watch list into FOLDER/recordings and prints the CSV file's path
 // once the recording runs; then it records until it is killed.
 #include <cstdio>
 
@@ -10,8 +10,10 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "tests/e2e/sample_watch_list.h"
 
 using namespace velnorex;
+using velnorex::test::FillSampleWatchList;
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -32,19 +34,7 @@ int main(int argc, char** argv) {
   form.ComCBox->setEditText(QString::fromLocal8Bit(argv[1]));
   QTest::mouseClick(form.btConnect, Qt::LeftButton);
 
-  const struct {
-    const char16_t* slave;
-    RegisterNode record;
-  } list[] = {
-      {u"1", {u"Temp", {}, u"100", u"INT", u"1", u"RO", {}}},
-      {u"1", {u"Wilgotność", {}, u"102", u"REAL", u"2", u"RO", {}}},
-      {u"2", {u"Obcy", {}, u"100", u"INT", u"1", u"RO", {}}},
-      {u"1", {u"Opis", {}, u"110", u"TEXT", u"4", u"RO", {}}},
-      {u"1", {u"Tryb", {}, u"120", u"HEX", u"1", u"RW", {}}},
-      {u"1", {u"Błąd", {}, u"130", u"WORD", u"1", u"RO", {}}},
-  };
-  for (const auto& entry : list)
-    form.VLModel->AddToWatchList(&entry.record, QString::fromStdU16String(entry.slave));
+  FillSampleWatchList(*form.VLModel);
   form.cbxRecList->setChecked(true);
   form.eInterval->setText(QString::fromLocal8Bit(argv[3]));
   QTest::mouseClick(form.btRec, Qt::LeftButton);
