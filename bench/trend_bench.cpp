@@ -32,7 +32,7 @@ std::u16string valueText(int i) {
 }
 
 struct Figures {
-  double median = 0, worst = 0;
+  double median = 0, mean = 0, worst = 0;
 };
 
 template <class F>
@@ -45,7 +45,9 @@ Figures timeEach(int rounds, F&& one) {
     ms.push_back(timer.nsecsElapsed() / 1e6);
   }
   std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.back()};
+  double sum = 0;
+  for (double m : ms) sum += m;
+  return {ms[ms.size() / 2], sum / static_cast<double>(ms.size()), ms.back()};
 }
 
 }  // namespace
@@ -74,7 +76,6 @@ int main(int argc, char** argv) {
     ++next;
     trend.repaint();
   });
-  std::printf("of which the data and chart update (no painting): mean %.2f ms\n", updateMs / rounds);
   const int drawn = trend.series(0)->count();
 
   // --- baseline: a line series holding every point ---
@@ -113,8 +114,10 @@ int main(int argc, char** argv) {
 
   std::printf("trend append + redraw with %d points on it, %d rounds, offscreen 1000 x 500\n", kPoints,
               rounds);
-  std::printf("envelope: median %.2f ms, worst %.2f ms (%d points drawn)\n", envelope.median, envelope.worst,
-              drawn);
+  std::printf(
+      "envelope: median %.2f ms, mean %.2f ms, worst %.2f ms (%d points drawn; data and chart update "
+      "without painting: mean %.2f ms)\n",
+      envelope.median, envelope.mean, envelope.worst, drawn, updateMs / rounds);
   std::printf("baseline, every point drawn: median %.2f ms, worst %.2f ms (%d rounds)\n", baseline.median,
               baseline.worst, baselineRounds);
   std::printf("ratio envelope / baseline: %.3f (target: envelope under 5 ms)\n",
