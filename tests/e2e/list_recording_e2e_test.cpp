@@ -219,16 +219,20 @@ TEST_F(ListRecordingTest, NoRoundRunsWhileAMessageIsOpenAndDisconnectingStopsThe
   startList();
   ASSERT_TRUE(WaitFor([&] { return form->listRecording.rounds() >= 1; }));
   size_t before = 0, after = 0;
-  SetMessageBoxHook([&](const ShownMessage&) {
+  QString shown;
+  SetMessageBoxHook([&](const ShownMessage& m) {
+    shown = m.text;
     ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction() && requests().size() % 6 == 0; }));
     before = requests().size();
     QTest::qWait(1600);  // three ticks pass while the operator reads the box
     after = requests().size();
   });
   const uint64_t skipped = form->listRecording.skippedTicks();
-  form->Otworzfoldernagran1->trigger();  // with a file manager that cannot start: a message box
+  // A file manager that cannot start: the operator is told in a message box.
   form->recordingOutputs.openUrl = [](const QUrl&) { return false; };
   form->Otworzfoldernagran1->trigger();
+  EXPECT_EQ(shown, QStringLiteral("nie można otworzyć folderu nagrań: ") +
+                       dir.filePath(QStringLiteral("recordings")));
   EXPECT_EQ(after, before);
   EXPECT_GE(form->listRecording.skippedTicks(), skipped + 2);
   ASSERT_TRUE(WaitFor([&] { return requests().size() > after; }, std::chrono::seconds(5)));
