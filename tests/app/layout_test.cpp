@@ -6,6 +6,7 @@
 
 #include "app/help_text.h"
 #include "tests/app/app_fixture.h"
+#include "trend/trend_view.h"
 
 namespace velnorex::test {
 namespace {
@@ -70,6 +71,15 @@ TEST_F(AppTest, EveryComponentIsThereWithItsNameKindAndCaption) {
       {"PopupMenu2", w->PopupMenu2, "QMenu", nullptr},
       {"Dodajdolisty1", w->Dodajdolisty1, "QAction", "Dodaj do listy"},
       {"SaveDialog1", w->SaveDialog1, "QFileDialog", nullptr},
+      // Beside them: the list recording's choice, the trend, the watch list's menu and the recordings folder.
+      {"cbxRecList", w->cbxRecList, "QCheckBox", "cała lista"},
+      {"chTrend", w->chTrend, "QWidget", nullptr},
+      {"Otworzfoldernagran1", w->Otworzfoldernagran1, "QAction", "Otwórz folder nagrań"},
+      {"Listarejestrow1", w->Listarejestrow1, "QAction", "Lista rejestrów"},
+      {"PopupMenu3", w->PopupMenu3, "QMenu", nullptr},
+      {"Usunzlisty1", w->Usunzlisty1, "QAction", "Usuń z listy"},
+      {"Przesunwgore1", w->Przesunwgore1, "QAction", "Przesuń w górę"},
+      {"Przesunwdol1", w->Przesunwdol1, "QAction", "Przesuń w dół"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -114,6 +124,10 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
   EXPECT_EQ(w->VT->header()->sectionResizeMode(0), QHeaderView::Interactive);
   w->SetVTModel(w->VTModel);
   EXPECT_EQ(w->VT->contextMenuPolicy(), Qt::CustomContextMenu);
+
+  // The trend appears only with a recording; "cała lista" starts unticked.
+  EXPECT_FALSE(w->chTrend->isVisible());
+  EXPECT_FALSE(w->cbxRecList->isChecked());
 
   // Watch list: hidden, with its columns.
   EXPECT_FALSE(w->VL->isVisible());
