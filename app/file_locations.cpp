@@ -40,13 +40,13 @@ FileLocations LocateFiles(const QString& executable, bool besideExecutable, cons
     l.settingsFile = base + QStringLiteral(".INI");
     l.logFile = base + QStringLiteral(".log");
     l.watchListFile = base + QStringLiteral(".lst");
-    l.recordingsFolder = exe.path() + QStringLiteral("/recordings");
   } else {
     l.settingsFile = configHome + u'/' + kFolderName + QStringLiteral("/velnorex.INI");
     l.logFile = userData + QStringLiteral("/velnorex.log");
     l.watchListFile = userData + QStringLiteral("/velnorex.lst");
-    l.recordingsFolder = userData + QStringLiteral("/recordings");
   }
+  // Recordings are the user's data, however the program was installed: they outlive any copy of it.
+  l.recordingsFolder = userData + QStringLiteral("/recordings");
   for (const QString& folder :
        {userData + QStringLiteral("/definitions"), exe.path(), PackagedDefinitionsFolder(exe.path())}) {
     const QString clean = QDir::cleanPath(folder);

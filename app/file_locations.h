@@ -12,7 +12,7 @@ struct FileLocations {
   QString logFile;            // ".log"
   QString watchListFile;      // ".lst"
   QStringList deviceFolders;  // the *.dat files, the user's own folder first
-  QString recordingsFolder;   // recordings, in the data folder
+  QString recordingsFolder;   // recordings, always in the user's data folder
 };
 
 // An installed program finds its packaged definitions in <prefix>/share/velnorex/definitions, relative to

@@ -78,6 +78,17 @@ constexpr const char16_t* kLines[kHelpLineCount] = {
     u"( klik prawym klawiszem myszy na obszarze okna logów i wybranie polecenia ",
     u"'zapisz do pliku')",
     u"",
+    u"IV. LISTA REJESTRÓW, NAGRANIA I WYKRES",
+    u"Rejestry dodane poleceniem 'Dodaj do listy' tworzą listę rejestrów;",
+    u"pokazuje ją i ukrywa polecenie 'Lista rejestrów' (Ctrl+L).",
+    u"Na liście: 'Usuń z listy' (Delete), 'Przesuń w górę'/'w dół' (Ctrl+strzałka).",
+    u"Po zaznaczeniu 'cała lista' klawisz 'Rejestarcja' zapisuje wszystkie rejestry",
+    u"listy; interwał może mieć dziesiąte części sekundy (np. 0,5).",
+    u"Każde nagranie trafia też do pliku CSV w folderze nagrań",
+    u"('Otwórz folder nagrań' w menu okna logów) oraz na wykres obok okna logów:",
+    u"kółko myszy zmienia skalę czasu, 'śledź' pokazuje najnowszy odczyt,",
+    u"'zapisz png' zapisuje obraz wykresu.",
+    u"",
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QStandardPaths>
 
 #include "app/file_locations.h"
 #include "app/message_box.h"
@@ -15,6 +16,7 @@
 #include "registers/palette.h"
 #include "serial/qt_serial_device.h"
 #include "text/number_text.h"
+#include "recording/trend_view.h"
 
 using namespace velnorex;
 
@@ -33,9 +35,16 @@ TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget
   VT->setRegisterModel(VTModel);
   SetVTModel(VTModel);
   SetVLModel(VLModel);
+  watchListPanel.connectSelection();
+  recording.setSink(&recordingOutputs);
+  recordingOutputs.setFolder(paths_.recordingsFolder);
+  recordingOutputs.setTrend(chTrend);
+  chTrend->pngFolder = paths_.recordingsFolder;
+  chTrend->showMessage = [this](const QString& text) { hosts_.showMessage(text); };
   wireEvents();
   wireRegisterTree();
   wireRecording();
+  wireWatchList();
   try {
     FormCreate();
   } catch (...) {
@@ -110,6 +119,17 @@ void TForm1::wireRecording() {
   connect(Zapiszdopliku1, &QAction::triggered, this, guarded([this] { Zapiszdopliku1Click(); }));
   connect(Dodajdolisty1, &QAction::triggered, this, guarded([this] { Dodajdolisty1Click(); }));
   connect(Ruchnalinii1, &QAction::triggered, this, guarded([this] { Ruchnalinii1Click(); }));
+  connect(&ListRecordTimer, &QTimer::timeout, this, guarded([this] { ListRecordTimerTimer(); }));
+  connect(Otworzfoldernagran1, &QAction::triggered, this, guarded([this] { Otworzfoldernagran1Click(); }));
+}
+
+void TForm1::wireWatchList() {
+  connect(VL, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu3->popup(VL->viewport()->mapToGlobal(pos)); });
+  connect(Listarejestrow1, &QAction::triggered, this, guarded([this] { Listarejestrow1Click(); }));
+  connect(Usunzlisty1, &QAction::triggered, this, guarded([this] { Usunzlisty1Click(); }));
+  connect(Przesunwgore1, &QAction::triggered, this, guarded([this] { Przesunwgore1Click(); }));
+  connect(Przesunwdol1, &QAction::triggered, this, guarded([this] { Przesunwdol1Click(); }));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -172,8 +192,11 @@ void TForm1::FormCreate() {
   restoreIndex(cbxBaud, settings.baudRate);
 
   eInterval->setText(settings.interval);
-  // A text that isn't an integer ends the start-up here, with the conversion's message.
-  StrToInt(eInterval->text().toStdU16String());
+  // A text that isn't an integer ends the start-up here, with the conversion's message; tenths of a second,
+  // which the list recording takes, are no error.
+  double tenths = 0;
+  if (!TryStrToFloat(eInterval->text().toStdU16String(), tenths))
+    StrToInt(eInterval->text().toStdU16String());
 
   eSlave->setText(settings.slave);
 
@@ -275,6 +298,7 @@ void TForm1::btConnectClick() {
 
 void TForm1::btDisconnectClick() {
   if (state.Recording) recording.StopRecording();
+  listRecording.StopRecording();
   Disconnect();
 }
 
@@ -328,6 +352,8 @@ void TForm1::HighlightTimerTimer() {
   registerOps.HighlightTimerExpired();
 }
 void TForm1::btResetClick() {
+  // A reset ends a list recording first, as it ends the one-register recording.
+  if (!registerOps.busy()) listRecording.StopRecording();
   registerOps.btResetClick();
 }
 
@@ -335,7 +361,11 @@ void TForm1::btResetClick() {
 // Recording, the log window's menu and the watch list
 
 void TForm1::btRecClick() {
-  recording.btRecClick();
+  // "cała lista" chooses what a start records; a press during either recording stops that one.
+  if (listRecording.running() || (!state.Recording && cbxRecList->isChecked()))
+    listRecording.btRecClick();
+  else
+    recording.btRecClick();
 }
 void TForm1::RecordTimerTimer() {
   recording.RecordTick();
@@ -355,4 +385,22 @@ void TForm1::Dodajdolisty1Click() {
 }
 void TForm1::Ruchnalinii1Click() {
   lineMonitor.show();
+}
+void TForm1::ListRecordTimerTimer() {
+  listRecording.RecordTick();
+}
+void TForm1::Otworzfoldernagran1Click() {
+  recordingOutputs.openFolder();
+}
+void TForm1::Listarejestrow1Click() {
+  watchListPanel.toggle();
+}
+void TForm1::Usunzlisty1Click() {
+  watchListPanel.removeSelected();
+}
+void TForm1::Przesunwgore1Click() {
+  watchListPanel.moveSelected(-1);
+}
+void TForm1::Przesunwdol1Click() {
+  watchListPanel.moveSelected(1);
 }

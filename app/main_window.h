@@ -17,11 +17,14 @@
 #include "app/window_hosts.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "recording/list_recording.h"
 #include "recording/log_window_commands.h"
 #include "recording/recording.h"
+#include "recording/recording_outputs.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "registers/watch_list_model.h"
+#include "registers/watch_list_panel.h"
 #include "serial/serial.h"
 
 class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
@@ -99,6 +102,12 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Zapiszdopliku1Click();
   void Dodajdolisty1Click();
   void Ruchnalinii1Click();
+  void ListRecordTimerTimer();
+  void Otworzfoldernagran1Click();
+  void Listarejestrow1Click();
+  void Usunzlisty1Click();
+  void Przesunwgore1Click();
+  void Przesunwdol1Click();
 
   // --- units and state ---
   velnorex::Serial serial;
@@ -106,6 +115,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::ViewState state;
   QTimer HighlightTimer;
   QTimer RecordTimer;
+  QTimer ListRecordTimer;
 
  private:
   velnorex::WindowHosts hosts_{*this};
@@ -125,6 +135,11 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::SearchDialog* searchDialog = nullptr;
   // The traffic on the line, timed by the tap under `serial`, and the window "Ruch na linii".
   velnorex::LineMonitor lineMonitor{static_cast<const velnorex::LineTap&>(serial.device()), dispatcher, this};
+  // Every recording also streams into a CSV file and the trend; the watch list can be recorded whole.
+  velnorex::RecordingOutputs recordingOutputs{[this](const QString& text) { hosts_.showMessage(text); }};
+  velnorex::ListRecording listRecording{hosts_, modbus, dispatcher, serial, *VLModel, recordingOutputs};
+  velnorex::WatchListPanel watchListPanel{*VL,          *VLModel,       *Listarejestrow1,
+                                          *Usunzlisty1, *Przesunwgore1, *Przesunwdol1};
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -134,6 +149,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void wireEvents();
   void wireRegisterTree();
   void wireRecording();
+  void wireWatchList();
   void saveSettings();
   void saveLog();
 

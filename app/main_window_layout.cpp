@@ -12,6 +12,7 @@
 
 #include "app/help_text.h"
 #include "registers/palette.h"
+#include "recording/trend_view.h"
 
 namespace velnorex {
 
@@ -127,7 +128,8 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
 
   auto* memoArea = new QWidget(splitY);
   memoArea->setObjectName(QStringLiteral("memoArea"));
-  auto* memoLayout = new QVBoxLayout(memoArea);
+  // Side by side: the log window (or the help panel in its place) and the trend of a recording.
+  auto* memoLayout = new QHBoxLayout(memoArea);
   memoLayout->setContentsMargins(0, 0, 0, 0);
   memoLayout->setSpacing(0);
 
@@ -148,7 +150,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
     Memo1->setPalette(palette);
     Memo1->setAutoFillBackground(true);
   }
-  memoLayout->addWidget(Memo1);
+  memoLayout->addWidget(Memo1, 1);
 
   Memo2 = new QPlainTextEdit(memoArea);
   Memo2->setObjectName(QStringLiteral("Memo2"));
@@ -160,7 +162,12 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   windowFaceBackground(Memo2);
   Memo2->setPlainText(HelpTextLines().join(u'\n'));
   Memo2->hide();
-  memoLayout->addWidget(Memo2);
+  memoLayout->addWidget(Memo2, 1);
+
+  chTrend = new TrendView(memoArea);
+  chTrend->setObjectName(QStringLiteral("chTrend"));
+  chTrend->hide();
+  memoLayout->addWidget(chTrend, 2);
 
   // A restored split is applied as stored: neither side insists on room of its own.
   VT->setMinimumSize(1, 1);
@@ -178,6 +185,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   VL->header()->setFixedHeight(24);
   VL->setFixedHeight(242);
   VL->hide();
+  VL->setContextMenuPolicy(Qt::CustomContextMenu);
   panel2Layout->addWidget(VL);
 
   panel1Layout->addWidget(Panel2, 1);
@@ -264,6 +272,11 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   log->addWidget(eInterval, 1, 1);
   log->addWidget(shRec, 2, 0, Qt::AlignRight | Qt::AlignVCenter);
   log->addWidget(btRec, 2, 1);
+  cbxRecList = new QCheckBox(QStringLiteral("cała lista"), GroupBox1);
+  cbxRecList->setObjectName(QStringLiteral("cbxRecList"));
+  cbxRecList->setToolTip(
+      QStringLiteral("rejestruj wszystkie rejestry listy (interwał także w dziesiątych s)"));
+  log->addWidget(cbxRecList, 3, 1);
   log->setColumnStretch(1, 1);
   panel3Layout->addWidget(GroupBox1);
 
@@ -301,11 +314,39 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   Ruchnalinii1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   // On the window too, so that Ctrl+T works wherever the focus is, not only while the menu is open.
   form->addAction(Ruchnalinii1);
+  Otworzfoldernagran1 = PopupMenu1->addAction(QStringLiteral("Otwórz folder nagrań"));
+  Otworzfoldernagran1->setObjectName(QStringLiteral("Otworzfoldernagran1"));
 
   PopupMenu2 = new QMenu(form);
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
   Dodajdolisty1 = PopupMenu2->addAction(QStringLiteral("Dodaj do listy"));
   Dodajdolisty1->setObjectName(QStringLiteral("Dodajdolisty1"));
+
+  // The watch list's own menu, and the switch of its panel, which also works from the keyboard anywhere in
+  // the window.
+  Listarejestrow1 = new QAction(QStringLiteral("Lista rejestrów"), form);
+  Listarejestrow1->setObjectName(QStringLiteral("Listarejestrow1"));
+  Listarejestrow1->setCheckable(true);
+  Listarejestrow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  form->addAction(Listarejestrow1);
+  PopupMenu2->addAction(Listarejestrow1);
+  PopupMenu3 = new QMenu(form);
+  PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+  const auto listAction = [this](const char* name, const QString& caption, const QKeySequence& keys) {
+    QAction* action = PopupMenu3->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    VL->addAction(action);
+    return action;
+  };
+  Usunzlisty1 = listAction("Usunzlisty1", QStringLiteral("Usuń z listy"), QKeySequence(Qt::Key_Delete));
+  Przesunwgore1 =
+      listAction("Przesunwgore1", QStringLiteral("Przesuń w górę"), QKeySequence(Qt::CTRL | Qt::Key_Up));
+  Przesunwdol1 =
+      listAction("Przesunwdol1", QStringLiteral("Przesuń w dół"), QKeySequence(Qt::CTRL | Qt::Key_Down));
+  PopupMenu3->addSeparator();
+  PopupMenu3->addAction(Listarejestrow1);
 
   SaveDialog1 = new QFileDialog(form);
   SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));

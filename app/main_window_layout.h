@@ -23,6 +23,8 @@
 
 namespace velnorex {
 
+class TrendView;
+
 // The log window: its formatting rectangle is the viewport inset by margins, which Qt keeps protected.
 class LogTextEdit : public QPlainTextEdit {
  public:
@@ -62,6 +64,7 @@ class MainWindowLayout {
   LogTextEdit* Memo1 = nullptr;
   QPlainTextEdit* Memo2 = nullptr;
   QTreeView* VL = nullptr;
+  TrendView* chTrend = nullptr;  // beside the log window while recording
 
   QGroupBox* GroupBox2 = nullptr;
   QLabel* Label3 = nullptr;  // "Typ:"
@@ -90,6 +93,7 @@ class MainWindowLayout {
   QLineEdit* eInterval = nullptr;
   QPushButton* btRec = nullptr;
   IndicatorShape* shRec = nullptr;
+  QCheckBox* cbxRecList = nullptr;  // "cała lista": "Rejestarcja" records the watch list
 
   QStatusBar* stBar = nullptr;
   // The status area's second line, above stBar: why the port could not be opened or went away. Hidden while
@@ -100,8 +104,14 @@ class MainWindowLayout {
   QAction* Kopiuj1 = nullptr;
   QAction* Zapiszdopliku1 = nullptr;
   QAction* Ruchnalinii1 = nullptr;  // "Ruch na linii", also Ctrl+T
+  QAction* Otworzfoldernagran1 = nullptr;
   QMenu* PopupMenu2 = nullptr;
   QAction* Dodajdolisty1 = nullptr;
+  QAction* Listarejestrow1 = nullptr;  // shows or hides VL; in PopupMenu2 and PopupMenu3, Ctrl+L
+  QMenu* PopupMenu3 = nullptr;         // on VL
+  QAction* Usunzlisty1 = nullptr;
+  QAction* Przesunwgore1 = nullptr;
+  QAction* Przesunwdol1 = nullptr;
   QFileDialog* SaveDialog1 = nullptr;
 };
 

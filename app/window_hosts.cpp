@@ -98,5 +98,11 @@ void WindowHosts::useResult(const QString& portName, const SearchHit& hit) {
 void WindowHosts::connectionLost() {
   form_.shConnect->setColor(kColorRed);
 }
+QTimer& WindowHosts::listRecordTimer() {
+  return form_.ListRecordTimer;
+}
+void WindowHosts::setWatchListLocked(bool locked) {
+  form_.watchListPanel.setLocked(locked);
+}
 
 }  // namespace velnorex

@@ -4,6 +4,7 @@
 
 #include "app/search_dialog.h"
 #include "modbus/exchange_dispatcher.h"
+#include "recording/list_recording.h"
 #include "recording/recording_host.h"
 #include "registers/register_operations.h"
 
@@ -13,7 +14,7 @@ namespace velnorex {
 
 class WindowHosts final : public ExchangeDispatcher::Window,
                           public RegisterOperationsHost,
-                          public RecordingHost,
+                          public ListRecordingHost,
                           public SearchDialogHost {
  public:
   explicit WindowHosts(TForm1& form) : form_(form) {}
@@ -54,6 +55,10 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   QString whyNotNow() const override;
   void useResult(const QString& portName, const SearchHit& hit) override;
   void connectionLost() override;
+
+  // ListRecordingHost
+  QTimer& listRecordTimer() override;
+  void setWatchListLocked(bool locked) override;
 
  private:
   TForm1& form_;

@@ -78,6 +78,11 @@ void Recording::StartRecording() {
   AppendLine(memo, DeviceLine(host_.slaveText(), host_.deviceText()));
   AppendLine(memo, RegisterLine(FromU16(record.Address), FromU16(record.Name)));
   AppendLine(memo, QString());
+  if (sink_) {
+    const std::u16string slave = ToU16(host_.slaveText());
+    sink_->recordingStarted({RecordedColumn{slave, record.Address, record.Name, record.Type}},
+                            record.Address + u'_' + record.Name);
+  }
 
   // A failing first read (a slave address that is no number) must not leave a half-started recording: the
   // start completes as a tick would, and the error is shown once.
@@ -92,6 +97,7 @@ void Recording::StartRecording() {
     if (readError) std::rethrow_exception(readError);
     return;
   }
+  handOnReading(readError != nullptr);
   LogReading();
 
   host_.recordTimer().start(interval * 1000);
@@ -115,8 +121,10 @@ void Recording::RecordTick() {
     LogReading();
     host_.readNode(state.RecordNode);
     errorShown_ = false;
+    handOnReading(false);
   } catch (...) {
     inTick_ = false;
+    handOnReading(true);
     // One box per run of failures: the timer keeps running and would otherwise stack a box every tick.
     if (!errorShown_) {
       errorShown_ = true;
@@ -144,6 +152,15 @@ void Recording::StopRecording() {
   host_.logWindow().setReadOnly(false);
   host_.setRegisterTreeEnabled(true);
   host_.refreshRegisterTree();
+  if (sink_) sink_->recordingStopped();
+}
+
+void Recording::handOnReading(bool readFailed) {
+  // The file gets the value as it is read; the log line, one interval behind, stays as it is.
+  const ViewState& state = host_.viewState();
+  if (!sink_ || !state.Recording || !state.RecordNode) return;
+  values_.assign(1, readFailed ? std::u16string() : state.RecordNode->data.Value);
+  sink_->readingTaken(RecordingClock::now(), values_);
 }
 
 }  // namespace velnorex

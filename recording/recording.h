@@ -2,9 +2,13 @@
 // toggles them.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <QString>
 
 #include "recording/recording_host.h"
+#include "recording/recording_sink.h"
 
 namespace velnorex {
 
@@ -14,6 +18,9 @@ class Recording {
   static constexpr int kMaxIntervalSeconds = 2147483;
 
   explicit Recording(RecordingHost& host) : host_(host) {}
+
+  // Also hands every reading, as it is read, to `sink` (the recording's file and trend); null for none.
+  void setSink(RecordingSink* sink) { sink_ = sink; }
 
   // Starts a recording of the focused register, or stops the running one. A start while the host is busy
   // is ignored.
@@ -31,7 +38,12 @@ class Recording {
   void StopRecording();
 
  private:
+  // The value just read (empty when the read failed) to the sink, while the recording runs.
+  void handOnReading(bool readFailed);
+
   RecordingHost& host_;
+  RecordingSink* sink_ = nullptr;
+  std::vector<std::u16string> values_;
   bool inTick_ = false;
   // An error of a tick (or of the start's read) has been shown and no read has succeeded since.
   bool errorShown_ = false;

@@ -2,6 +2,7 @@
 // children; the views only adapt it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -62,7 +63,9 @@ class TreeNode {
 
   // Children as the rest of the program sees them: through the has-children bit as stored, not the count.
   bool hasChildren() const { return (States & NodeState::HasChildren) != 0; }
-  TreeNode* firstChild() const { return hasChildren() && !children_.empty() ? children_.front().get() : nullptr; }
+  TreeNode* firstChild() const {
+    return hasChildren() && !children_.empty() ? children_.front().get() : nullptr;
+  }
   TreeNode* nextSibling() const {
     if (!parent_) return nullptr;
     const auto& sib = parent_->children_;
@@ -83,8 +86,24 @@ class TreeNode {
     return children_.back().get();
   }
   void clearChildren() { children_.clear(); }
+  // Removes the child at `i` (in range); the later siblings move up.
+  void removeChild(size_t i) {
+    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(i));
+    renumber(i);
+  }
+  // Moves the child at `from` to position `to` (both in range); the others keep their order.
+  void moveChild(size_t from, size_t to) {
+    std::unique_ptr<TreeNode> node = std::move(children_[from]);
+    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(from));
+    children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(to), std::move(node));
+    renumber(from < to ? from : to);
+  }
 
  private:
+  void renumber(size_t from) {
+    for (size_t k = from; k < children_.size(); ++k) children_[k]->index_ = static_cast<int>(k);
+  }
+
   TreeNode* parent_ = nullptr;
   int index_ = 0;
   std::vector<std::unique_ptr<TreeNode>> children_;

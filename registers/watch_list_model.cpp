@@ -1,6 +1,8 @@
 // The watch list VL over the tree of WatchEntry records it owns.
 #include "registers/watch_list_model.h"
 
+#include <algorithm>
+
 namespace velnorex {
 
 WatchListModel::WatchListModel(QObject* parent) : QAbstractItemModel(parent) {
@@ -25,6 +27,33 @@ bool WatchListModel::AddToWatchList(const RegisterNode* record, const QString& s
   node->data.Value.clear();
   endInsertRows();
   return true;
+}
+
+bool WatchListModel::removeEntry(int row) {
+  if (row < 0 || static_cast<size_t>(row) >= tree_.root().childCount()) return false;
+  beginRemoveRows(QModelIndex(), row, row);
+  tree_.root().removeChild(static_cast<size_t>(row));
+  endRemoveRows();
+  return true;
+}
+
+bool WatchListModel::moveEntry(int row, int to) {
+  const int count = static_cast<int>(tree_.root().childCount());
+  if (row < 0 || row >= count) return false;
+  to = std::clamp(to, 0, count - 1);
+  if (to == row) return false;
+  // Qt counts the destination before the move: one further when moving down.
+  beginMoveRows(QModelIndex(), row, row, QModelIndex(), to > row ? to + 1 : to);
+  tree_.root().moveChild(static_cast<size_t>(row), static_cast<size_t>(to));
+  endMoveRows();
+  return true;
+}
+
+std::vector<WatchEntry> WatchListModel::entries() const {
+  std::vector<WatchEntry> out;
+  out.reserve(tree_.root().childCount());
+  for (const auto& node : tree_.root().children()) out.push_back(node->data);
+  return out;
 }
 
 QString WatchListModel::VLGetText(const WatchTreeNode& node, int column) {

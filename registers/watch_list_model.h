@@ -1,8 +1,9 @@
 // The watch list VL: the registers the operator marked, each with the slave address of that moment, kept
-// for the ".lst" file written at exit. The list stays hidden; the model only adapts the tree it owns.
+// for the ".lst" file written at exit and for the list recording. The model only adapts the tree it owns.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QAbstractItemModel>
 
@@ -22,6 +23,13 @@ class WatchListModel : public QAbstractItemModel {
   // Appends one top-level entry: a copy of the register's fields and the slave text as typed, with an
   // unchecked check box. Returns false, adding nothing, when there is no register (`record` null).
   bool AddToWatchList(const RegisterNode* record, const QString& slaveText);
+
+  // Removes the entry in `row`; false when there is none.
+  bool removeEntry(int row);
+  // Moves the entry in `row` to `to` (clamped to the list); false when nothing moved.
+  bool moveEntry(int row, int to);
+  // The entries in list order, as copies: a recording keeps what it started with.
+  std::vector<WatchEntry> entries() const;
 
   // Column 0 the entry's Slave, 1 its Address, 2 its Name.
   static QString VLGetText(const WatchTreeNode& node, int column);

@@ -30,7 +30,8 @@ TEST(FileLocations, BesideTheExecutableOrInTheUsersFolders) {
   const QString data = QStringLiteral("/h/.local/share");
   EXPECT_EQ(Places(LocateFiles(QStringLiteral("/opt/tool/velnorex"), true, config, data)),
             (QStringList{QStringLiteral("/opt/tool/velnorex.INI"), QStringLiteral("/opt/tool/velnorex.log"),
-                         QStringLiteral("/opt/tool/velnorex.lst"), QStringLiteral("/opt/tool/recordings")}));
+                         QStringLiteral("/opt/tool/velnorex.lst"),
+                         QStringLiteral("/h/.local/share/velnorex/recordings")}));
   const FileLocations user = LocateFiles(QStringLiteral("/usr/bin/velnorex"), false, config, data);
   EXPECT_EQ(Places(user), (QStringList{QStringLiteral("/h/.config/velnorex/velnorex.INI"),
                                        QStringLiteral("/h/.local/share/velnorex/velnorex.log"),

@@ -6,6 +6,7 @@
 
 #include "app/help_text.h"
 #include "tests/app/app_fixture.h"
+#include "recording/trend_view.h"
 
 namespace velnorex::test {
 namespace {
@@ -71,6 +72,15 @@ TEST_F(AppTest, EveryComponentIsThereWithItsNameKindAndCaption) {
       {"PopupMenu2", w->PopupMenu2, "QMenu", nullptr},
       {"Dodajdolisty1", w->Dodajdolisty1, "QAction", "Dodaj do listy"},
       {"SaveDialog1", w->SaveDialog1, "QFileDialog", nullptr},
+      // Beside them: the list recording's choice, the trend, the watch list's menu and the recordings folder.
+      {"cbxRecList", w->cbxRecList, "QCheckBox", "cała lista"},
+      {"chTrend", w->chTrend, "QWidget", nullptr},
+      {"Otworzfoldernagran1", w->Otworzfoldernagran1, "QAction", "Otwórz folder nagrań"},
+      {"Listarejestrow1", w->Listarejestrow1, "QAction", "Lista rejestrów"},
+      {"PopupMenu3", w->PopupMenu3, "QMenu", nullptr},
+      {"Usunzlisty1", w->Usunzlisty1, "QAction", "Usuń z listy"},
+      {"Przesunwgore1", w->Przesunwgore1, "QAction", "Przesuń w górę"},
+      {"Przesunwdol1", w->Przesunwdol1, "QAction", "Przesuń w dół"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -115,6 +125,10 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
   EXPECT_EQ(w->VT->header()->sectionResizeMode(0), QHeaderView::Interactive);
   w->SetVTModel(w->VTModel);
   EXPECT_EQ(w->VT->contextMenuPolicy(), Qt::CustomContextMenu);
+
+  // The trend appears only with a recording; "cała lista" starts unticked.
+  EXPECT_FALSE(w->chTrend->isVisible());
+  EXPECT_FALSE(w->cbxRecList->isChecked());
 
   // Watch list: hidden, with its columns.
   EXPECT_FALSE(w->VL->isVisible());
@@ -165,7 +179,7 @@ TEST_F(AppTest, ComponentsStartAsDesigned) {
 TEST_F(AppTest, HelpPanelHoldsTheSeventyLinesWithTheirBlanks) {
   auto w = makeWindow();
   const QTextDocument* doc = w->Memo2->document();
-  ASSERT_EQ(doc->blockCount(), 70);
+  ASSERT_EQ(doc->blockCount(), kHelpLineCount);
   const auto line = [doc](int n) { return doc->findBlockByNumber(n - 1).text(); };
   EXPECT_EQ(line(1), QStringLiteral("velnorex v2.1.1.2"));
   EXPECT_EQ(line(2), QString());
@@ -181,6 +195,9 @@ TEST_F(AppTest, HelpPanelHoldsTheSeventyLinesWithTheirBlanks) {
   for (int n : {2, 10, 14, 18, 23, 24, 30, 34, 41, 46, 54, 55, 56, 61, 65, 70})
     EXPECT_EQ(line(n), QString()) << n;
   EXPECT_EQ(HelpTextLines().size(), kHelpLineCount);
+  // The recording's files, the list and the trend follow the seventy lines.
+  EXPECT_EQ(line(71), QStringLiteral("IV. LISTA REJESTRÓW, NAGRANIA I WYKRES"));
+  EXPECT_EQ(line(kHelpLineCount), QString());
 }
 
 }  // namespace

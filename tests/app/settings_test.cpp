@@ -1,6 +1,7 @@
 // Settings: defaults at a first start, values restored and written back, and the INI layer underneath.
 #include <QDir>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include "app/ini_profile.h"
 #include "tests/app/app_fixture.h"
@@ -75,8 +76,8 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
     auto w = makeWindow();
     showAndSettle(*w);
     // Within the test platform's 800 x 600 screen, which restored bounds are kept on.
-    w->move(30, 20);
-    w->resize(700, 560);
+    w->move(30, 5);
+    w->resize(700, 590);
     QApplication::processEvents();
     w->splitY->setSizes({275, 200});
     QApplication::processEvents();
@@ -89,7 +90,7 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
   }
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(readFile(paths().settingsFile),
-            std::string("[Form]\r\nTop=20\r\nLeft=30\r\nHeight=560\r\nWidth=700\r\nSplit=275\r\n"
+            std::string("[Form]\r\nTop=5\r\nLeft=30\r\nHeight=590\r\nWidth=700\r\nSplit=275\r\n"
                         "[Cfg]\r\nBaudRate=1\r\nParity=-1\r\nInterval=abc\r\n[Data]\r\nSlave=x\r\n"));
 
   // A sane file restores the window as it was left.
@@ -97,8 +98,8 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
             QByteArray::fromStdString(readFile(paths().settingsFile)).replace("Interval=abc", "Interval=3"));
   auto w = makeWindow();
   showAndSettle(*w);
-  EXPECT_EQ(w->pos(), QPoint(30, 20));
-  EXPECT_EQ(w->size(), QSize(700, 560));
+  EXPECT_EQ(w->pos(), QPoint(30, 5));
+  EXPECT_EQ(w->size(), QSize(700, 590));
   EXPECT_EQ(w->VT->height(), 275);
   EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("19200"));
   EXPECT_EQ(w->cbxParity->currentText(), QString());
@@ -112,14 +113,14 @@ TEST_F(AppTest, ExitKeepsWhateverElseTheSettingsFileHolds) {
   {
     auto w = makeWindow();
     EXPECT_EQ(w->pos().y(), 7);
-    w->move(11, 22);
-    w->resize(640, 580);
+    w->move(11, 2);
+    w->resize(640, 590);
     w->close();
   }
   EXPECT_EQ(
       readFile(paths().settingsFile),
-      std::string("; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=22\r\nColour=blue\r\nLeft=11\r\n"
-                  "Height=580\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
+      std::string("; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=2\r\nColour=blue\r\nLeft=11\r\n"
+                  "Height=590\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
                   "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\n[Data]\r\nSlave=1\r\n"));
 }
 
@@ -158,6 +159,18 @@ TEST_F(AppTest, PathsForTheExecutableSitBesideIt) {
   EXPECT_EQ(p.logFile, exe + QStringLiteral(".log"));
   EXPECT_EQ(p.watchListFile, exe + QStringLiteral(".lst"));
   EXPECT_TRUE(p.deviceFolders.contains(QCoreApplication::applicationDirPath()));
+  // Recordings go to the user's data folder, not beside the program.
+  EXPECT_TRUE(p.recordingsFolder.endsWith(QStringLiteral("/velnorex/recordings"))) << p.recordingsFolder.toStdString();
+  EXPECT_FALSE(p.recordingsFolder.startsWith(QCoreApplication::applicationDirPath()));
+}
+
+TEST_F(AppTest, AnIntervalInTenthsIsNoStartUpError) {
+  writeFile(paths().settingsFile, "[Cfg]\r\nInterval=0,5\r\n[Data]\r\nSlave=7\r\n");
+  auto w = makeWindow();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(w->eInterval->text(), QStringLiteral("0,5"));
+  // The rest of the start-up ran: the slave address is restored.
+  EXPECT_EQ(w->eSlave->text(), QStringLiteral("7"));
 }
 
 }  // namespace

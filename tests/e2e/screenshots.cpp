@@ -1,7 +1,8 @@
 // Makes the documentation's pictures of the real window, not a test: the first start with no settings file
 // (docs/first-start.png), the register tree after a group read against the simulator (docs/tree.png) and the
 // search dialog after it found three simulated transducers (docs/search.png), and the window "Ruch na linii"
-// during a group read (docs/monitor.png).
+// during a group read (docs/monitor.png), and a list recording of drifting measurements with its trend
+// (docs/trend.png).
 // Run by scripts/screenshots.sh under a virtual X display.
 #include <cstdio>
 #include <functional>
@@ -159,6 +160,44 @@ bool monitorDuringAGroupRead(const QString& target) {
   return saved;
 }
 
+// A list recording of four registers of THV-21 whose values drift, 24 s into it.
+bool trendDuringARecording(const QString& target) {
+  QTemporaryDir dir;
+  const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
+  if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
+                   definition))
+    return false;
+  velnorex::test::SimulatorProcess sim({"--definition", definition.toStdString(), "--wave",
+                                        "0:REAL:2:19,5:23,5:13", "--wave", "2:REAL:2:38:52:19", "--wave",
+                                        "4:REAL:2:6,5:11:29"});
+  TForm1 form(pathsIn(dir));
+  form.resize(1240, 860);
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return false;
+  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
+  form.btConnectClick();
+  form.cbxDeviceEnter();
+  form.cbxDevice->setCurrentIndex(form.cbxDevice->findText(QStringLiteral("THV-21.dat")));
+  form.cbxDeviceSelect();
+  form.splitY->setSizes({300, 560});
+  form.Listarejestrow1->trigger();
+  RegisterTreeNode& root = form.VTModel->tree().root();
+  for (std::u16string_view name : {u"Temperatura", u"Wilgotność względna", u"Punkt rosy", u"Słowo statusu"}) {
+    form.VT->setFocusedNode(find(root, name));
+    form.VTClick();
+    form.Dodajdolisty1->trigger();
+  }
+  form.VT->expand(form.VTModel->indexOf(find(root, u"Pomiary"), 0));
+  form.cbxRecList->setChecked(true);
+  form.eInterval->setText(QStringLiteral("0,2"));
+  form.btRec->click();
+  if (!form.listRecording.running()) return false;
+  QTest::qWait(24000);
+  const bool saved = save(form, target);
+  form.btRec->click();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,7 +206,7 @@ int main(int argc, char** argv) {
   const QStringList args = app.arguments();
   if (args.size() != 2) {
     std::fputs(
-        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start.png, tree.png, search.png, monitor.png)\n",
+        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start, tree, search, monitor and trend .png)\n",
         stderr);
     return 2;
   }
@@ -179,7 +218,8 @@ int main(int argc, char** argv) {
     const bool made = firstStart(docs.filePath(QStringLiteral("first-start.png"))) &&
                       treeAfterAGroupRead(docs.filePath(QStringLiteral("tree.png"))) &&
                       searchWithResults(docs.filePath(QStringLiteral("search.png"))) &&
-                      monitorDuringAGroupRead(docs.filePath(QStringLiteral("monitor.png")));
+                      monitorDuringAGroupRead(docs.filePath(QStringLiteral("monitor.png"))) &&
+                      trendDuringARecording(docs.filePath(QStringLiteral("trend.png")));
     return made ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

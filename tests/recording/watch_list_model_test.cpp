@@ -116,5 +116,39 @@ TEST(WatchListModel, SavingReplacesTheFileAtomically) {
   EXPECT_EQ(QFileInfo(path).size(), 16);
 }
 
+TEST(WatchListModel, EntriesAreRemovedAndReorderedAndTheFileFollows) {
+  WatchListModel model;
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  for (const char* slave : {"1", "2", "3", "4"})
+    ASSERT_TRUE(model.AddToWatchList(&kTemp, QString::fromLatin1(slave)));
+  const auto slaves = [&] {
+    std::u16string out;
+    for (const WatchEntry& entry : model.entries()) out += entry.Slave;
+    return out;
+  };
+  EXPECT_TRUE(model.moveEntry(0, 2));
+  EXPECT_EQ(slaves(), u"2314");
+  EXPECT_TRUE(model.moveEntry(3, 0));
+  EXPECT_EQ(slaves(), u"4231");
+  EXPECT_TRUE(model.moveEntry(1, 99));  // clamped to the last place
+  EXPECT_EQ(slaves(), u"4312");
+  EXPECT_FALSE(model.moveEntry(0, -1));
+  EXPECT_FALSE(model.moveEntry(7, 0));
+  EXPECT_TRUE(model.removeEntry(1));
+  EXPECT_FALSE(model.removeEntry(3));
+  EXPECT_EQ(slaves(), u"412");
+  // Each node knows its new place: the model's indexes and the file agree with the order.
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(model.nodeAt(model.index(row, 0))->index(), row);
+  EXPECT_EQ(model.index(2, 0).data().toString(), QStringLiteral("2"));
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("l.lst")).toStdString();
+  model.SaveToFile(path);
+  WatchTree loaded;
+  LoadFromFile(loaded, path);
+  ASSERT_EQ(loaded.root().childCount(), 3u);
+  EXPECT_EQ(loaded.root().child(0)->data.Slave, u"4");
+  EXPECT_EQ(loaded.root().child(2)->data.Slave, u"2");
+}
+
 }  // namespace
 }  // namespace velnorex::test

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -49,6 +50,8 @@ Transducers:
   --definition FILE.dat  define and seed the registers of a device definition
   --registers START:COUNT  define a block of registers holding 0 (may be repeated)
   --value ADDR:TYPE:COUNT:TEXT  define registers and seed them with TEXT encoded by TYPE (may be repeated)
+  --wave ADDR:TYPE:COUNT:LOW:HIGH:SECONDS  define registers whose value follows a sine between LOW and HIGH
+                         with a period of SECONDS, as a drifting measurement (may be repeated)
 Faults:
   --silent-first N       ignore the first N requests
   --delay-ms M           answer M ms late
@@ -83,6 +86,12 @@ struct Options {
     std::string type, text;
   };
   std::vector<Value> values;
+  struct Wave {
+    uint32_t address, count;
+    std::string type;
+    double low, high, seconds;
+  };
+  std::vector<Wave> waves;
   std::vector<ExceptionRule> exceptions;
 };
 
@@ -148,6 +157,30 @@ Options parseOptions(int argc, char** argv) {
       const long count = parseNumber(v.substr(c2 + 1, c3 - c2 - 1), "register count", 1, 65536 - address);
       o.values.push_back({static_cast<uint32_t>(address), static_cast<uint32_t>(count),
                           v.substr(c1 + 1, c2 - c1 - 1), v.substr(c3 + 1)});
+    } else if (arg == "--wave") {
+      // ADDR:TYPE:COUNT:LOW:HIGH:SECONDS, the numbers with ',' or '.'.
+      std::vector<std::string> parts;
+      for (size_t from = 0;;) {
+        const auto colon = v.find(':', from);
+        parts.push_back(v.substr(from, colon == std::string::npos ? colon : colon - from));
+        if (colon == std::string::npos) break;
+        from = colon + 1;
+      }
+      if (parts.size() != 6) fail("--wave wants ADDR:TYPE:COUNT:LOW:HIGH:SECONDS");
+      const auto real = [](std::string text) {
+        for (char& c : text)
+          if (c == ',') c = '.';
+        char* end = nullptr;
+        const double d = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0') fail("bad number '" + text + "' in --wave");
+        return d;
+      };
+      const long address = parseNumber(parts[0], "register address", 0, 65535);
+      const long count = parseNumber(parts[2], "register count", 1, 65536 - address);
+      const double seconds = real(parts[5]);
+      if (!(seconds > 0)) fail("--wave wants a period above 0");
+      o.waves.push_back({static_cast<uint32_t>(address), static_cast<uint32_t>(count), parts[1],
+                         real(parts[3]), real(parts[4]), seconds});
     } else if (arg == "--silent-first") {
       o.silentFirst = parseNumber(v, "request count", 0, 1L << 30);
     } else if (arg == "--delay-ms") {
@@ -435,8 +468,25 @@ class Simulator {
     return {baudOf(cfgetospeed(&tio)), (tio.c_cflag & CSTOPB) ? 2 : 1};
   }
 
+  // The drifting registers take the value of this moment.
+  void updateWaves() {
+    if (o_.waves.empty()) return;
+    const double t = static_cast<double>(nsBetween(started_, now())) / 1e9;
+    for (const auto& wave : o_.waves) {
+      const double value =
+          wave.low + (wave.high - wave.low) * (0.5 + 0.5 * std::sin(2 * 3.14159265358979 * t / wave.seconds));
+      const uint8_t code = TypeCodeOfName(velnorex::FromUtf8(wave.type));
+      const bool integral = code == 4 || code == 5 || code == 10;  // WORD, INT, HEX
+      const auto words = EncodeValue(code, wave.count, velnorex::FormatFloat(value, integral ? 0 : 4));
+      for (size_t i = 0; i < words.size(); ++i)
+        for (const uint8_t address : o_.slaves)
+          bus_.registers(address)->set(static_cast<uint16_t>(wave.address + i), words[i]);
+    }
+  }
+
   void process(size_t length) {
     log_.frame('>', buffer_, length);
+    updateWaves();
     size_t replyLength = 0;
     const LineSetting master = masterSetting();
     const bool heard = Hears(own_, master);
@@ -498,6 +548,7 @@ class Simulator {
   const Options& o_;
   Line line_;
   Bus& bus_;
+  const Clock started_ = now();
   Log& log_;
   LineSetting own_;
   long long byteNs_ = 0;
@@ -522,6 +573,7 @@ int main(int argc, char** argv) {
     fail(o.definition + ": " + e.what());
   }
   for (const auto& b : o.blocks) registers.define(b.start, b.count);
+  for (const auto& w : o.waves) registers.define(w.address, w.count);
   for (const auto& v : o.values) {
     const auto words =
         EncodeValue(TypeCodeOfName(velnorex::FromUtf8(v.type)), v.count, velnorex::FromUtf8(v.text));

@@ -1,0 +1,224 @@
+// The list recording: rounds over the watch list, one queued step per transaction.
+#include "recording/list_recording.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "recording/log_lines.h"
+#include "registers/palette.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+namespace {
+
+QString FromU16(const std::u16string& text) {
+  return QString::fromStdU16String(text);
+}
+
+// Characters of a read: the request, and the reply with two bytes per register.
+constexpr double kRequestCharacters = 8;
+constexpr double kReplyOverheadCharacters = 5;
+// The silence that ends an RTU frame, after the request and after the reply.
+constexpr double kFrameGapCharacters = 3.5;
+
+}  // namespace
+
+double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line) {
+  if (line.baudRate <= 0) return 0;
+  const double bits = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBitsTenths / 10.0;
+  const double characterMs = bits * 1000.0 / line.baudRate;
+  double total = 0;
+  for (const WatchEntry& entry : entries) {
+    int32_t count = 0;
+    TryStrToInt(entry.Count, count);
+    const double characters =
+        kRequestCharacters + kReplyOverheadCharacters + 2.0 * (count & 0xFF) + 2 * kFrameGapCharacters;
+    total += characters * characterMs + ListRecording::kTurnaroundMs;
+  }
+  return total;
+}
+
+int ListIntervalMs(std::u16string_view text) {
+  const double tenths = StrToFloat(text) * 10.0;
+  const double whole = std::round(tenths);
+  if (!(whole >= 1.0) || std::abs(tenths - whole) > 1e-6 || whole > INT_MAX / 100) return 0;
+  return static_cast<int>(whole) * 100;
+}
+
+ListRecording::ListRecording(ListRecordingHost& host, Modbus& modbus, ExchangeDispatcher& dispatcher,
+                             const Serial& serial, const WatchListModel& list, RecordingSink& sink)
+    : host_(host), modbus_(modbus), dispatcher_(dispatcher), serial_(serial), list_(list), sink_(sink) {}
+
+void ListRecording::btRecClick() {
+  if (running_) {
+    StopRecording();
+    return;
+  }
+  // As every command that starts a transaction: ignored whole during a group operation or a transaction.
+  if (host_.busy()) return;
+  StartRecording();
+}
+
+void ListRecording::StartRecording() {
+  if (running_) return;
+  const std::vector<WatchEntry> entries = list_.entries();
+  if (entries.empty()) {
+    host_.showMessage(QStringLiteral("lista rejestrów jest pusta"));
+    return;
+  }
+  const int interval = ListIntervalMs(host_.intervalText().toStdU16String());
+  if (interval <= 0) {
+    host_.showMessage(QStringLiteral("nieprawidłowy interwał"));
+    return;
+  }
+  // Every entry is read at every round: a number that does not convert is reported before anything runs.
+  for (const WatchEntry& entry : entries) {
+    StrToInt(entry.Slave);
+    StrToInt(entry.Address);
+    StrToInt(entry.Count);
+  }
+  // Without a line every read of every round would ask for the connection; there is nothing to record.
+  if (!serial_.PortOpen) {
+    host_.showMessage(QStringLiteral("brak połączenia !"));
+    return;
+  }
+  // A round must fit into the interval, else every other tick would be skipped.
+  const int minimum = static_cast<int>(std::ceil(ListRoundMs(entries, serial_.DeviceControl) / 100.0)) * 100;
+  if (interval < minimum) {
+    host_.showMessage(QStringLiteral("interwał krótszy niż odczyt listy (najmniej %1 s)")
+                          .arg(QString::number(minimum / 1000.0, 'f', 1).replace(u'.', u',')));
+    return;
+  }
+
+  registers_.clear();
+  slaves_.clear();
+  columns_.clear();
+  for (const WatchEntry& entry : entries) {
+    registers_.push_back(RegisterNode{entry.Name, {}, entry.Address, entry.Type, entry.Count, {}, {}});
+    slaves_.push_back(entry.Slave);
+    columns_.push_back(RecordedColumn{entry.Slave, entry.Address, entry.Name, entry.Type});
+  }
+  values_.assign(entries.size(), std::u16string());
+  running_ = true;
+  ++generation_;
+  rounds_ = 0;
+  skipped_ = 0;
+  longestRoundMs_ = 0;
+  intervalMs_ = interval;
+
+  QPlainTextEdit& memo = host_.logWindow();
+  AppendLine(memo, DateLine(QDateTime::currentDateTime()));
+  for (const WatchEntry& entry : entries)
+    AppendLine(memo, QStringLiteral("Slave:") + FromU16(entry.Slave) + u'\t' +
+                         RegisterLine(FromU16(entry.Address), FromU16(entry.Name)));
+  AppendLine(memo, QString());
+  sink_.recordingStarted(columns_, u"lista");
+
+  memo.setReadOnly(true);
+  host_.setRegisterTreeEnabled(false);
+  host_.setWatchListLocked(true);
+  host_.setRecordIndicator(kColorYellow);
+  // Sub-second intervals: a coarse timer may be 5 % late, which would eat into the round's margin.
+  host_.listRecordTimer().setTimerType(Qt::PreciseTimer);
+  host_.listRecordTimer().start(interval);
+  startRound();
+}
+
+void ListRecording::RecordTick() {
+  if (!running_) return;
+  // A round never overlaps another one, a transaction or a modal message: that tick's row is not taken.
+  if (roundActive_ || host_.busy()) {
+    ++skipped_;
+    return;
+  }
+  startRound();
+}
+
+void ListRecording::startRound() {
+  roundActive_ = true;
+  roundTime_ = RecordingClock::now();
+  roundStart_ = std::chrono::steady_clock::now();
+  index_ = 0;
+  for (std::u16string& value : values_) value.clear();
+  readCurrent();
+}
+
+void ListRecording::readCurrent() {
+  if (index_ >= registers_.size()) {
+    finishRound();
+    return;
+  }
+  const uint64_t before = results_;
+  try {
+    if (modbus_.BuildReadRequest(registers_[index_], slaves_[index_])) dispatcher_.Exchange(*this);
+  } catch (...) {
+    StopRecording();
+    throw;
+  }
+  // No result: the port is closed and the exchange has said so; no later read could do better.
+  if (results_ == before) StopRecording();
+}
+
+void ListRecording::ShowValue() {
+  const ViewState& state = host_.viewState();
+  if (running_ && roundActive_ && index_ < values_.size() && state.ReplyOk) values_[index_] = state.ReplyText;
+}
+
+void ListRecording::UM_NEXT() {
+  ++results_;
+  if (!running_ || !roundActive_) return;
+  const uint64_t generation = generation_;
+  host_.postQueued([this, generation] { step(generation); });
+}
+
+void ListRecording::step(uint64_t generation) {
+  if (generation != generation_ || !running_ || !roundActive_) return;
+  if (modbus_.InTransaction()) {
+    // Reached from the pending messages of a transaction: wait for it to finish.
+    host_.postQueued([this, generation] { step(generation); });
+    return;
+  }
+  ++index_;
+  readCurrent();
+}
+
+void ListRecording::finishRound() {
+  roundActive_ = false;
+  ++rounds_;
+  const QDateTime at = QDateTime::fromMSecsSinceEpoch(
+      std::chrono::duration_cast<std::chrono::milliseconds>(roundTime_.time_since_epoch()).count());
+  lineBuffer_ = TimeText(at.time());
+  for (const std::u16string& value : values_) {
+    lineBuffer_ += u'\t';
+    lineBuffer_ += FromU16(value);
+  }
+  AppendLine(host_.logWindow(), lineBuffer_);
+  sink_.readingTaken(roundTime_, values_);
+  longestRoundMs_ = std::max(
+      longestRoundMs_,
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - roundStart_).count());
+}
+
+void ListRecording::StopRecording() {
+  if (!running_) return;
+  host_.listRecordTimer().stop();
+  running_ = false;
+  roundActive_ = false;
+  ++generation_;
+  host_.setRecordIndicator(kColorMediumGrey);
+  QPlainTextEdit& memo = host_.logWindow();
+  if (skipped_ > 0) AppendLine(memo, QStringLiteral("pominięte odczyty: %1").arg(skipped_));
+  AppendLine(memo, QString());
+  memo.setReadOnly(false);
+  host_.setRegisterTreeEnabled(true);
+  host_.setWatchListLocked(false);
+  sink_.recordingStopped();
+}
+
+}  // namespace velnorex

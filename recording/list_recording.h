@@ -1,0 +1,106 @@
+// Recording every register of the watch list at each interval: one round per tick, each entry read from its
+// own slave address in list order, one transaction at a time, every next read started from the message
+// queue after the previous transaction ended. A failed read leaves its cell empty.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "modbus/exchange_dispatcher.h"
+#include "modbus/modbus.h"
+#include "recording/recording_host.h"
+#include "recording/recording_sink.h"
+#include "registers/watch_list_model.h"
+#include "serial/serial.h"
+
+namespace velnorex {
+
+// What the list recording needs from the window besides what the one-register recording needs.
+class ListRecordingHost : public RecordingHost {
+ public:
+  // The timer of the list's rounds: its expiry is connected to RecordTick by the window.
+  virtual QTimer& listRecordTimer() = 0;
+  // Runs `step` from the window's message queue, after the current handler has returned.
+  virtual void postQueued(std::function<void()> step) = 0;
+  // The watch list's removal and reordering are locked while its registers are being recorded.
+  virtual void setWatchListLocked(bool locked) = 0;
+};
+
+// The time one round of a list needs on the line, in milliseconds: per entry the request (8 characters), a
+// gap of 3.5 characters, the reply (5 + 2 per register), another gap, and an allowance for the transducer's
+// turnaround and the program's step. Characters are 1 start bit, the data bits, the parity bit and the stop
+// bits of `line`.
+double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line);
+// The interval of a list recording in milliseconds from eInterval's text: a real with ',' and at most one
+// decimal ("0,5", "2"). Throws ConvertError for a text that is no number; 0 for a number that is no positive
+// number of tenths within a timer's reach.
+int ListIntervalMs(std::u16string_view text);
+
+class ListRecording final : public TransactionClient {
+ public:
+  static constexpr double kTurnaroundMs = 5.0;
+
+  ListRecording(ListRecordingHost& host, Modbus& modbus, ExchangeDispatcher& dispatcher, const Serial& serial,
+                const WatchListModel& list, RecordingSink& sink);
+
+  bool running() const { return running_; }
+  // Starts a recording of the list, or stops the running one. A start while the host is busy is ignored.
+  void btRecClick();
+  // Checks the list, the interval and the line, then writes the header and runs the first round at once.
+  // Refusals: "lista rejestrów jest pusta", "nieprawidłowy interwał", "interwał krótszy niż odczyt listy
+  // (najmniej <s> s)", "brak połączenia !"; an entry whose slave, address or count is no integer throws
+  // ConvertError. In every case nothing changes.
+  void StartRecording();
+  // The timer's expiry: a new round, unless the last one still runs, a transaction runs or a message is open;
+  // such a tick is skipped and counted.
+  void RecordTick();
+  // Ends a running recording (the round in progress is dropped); does nothing when none runs.
+  void StopRecording();
+
+  void ShowValue() override;
+  void UM_NEXT() override;
+
+  uint64_t rounds() const { return rounds_; }
+  // From a round's start until its row was handed on (file and trend included), in milliseconds.
+  double longestRoundMs() const { return longestRoundMs_; }
+  uint64_t skippedTicks() const { return skipped_; }
+  int intervalMs() const { return intervalMs_; }
+
+ private:
+  void startRound();
+  // Reads entry `index_`, or ends the round after the last one.
+  void readCurrent();
+  void step(uint64_t generation);
+  void finishRound();
+
+  ListRecordingHost& host_;
+  Modbus& modbus_;
+  ExchangeDispatcher& dispatcher_;
+  const Serial& serial_;
+  const WatchListModel& list_;
+  RecordingSink& sink_;
+
+  bool running_ = false;
+  bool roundActive_ = false;
+  int intervalMs_ = 0;
+  // What the recording started with: later changes of the list do not reach a running recording.
+  std::vector<RegisterNode> registers_;
+  std::vector<std::u16string> slaves_;
+  std::vector<RecordedColumn> columns_;
+  std::vector<std::u16string> values_;
+  QString lineBuffer_;
+  size_t index_ = 0;
+  RecordingClock::time_point roundTime_;
+  std::chrono::steady_clock::time_point roundStart_;
+  double longestRoundMs_ = 0;
+  // Counts recordings and stops, so that a step queued before a stop never drives a later round.
+  uint64_t generation_ = 0;
+  // Counts UM_NEXT arrivals: an exchange that does not move it delivered no result (the port is closed).
+  uint64_t results_ = 0;
+  uint64_t rounds_ = 0;
+  uint64_t skipped_ = 0;
+};
+
+}  // namespace velnorex

@@ -1,0 +1,115 @@
+// The recording's CSV file: header and rows as a spreadsheet reads them, names that never replace a file,
+// and the operator's message when the folder cannot be made.
+#include "recording/csv_recording_file.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "text/errors.h"
+
+namespace velnorex::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+QByteArray ReadAll(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+TEST(CsvRecordingFile, HeaderAndRowsWithDotsQuotesAndEmptyCells) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::vector<RecordedColumn> columns = {
+      {u"1", u"100", u"Temperatura", u"REAL"},
+      {u"12", u"$0010", u"Tryb, pracy", u"hex"},
+      {u"1", u"200", u"Opis \"A\"", u"TEXT"},
+      {u"3", u"7", u"Licznik", u"int"},
+  };
+  const auto start = RecordingClock::now();
+  // A folder that does not exist yet is made.
+  const std::string folder = dir.filePath(QStringLiteral("nagrania/dzisiaj")).toStdString();
+  std::string path;
+  {
+    CsvRecordingFile file(folder, start, columns, u"lista");
+    path = file.path();
+    file.writeRow(start, {u"21,50", u"$00FF", u"ab,c", u"-215"});
+    // A failed read leaves its cell empty; a row shorter than the columns is padded.
+    file.writeRow(start + 500ms, {u"", u"$0001", u"x"});
+    EXPECT_EQ(file.rows(), 2u);
+    // Every line is in the file as soon as it was written, before the file is closed.
+    EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
+  }
+  const QList<QByteArray> lines = ReadAll(path).split('\n');
+  ASSERT_EQ(lines.size(), 4);  // three lines and nothing after the last CR LF
+  EXPECT_EQ(
+      lines[0],
+      QByteArray(
+          "czas,Temperatura [slave 1; rejestr 100; REAL],\"Tryb, pracy [slave 12; rejestr $0010; hex]\","
+          "\"Opis \"\"A\"\" [slave 1; rejestr 200; TEXT]\",Licznik [slave 3; rejestr 7; int]\r"));
+  const QString stamp = QString::fromStdString(IsoLocalTime(start));
+  EXPECT_EQ(lines[1], (stamp + QStringLiteral(",21.50,$00FF,\"ab,c\",-215\r")).toUtf8());
+  EXPECT_EQ(lines[2],
+            (QString::fromStdString(IsoLocalTime(start + 500ms)) + QStringLiteral(",,$0001,x,\r")).toUtf8());
+  EXPECT_TRUE(lines[3].isEmpty());
+  EXPECT_TRUE(QString::fromStdString(path).endsWith(QStringLiteral("_lista.csv"))) << path;
+}
+
+TEST(CsvRecordingFile, TimesAreIsoLocalWithMillisecondsAndOffset) {
+  // 2024-01-15 12:00:00.007 UTC, in whatever zone the machine is set to.
+  const RecordingClock::time_point moment{std::chrono::milliseconds(1705320000007LL)};
+  const QString text = QString::fromStdString(IsoLocalTime(moment));
+  static const QRegularExpression pattern(
+      QStringLiteral("^(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\\.007([+-]\\d\\d):(\\d\\d)$"));
+  const auto match = pattern.match(text);
+  ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+  // The local time minus its offset is the moment itself.
+  QDateTime local = QDateTime::fromString(match.captured(1), Qt::ISODate);
+  local.setTimeSpec(Qt::UTC);
+  const int sign = match.captured(2).startsWith(u'-') ? -1 : 1;
+  const int offsetMinutes = sign * (match.captured(2).mid(1).toInt() * 60 + match.captured(3).toInt());
+  EXPECT_EQ(local.addSecs(-offsetMinutes * 60).toMSecsSinceEpoch(), 1705320000000LL);
+}
+
+TEST(CsvRecordingFile, NamesNeverReplaceAFileAndCarryNoForbiddenCharacters) {
+  QTemporaryDir dir;
+  const auto start = RecordingClock::now();
+  const std::vector<RecordedColumn> columns = {{u"1", u"100", u"Temp", u"INT"}};
+  const std::u16string label = u"100_T/e:m*p?\"<ą>|";
+  std::vector<std::string> paths;
+  for (int i = 0; i < 3; ++i)
+    paths.push_back(CsvRecordingFile(dir.path().toStdString(), start, columns, label).path());
+  const QString name = QFileInfo(QString::fromStdString(paths[0])).fileName();
+  EXPECT_TRUE(name.endsWith(QStringLiteral("_100_T_e_m_p___ą__.csv"))) << name.toStdString();
+  EXPECT_TRUE(QString::fromStdString(paths[1]).endsWith(QStringLiteral("__2.csv"))) << paths[1];
+  EXPECT_TRUE(QString::fromStdString(paths[2]).endsWith(QStringLiteral("__3.csv"))) << paths[2];
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+  for (const std::string& path : paths) EXPECT_TRUE(ReadAll(path).startsWith("czas,Temp [slave 1;"));
+  EXPECT_EQ(RecordingFileName(start, u"...", 1).substr(19), "_rejestr.csv");
+
+  // A folder under a regular file cannot be made, not even by root: the operator is told which.
+  QFile blocker(dir.filePath(QStringLiteral("plik")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  try {
+    CsvRecordingFile(dir.filePath(QStringLiteral("plik/nagrania")).toStdString(), start, columns, u"x");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_TRUE(
+        QString::fromUtf8(e.what()).startsWith(QStringLiteral("nie można utworzyć folderu nagrań \"")))
+        << e.what();
+  }
+}
+
+TEST(CsvRecordingFile, NumbersAreTheNumericTypesOnly) {
+  for (const char16_t* type : {u"WORD", u"int", u"Real", u"PREC"}) EXPECT_TRUE(IsNumericType(type));
+  for (const char16_t* type : {u"TEXT", u"HEX", u"", u"BIT"}) EXPECT_FALSE(IsNumericType(type));
+  EXPECT_EQ(CsvValueCell({u"1", u"1", u"a", u"TEXT"}, u"1,5"), u"1,5");
+  EXPECT_EQ(CsvValueCell({u"1", u"1", u"a", u"PREC"}, u"-0,0000012345"), u"-0.0000012345");
+}
+
+}  // namespace
+}  // namespace velnorex::test
