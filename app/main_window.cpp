@@ -92,6 +92,9 @@ void TForm1::wireRegisterTree() {
                    newState == Qt::Checked ? CheckState::csCheckedNormal : CheckState::csUncheckedNormal);
     });
   });
+  connect(Zapiszkonfiguracje1, &QAction::triggered, this, guarded([this] { Zapiszkonfiguracje1Click(); }));
+  connect(Porownajzplikiem1, &QAction::triggered, this, guarded([this] { Porownajzplikiem1Click(); }));
+  connect(Przywroczpliku1, &QAction::triggered, this, guarded([this] { Przywroczpliku1Click(); }));
   connect(VTModel, &RegisterTreeModel::valueEdited, this, [this](const QModelIndex& index) {
     const QPersistentModelIndex at(index);
     hosts_.postQueued([this, at] {
@@ -336,4 +339,17 @@ void TForm1::Zapiszdopliku1Click() {
 void TForm1::Dodajdolisty1Click() {
   if (!VLModel->AddToWatchList(state.CurrentRecord, eSlave->text()))
     ShowModalMessage(this, QStringLiteral("nie wybrano rejestru"));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The register tree's configuration commands
+
+void TForm1::Zapiszkonfiguracje1Click() {
+  configCommands.Zapiszkonfiguracje1Click();
+}
+void TForm1::Porownajzplikiem1Click() {
+  configCommands.Porownajzplikiem1Click();
+}
+void TForm1::Przywroczpliku1Click() {
+  configCommands.Przywroczpliku1Click();
 }

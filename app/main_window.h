@@ -18,6 +18,7 @@
 #include "modbus/modbus.h"
 #include "recording/log_window_commands.h"
 #include "recording/recording.h"
+#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "registers/watch_list_model.h"
@@ -94,6 +95,11 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Zapiszdopliku1Click();
   void Dodajdolisty1Click();
 
+  // --- the register tree's configuration commands ---
+  void Zapiszkonfiguracje1Click();
+  void Porownajzplikiem1Click();
+  void Przywroczpliku1Click();
+
   // --- units and state ---
   velnorex::Serial serial;
   velnorex::Modbus modbus{serial};
@@ -115,6 +121,9 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::Recording recording{hosts_};
   velnorex::LogWindowCommands logCommands{*Memo1, *SaveDialog1};
   velnorex::WatchListModel* VLModel = new velnorex::WatchListModel(this);
+  // Saving, comparing and restoring the transducer's configuration.
+  velnorex::ConfigCommands configCommands{state,    serial, modbus,      dispatcher,
+                                          *VTModel, *VT,    registerOps, hosts_};
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

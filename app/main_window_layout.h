@@ -86,6 +86,9 @@ class MainWindowLayout {
   QAction* Zapiszdopliku1 = nullptr;
   QMenu* PopupMenu2 = nullptr;
   QAction* Dodajdolisty1 = nullptr;
+  QAction* Zapiszkonfiguracje1 = nullptr;  // "Zapisz konfigurację…"
+  QAction* Porownajzplikiem1 = nullptr;    // "Porównaj z plikiem…"
+  QAction* Przywroczpliku1 = nullptr;      // "Przywróć z pliku…"
   QFileDialog* SaveDialog1 = nullptr;
 };
 

@@ -81,4 +81,8 @@ void WindowHosts::showError(std::exception_ptr error) {
   HandleException(error);
 }
 
+QWidget* WindowHosts::dialogParent() {
+  return &form_;
+}
+
 }  // namespace velnorex

@@ -4,6 +4,7 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "recording/recording_host.h"
+#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 
 class TForm1;
@@ -12,7 +13,8 @@ namespace velnorex {
 
 class WindowHosts final : public ExchangeDispatcher::Window,
                           public RegisterOperationsHost,
-                          public RecordingHost {
+                          public RecordingHost,
+                          public ConfigCommandsHost {
  public:
   explicit WindowHosts(TForm1& form) : form_(form) {}
 
@@ -46,6 +48,9 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   void readNode(RegisterTreeNode* node) override;
   bool busy() const override;
   void showError(std::exception_ptr error) override;
+
+  // ConfigCommandsHost (the rest is shared with the others)
+  QWidget* dialogParent() override;
 
  private:
   TForm1& form_;

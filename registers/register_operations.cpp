@@ -186,11 +186,7 @@ void RegisterOperations::ShowValue() {
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
   const int code = NodeAccessCode(node);
   if ((code != kAccessRW && code != kAccessRP) || modbus_.InTransaction()) return;
-  modbus_.RegisterType = TypeCodeOf(node->data.Type);
-  const bool single = StrToInt(node->data.Count) == 1 && host_.singleRegisterWrites();
-  const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, slave())
-                            : modbus_.BuildWriteMultipleRequest(node->data, slave());
-  if (!built) return;
+  if (!modbus_.BuildWriteRequest(node->data, slave(), host_.singleRegisterWrites())) return;
   dispatcher_.Exchange(*this);
 }
 

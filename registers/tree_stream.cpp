@@ -295,7 +295,30 @@ std::string SystemErrorText(int error) {
   return std::strerror(error);
 }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+template <class Record>
+void LoadFile(Tree<Record>& tree, const std::string& fileName) {
+  const std::vector<uint8_t> data = ReadFileBytes(fileName);
+  LoadFromStream(tree, data);
+}
+
+#ifndef _WIN32
+bool WriteAll(int fd, const std::vector<uint8_t>& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+#endif
+
+}  // namespace
+
+std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {
 #ifdef _WIN32
   // Reading shares the file for reading only, so no one writes it while it is loaded.
   FILE* f = _wfsopen(PathOf(fileName).c_str(), L"rb", _SH_DENYWR);
@@ -321,27 +344,6 @@ std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   if (failed) ReadFailure();
   return data;
 }
-
-template <class Record>
-void LoadFile(Tree<Record>& tree, const std::string& fileName) {
-  const std::vector<uint8_t> data = ReadWholeFile(fileName);
-  LoadFromStream(tree, data);
-}
-
-#ifndef _WIN32
-bool WriteAll(int fd, const std::vector<uint8_t>& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-#endif
 
 // Writes beside the target and renames over it, so that a failure at any point leaves the old file whole.
 void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) {
@@ -399,8 +401,6 @@ void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) 
   }
 #endif
 }
-
-}  // namespace
 
 void LoadFromStream(RegisterTree& tree, std::span<const uint8_t> data) {
   Loader<RegisterNode>(tree, data).Run();

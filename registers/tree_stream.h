@@ -52,6 +52,11 @@ void LoadFromFile(WatchTree& tree, const std::string& fileName);
 void SaveToFile(RegisterTree& tree, const std::string& fileName);
 void SaveToFile(WatchTree& tree, const std::string& fileName);
 
+// The whole content of a file, opened as the loaders open it (FileOpenError when it cannot be).
+std::vector<uint8_t> ReadFileBytes(const std::string& fileName);
+// Writes `data` as the whole content of the file the same atomic way (FileCreateError on failure).
+void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data);
+
 // One string of a user-data payload.
 void WriteWideString(std::vector<uint8_t>& out, std::u16string_view text);
 

@@ -90,4 +90,17 @@ std::optional<PortSettings> ParseMode(std::string_view mode) {
   return settings;
 }
 
+std::string RtuModeString(std::string_view baudText, char parity) {
+  // An RTU character is 11 bits: start, 8 data, parity, stop. Without a parity bit the second stop bit keeps
+  // the character at 11 bits, as the Modbus serial line rules ask.
+  switch (parity) {
+    case 'e':
+      return std::string(baudText) + ",e,8,1";
+    case 'o':
+      return std::string(baudText) + ",o,8,1";
+    default:
+      return std::string(baudText) + ",n,8,2";
+  }
+}
+
 }  // namespace velnorex

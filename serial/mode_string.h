@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velnorex {
@@ -18,5 +19,9 @@ struct PortSettings {
 // "<baud>,<parity>,<data bits>,<stop bits>": baud a positive decimal integer, parity one of n e o m s (either
 // case), data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else is not accepted.
 std::optional<PortSettings> ParseMode(std::string_view mode);
+
+// The mode string of a Modbus RTU line at `baudText` (passed on unchecked: ParseMode decides) with parity
+// 'e', 'o' or none (anything else): 8 data bits, and 1 stop bit after a parity bit or 2 without one.
+std::string RtuModeString(std::string_view baudText, char parity);
 
 }  // namespace velnorex

@@ -1,0 +1,17 @@
+// JSON text written by hand, for the text files whose layout people read and diff (definitions,
+// configuration snapshots): a string literal that keeps every UTF-16 code unit.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace velnorex {
+
+// Appends `text` as a JSON string literal in UTF-8. Control characters and unpaired surrogates are escaped
+// as \uXXXX, so that a JSON reader gives back exactly the same code units.
+void AppendJsonString(std::string& out, std::u16string_view text);
+// "line:column" of a byte offset into UTF-8 text, counting characters, for a reader's messages.
+std::string JsonLineColumn(std::string_view text, size_t offset);
+
+}  // namespace velnorex
