@@ -145,8 +145,8 @@ std::u16string TroubleOf(const ConfigRun::Item& item) {
 // ---- the commands ----
 
 void RunSteps(ConfigRun& run, const char* what) {
-  const ConfigRun::Phase phase = run.phase();
-  while (run.phase() == phase && run.step()) {
+  for (bool more = true; more;) {
+    more = run.step();
     if (const ConfigRun::Item* item = run.lastItem())
       std::cerr << what << " " << run.progressDone() << "/" << run.progressTotal() << ": "
                 << ToUtf8(PathText(item->path)) << "\n";
