@@ -159,6 +159,7 @@ void ConfigCommands::Przywroczpliku1Click() {
 void ConfigCommands::start(Job job, std::unique_ptr<ConfigRun> run, const QString& fileName) {
   job_ = job;
   run_ = std::move(run);
+  plan_.clear();
   fileName_ = fileName;
   ++generation_;
   showProgress(QStringLiteral("odczyt rejestrów…"));
@@ -221,9 +222,15 @@ void ConfigCommands::runStep() {
         finish(reportRestore());
         return;
       case ConfigRun::Phase::Cancelled:
-        if (job_ == Job::Restore) showComparison(true);
-        finish(job_ == Job::Save ? QStringLiteral("przerwano, pliku nie zapisano")
-                                 : QStringLiteral("przerwano"));
+        if (job_ == Job::Save) {
+          finish(QStringLiteral("przerwano, pliku nie zapisano"));
+        } else if (plan_.empty()) {
+          finish(QStringLiteral("przerwano"));
+        } else {
+          // Some registers may have been written already: the operator learns which.
+          showComparison(true);
+          finish(QStringLiteral("przerwano\n") + reportRestore());
+        }
         return;
       default:
         finish(QString());  // the port closed: the exchange has said so
@@ -275,8 +282,8 @@ void ConfigCommands::afterReading() {
     return;
   }
 
-  const auto plan = run_->planRestore();
-  if (plan.empty()) {
+  plan_ = run_->planRestore();
+  if (plan_.empty()) {
     finish(QStringLiteral("nic do przywrócenia") + notes);
     return;
   }
@@ -294,16 +301,15 @@ void ConfigCommands::afterReading() {
 }
 
 QString ConfigCommands::restoreList() const {
+  // In the order of writing.
   QString text = QStringLiteral("rejestry do zmiany:");
-  int readOnly = 0;
-  for (const ConfigRun::Item& item : run_->items()) {
-    if (item.outcome == ConfigRun::Outcome::Planned) {
-      text += QStringLiteral("\n%1: %2 → %3").arg(PathOf(item), Q(item.before.value), Q(item.fileText()));
-      if (item.lineSetting) text += QStringLiteral(" (ustawienie linii)");
-    } else if (item.differs()) {
-      ++readOnly;
-    }
+  for (const ConfigRun::Item* item : plan_) {
+    text += QStringLiteral("\n%1: %2 → %3").arg(PathOf(*item), Q(item->before.value), Q(item->fileText()));
+    if (item->lineSetting) text += QStringLiteral(" (ustawienie linii)");
   }
+  int readOnly = 0;
+  for (const ConfigRun::Item& item : run_->items())
+    readOnly += item.outcome == ConfigRun::Outcome::None && item.differs();
   if (readOnly) text += QStringLiteral("\npominięte (tylko do odczytu): %1").arg(readOnly);
   return text + QStringLiteral("\nzapisać ?");
 }
@@ -311,8 +317,8 @@ QString ConfigCommands::restoreList() const {
 QString ConfigCommands::reportRestore() {
   int written = 0, failed = 0, differ = 0, unconfirmed = 0;
   QString lineSetting;
-  for (const ConfigRun::Item& item : run_->items()) {
-    if (item.outcome == ConfigRun::Outcome::None) continue;
+  for (const ConfigRun::Item* planned : plan_) {
+    const ConfigRun::Item& item = *planned;
     host_.appendLogLine((PathOf(item) +
                          QStringLiteral(": %1 → %2: ").arg(Q(item.before.value), Q(item.fileText())) +
                          OutcomeText(item))

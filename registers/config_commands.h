@@ -85,6 +85,7 @@ class ConfigCommands {
   // A run abandoned in the middle of its transaction lives until that returns.
   std::unique_ptr<ConfigRun> pendingDelete_;
   QString fileName_;
+  std::vector<const ConfigRun::Item*> plan_;  // a restore's writes, in their order
   ConfigFile heading_;
   QPointer<QProgressDialog> progress_;
   // Counts runs, so that a step queued for an ended run never drives a later one.
