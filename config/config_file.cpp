@@ -24,56 +24,29 @@ constexpr const char* kFormat = "velnorex-configuration";
 
 // ---- writing ----
 
-void AppendKey(std::string& out, const char* key) {
-  out += '"';
-  out += key;
-  out += "\": ";
-}
-
-void AppendStringArray(std::string& out, const std::vector<std::u16string>& items) {
-  out += '[';
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i) out += ", ";
-    AppendJsonString(out, items[i]);
-  }
-  out += ']';
+// "key": value, the value already JSON.
+std::string Field(const char* key, const std::string& json) {
+  return std::string("\"") + key + "\": " + json;
 }
 
 std::string StopBitsText(int tenths) {
-  return tenths % 10 == 0 ? std::to_string(tenths / 10)
-                          : std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+  return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : std::string());
 }
 
-void AppendRegister(std::string& out, const ConfigRegister& r) {
-  out += "    {";
-  AppendKey(out, "path");
-  AppendStringArray(out, r.path);
-  out += ", ";
-  AppendKey(out, "address");
-  out += std::to_string(r.address) + ", ";
-  AppendKey(out, "type");
-  AppendJsonString(out, r.type);
-  out += ", ";
-  AppendKey(out, "count");
-  out += std::to_string(r.count) + ", ";
-  AppendKey(out, "access");
-  AppendJsonString(out, r.access);
-  if (r.lineSetting) out += ", \"lineSetting\": true";
+std::string RegisterJson(const ConfigRegister& r) {
+  std::string out = "{" + Field("path", JsonStringArray(r.path)) + ", " +
+                    Field("address", std::to_string(r.address)) + ", " + Field("type", JsonString(r.type)) +
+                    ", " + Field("count", std::to_string(r.count)) + ", " +
+                    Field("access", JsonString(r.access));
+  if (r.lineSetting) out += ", " + Field("lineSetting", "true");
   if (r.value) {
-    out += ", ";
-    AppendKey(out, "value");
-    AppendJsonString(out, *r.value);
-    out += ", ";
-    AppendKey(out, "words");
-    out += '[';
-    for (size_t i = 0; i < r.words.size(); ++i) out += (i ? ", " : "") + std::to_string(r.words[i]);
-    out += ']';
+    std::string words = "[";
+    for (size_t i = 0; i < r.words.size(); ++i) words += (i ? ", " : "") + std::to_string(r.words[i]);
+    out += ", " + Field("value", JsonString(*r.value)) + ", " + Field("words", words + "]");
   } else {
-    out += ", ";
-    AppendKey(out, "error");
-    AppendJsonString(out, r.error);
+    out += ", " + Field("error", JsonString(r.error));
   }
-  out += '}';
+  return out + "}";
 }
 
 // ---- reading ----
@@ -165,36 +138,23 @@ ConfigRegister RegisterOf(const QJsonValue& v, size_t index) {
 }  // namespace
 
 std::string ConfigFileToJson(const ConfigFile& file) {
-  std::string out = "{";
-  AppendKey(out, "format");
-  out += std::string("\"") + kFormat + "\", ";
-  AppendKey(out, "version");
-  out += std::to_string(ConfigFile::kVersion) + ",\n  ";
-  AppendKey(out, "definition");
-  AppendJsonString(out, file.definition);
-  out += ", ";
-  AppendKey(out, "slave");
-  out += std::to_string(file.slave) + ", ";
-  AppendKey(out, "savedAt");
-  AppendJsonString(out, FromUtf8(file.savedAt));
-  out += ",\n  ";
-  if (file.line) {
-    AppendKey(out, "line");
-    out += "{\"baud\": " + std::to_string(file.line->baudRate) + ", \"parity\": \"" +
-           std::string(1, file.line->parity) + "\", \"dataBits\": " + std::to_string(file.line->dataBits) +
-           ", \"stopBits\": " + StopBitsText(file.line->stopBitsTenths) + "},\n  ";
+  std::string out = "{" + Field("format", std::string("\"") + kFormat + "\"") + ", " +
+                    Field("version", std::to_string(ConfigFile::kVersion)) + ",\n  " +
+                    Field("definition", JsonString(file.definition)) + ", " +
+                    Field("slave", std::to_string(file.slave)) + ", " +
+                    Field("savedAt", JsonString(FromUtf8(file.savedAt))) + ",\n  ";
+  if (const auto& line = file.line) {
+    out += Field("line",
+                 "{" + Field("baud", std::to_string(line->baudRate)) + ", " +
+                     Field("parity", JsonString(std::u16string(1, static_cast<char16_t>(line->parity)))) +
+                     ", " + Field("dataBits", std::to_string(line->dataBits)) + ", " +
+                     Field("stopBits", StopBitsText(line->stopBitsTenths)) + "}") +
+           ",\n  ";
   }
-  AppendKey(out, "scope");
-  AppendStringArray(out, file.scope);
-  out += ",\n  ";
-  AppendKey(out, "registers");
-  out += "[\n";
-  for (size_t i = 0; i < file.registers.size(); ++i) {
-    AppendRegister(out, file.registers[i]);
-    out += i + 1 < file.registers.size() ? ",\n" : "\n";
-  }
-  out += "  ]\n}\n";
-  return out;
+  out += Field("scope", JsonStringArray(file.scope)) + ",\n  " + Field("registers", "[\n");
+  for (size_t i = 0; i < file.registers.size(); ++i)
+    out += "    " + RegisterJson(file.registers[i]) + (i + 1 < file.registers.size() ? ",\n" : "\n");
+  return out + "  ]\n}\n";
 }
 
 ConfigFile ConfigFileFromJson(std::string_view json) {

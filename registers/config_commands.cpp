@@ -123,23 +123,14 @@ void ConfigCommands::Zapiszkonfiguracje1Click() {
 }
 
 void ConfigCommands::Porownajzplikiem1Click() {
-  if (!mayStart()) return;
-  const QString fileName = chooseFile(false);
-  if (fileName.isEmpty()) return;
-  const ConfigFile file = LoadConfigFile(fileName.toStdString());
-  auto run = std::make_unique<ConfigRun>(modbus_, dispatcher_, host_.slaveText().toStdU16String(),
-                                         host_.singleRegisterWrites());
-  run->prepareCompare(model_.tree().root(), ScopeGroup(view_.focusedNode()), file);
-  if (run->items().empty()) {
-    host_.showMessage(QStringLiteral("brak rejestrów do porównania"));
-    return;
-  }
-  if (Q(file.definition) != host_.deviceText())
-    host_.appendLogLine(u"plik zapisano dla typu " + file.definition);
-  start(Job::Compare, std::move(run), fileName);
+  startWithFile(Job::Compare);
 }
 
 void ConfigCommands::Przywroczpliku1Click() {
+  startWithFile(Job::Restore);
+}
+
+void ConfigCommands::startWithFile(Job job) {
   if (!mayStart()) return;
   const QString fileName = chooseFile(false);
   if (fileName.isEmpty()) return;
@@ -153,7 +144,7 @@ void ConfigCommands::Przywroczpliku1Click() {
   }
   if (Q(file.definition) != host_.deviceText())
     host_.appendLogLine(u"plik zapisano dla typu " + file.definition);
-  start(Job::Restore, std::move(run), fileName);
+  start(job, std::move(run), fileName);
 }
 
 void ConfigCommands::start(Job job, std::unique_ptr<ConfigRun> run, const QString& fileName) {

@@ -60,6 +60,8 @@ class ConfigCommands {
  private:
   enum class Job { Save, Compare, Restore };
   bool mayStart();
+  // Compare and restore: a file is chosen and read, and its registers are read from the transducer.
+  void startWithFile(Job job);
   void start(Job job, std::unique_ptr<ConfigRun> run, const QString& fileName);
   void runStep();
   void showProgress(const QString& label);

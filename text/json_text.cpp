@@ -1,6 +1,8 @@
 // JSON string literals by hand.
 #include "text/json_text.h"
 
+#include <cstdint>
+
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -34,6 +36,18 @@ void AppendJsonString(std::string& out, std::u16string_view text) {
     }
   }
   out += '"';
+}
+
+std::string JsonString(std::u16string_view text) {
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
+std::string JsonStringArray(const std::vector<std::u16string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonString(items[i]);
+  return out + "]";
 }
 
 std::string JsonLineColumn(std::string_view text, size_t offset) {

@@ -87,18 +87,6 @@ class ToolWindow final : public ExchangeDispatcher::Window {
 
 // ---- output ----
 
-std::string Quoted(std::u16string_view text) {
-  std::string out;
-  AppendJsonString(out, text);
-  return out;
-}
-
-std::string PathJson(const std::vector<std::u16string>& path) {
-  std::string out = "[";
-  for (size_t i = 0; i < path.size(); ++i) out += (i ? ", " : "") + Quoted(path[i]);
-  return out + "]";
-}
-
 int32_t AddressOf(const ConfigRun::Item& item) {
   if (item.saved) return item.saved->address;
   return StrToInt(item.node->data.Address) & 0xFFFF;
@@ -106,12 +94,12 @@ int32_t AddressOf(const ConfigRun::Item& item) {
 
 // One line of the output array: address and path, then the given fields.
 std::string Line(const ConfigRun::Item& item, const std::string& fields) {
-  return "  {\"address\": " + std::to_string(AddressOf(item)) + ", \"path\": " + PathJson(item.path) +
+  return "  {\"address\": " + std::to_string(AddressOf(item)) + ", \"path\": " + JsonStringArray(item.path) +
          fields + "}";
 }
 
 std::string DeviceJson(const Reading& reading) {
-  return reading.ok ? Quoted(reading.value) : std::string("null");
+  return reading.ok ? JsonString(reading.value) : std::string("null");
 }
 
 void PrintArray(const std::vector<std::string>& lines) {
@@ -171,7 +159,7 @@ int Save(ConfigRun& run, RegisterTree& tree, RegisterTreeNode* scope, const Argu
   SaveConfigFile(run.snapshot(heading), a.file);
   std::vector<std::string> lines;
   for (const ConfigRun::Item& item : run.items())
-    if (!item.before.ok) lines.push_back(Line(item, ", \"error\": " + Quoted(item.before.error)));
+    if (!item.before.ok) lines.push_back(Line(item, ", \"error\": " + JsonString(item.before.error)));
   PrintArray(lines);
   std::cerr << "saved " << run.items().size() - lines.size() << " registers to " << a.file;
   if (!lines.empty()) std::cerr << ", " << lines.size() << " could not be read";
@@ -186,11 +174,11 @@ int Compare(ConfigRun& run) {
   for (const ConfigRun::Item& item : run.items()) {
     const std::u16string trouble = TroubleOf(item);
     if (!trouble.empty())
-      lines.push_back(Line(item, ", \"file\": " + Quoted(item.fileText()) +
-                                     ", \"device\": null, \"error\": " + Quoted(trouble)));
+      lines.push_back(Line(item, ", \"file\": " + JsonString(item.fileText()) +
+                                     ", \"device\": null, \"error\": " + JsonString(trouble)));
     else if (item.differs())
-      lines.push_back(
-          Line(item, ", \"file\": " + Quoted(item.fileText()) + ", \"device\": " + DeviceJson(item.before)));
+      lines.push_back(Line(
+          item, ", \"file\": " + JsonString(item.fileText()) + ", \"device\": " + DeviceJson(item.before)));
   }
   PrintArray(lines);
   std::cerr << lines.size() << " differences\n";
@@ -210,11 +198,11 @@ int Restore(ConfigRun& run, bool dryRun) {
   bool complete = true, lineSettingWritten = false;
   for (const ConfigRun::Item& item : run.items()) {
     std::string fields =
-        ", \"file\": " + Quoted(item.fileText()) + ", \"device\": " + DeviceJson(item.before);
+        ", \"file\": " + JsonString(item.fileText()) + ", \"device\": " + DeviceJson(item.before);
     const std::u16string trouble = TroubleOf(item);
     if (item.outcome != ConfigRun::Outcome::None) {
       fields += std::string(", \"result\": \"") + OutcomeName(item.outcome) + "\"";
-      if (!item.writeError.empty()) fields += ", \"error\": " + Quoted(item.writeError);
+      if (!item.writeError.empty()) fields += ", \"error\": " + JsonString(item.writeError);
       if (item.outcome == ConfigRun::Outcome::StillDiffers)
         fields += ", \"readBack\": " + DeviceJson(item.after);
       if (item.lineSetting) fields += ", \"lineSetting\": true";
@@ -222,8 +210,8 @@ int Restore(ConfigRun& run, bool dryRun) {
       lineSettingWritten = lineSettingWritten || (item.lineSetting && item.writeError.empty());
     } else if (!trouble.empty() || item.differs()) {
       // Not written: it could not be compared, or the transducer's definition or the file forbids writing it.
-      fields +=
-          ", \"result\": \"skipped\", \"error\": " + Quoted(trouble.empty() ? u"tylko do odczytu" : trouble);
+      fields += ", \"result\": \"skipped\", \"error\": " +
+                JsonString(trouble.empty() ? u"tylko do odczytu" : trouble);
       complete = false;
     } else {
       continue;
