@@ -2,6 +2,9 @@
 // register, a compare names exactly what changed, and a restore writes exactly the differing writable
 // registers (the simulator's log says so), line setting last, each read back. The file format's round trip.
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -250,6 +253,25 @@ TEST_F(ConfigRunTest, TheBroadcastAddressNeverGetsARequest) {
     EXPECT_EQ(run->phase(), ConfigRun::Phase::Aborted);
   }
   EXPECT_EQ(sim->logLines().size(), before);
+}
+
+TEST(ConfigFile, TheDocumentedExampleReads) {
+  const char* source = std::getenv("VELNOREX_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  std::ifstream in(std::string(source) + "/docs/CONFIGURATION.md");
+  const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t start = doc.find("```json\n");
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = doc.find("```", start + 8);
+  const ConfigFile file = ConfigFileFromJson(doc.substr(start + 8, end - start - 8));
+  ASSERT_EQ(file.registers.size(), 6u);
+  EXPECT_EQ(file.registers[3].error, u"brak odpowiedzi");
+  // Its words are what a read of those values gives, so a restore would write them as they are.
+  for (const ConfigRegister& r : file.registers) {
+    if (r.value) {
+      EXPECT_TRUE(WantedOf(r).exactWords) << ToUtf8(PathText(r.path));
+    }
+  }
 }
 
 TEST(ConfigFile, ReadsTheDocumentedFormAndRefusesBadInputNamingThePlace) {
