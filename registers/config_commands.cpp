@@ -75,10 +75,12 @@ ConfigCommands::ConfigCommands(ViewState& state, Serial& serial, Modbus& modbus,
     return box.exec() == QMessageBox::Yes;
   };
   // The run holds nodes of the tree: a new tree ends it.
-  QObject::connect(&model_, &QAbstractItemModel::modelAboutToBeReset, &view_, [this] { abandon(); });
+  resetConnection_ =
+      QObject::connect(&model_, &QAbstractItemModel::modelAboutToBeReset, &view_, [this] { abandon(); });
 }
 
 ConfigCommands::~ConfigCommands() {
+  QObject::disconnect(resetConnection_);
   delete progress_;
 }
 
@@ -275,7 +277,9 @@ void ConfigCommands::afterReading() {
 
   plan_ = run_->planRestore();
   if (plan_.empty()) {
-    finish(QStringLiteral("nic do przywrócenia") + notes);
+    const int readOnly = differences;  // every difference that is not planned may not be written
+    finish(QStringLiteral("nic do przywrócenia") + notes +
+           (readOnly ? QStringLiteral("\npominięte (tylko do odczytu): %1").arg(readOnly) : QString()));
     return;
   }
   if (progress_) progress_->hide();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include <QMetaObject>
 #include <QPointer>
 #include <QString>
 
@@ -90,6 +91,7 @@ class ConfigCommands {
   std::vector<const ConfigRun::Item*> plan_;  // a restore's writes, in their order
   ConfigFile heading_;
   QPointer<QProgressDialog> progress_;
+  QMetaObject::Connection resetConnection_;
   // Counts runs, so that a step queued for an ended run never drives a later one.
   uint64_t generation_ = 0;
 };
