@@ -182,11 +182,8 @@ bool ConfigRun::step() {
     return false;
   }
   if (phase_ == Phase::Reading) {
-    while (cursor_ < items_.size() && (!items_[cursor_].node || !items_[cursor_].problem.empty())) ++cursor_;
-    if (cursor_ == items_.size()) {
-      phase_ = Phase::Read;
-      return false;
-    }
+    skipUncompared();
+    if (phase_ != Phase::Reading) return false;
     Item& item = items_[cursor_];
     last_ = &item;
     bool finished = false;
@@ -194,9 +191,8 @@ bool ConfigRun::step() {
     if (finished) {
       ++cursor_;
       ++done_;
+      skipUncompared();
     }
-    while (cursor_ < items_.size() && (!items_[cursor_].node || !items_[cursor_].problem.empty())) ++cursor_;
-    if (cursor_ == items_.size()) phase_ = Phase::Read;
     return phase_ == Phase::Reading;
   }
 
@@ -221,6 +217,11 @@ bool ConfigRun::step() {
     advanceWriting();
   }
   return phase_ == Phase::Writing;
+}
+
+void ConfigRun::skipUncompared() {
+  while (cursor_ < items_.size() && (!items_[cursor_].node || !items_[cursor_].problem.empty())) ++cursor_;
+  if (cursor_ == items_.size()) phase_ = Phase::Read;
 }
 
 void ConfigRun::advanceWriting() {

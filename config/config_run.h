@@ -93,6 +93,9 @@ class ConfigRun final : public TransactionClient {
   // start.
   ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, std::u16string slaveText,
             bool singleRegisterWrites);
+  // Items point into the run's own copy of the file.
+  ConfigRun(const ConfigRun&) = delete;
+  ConfigRun& operator=(const ConfigRun&) = delete;
 
   // Slave address 0 reaches every transducer on the line and none answers: no command may use it.
   static bool IsBroadcast(std::u16string_view slaveText);
@@ -134,6 +137,8 @@ class ConfigRun final : public TransactionClient {
   bool writeOnce(Item& item);
   bool readStep(Reading& reading, bool& finished);
   void advanceWriting();
+  // Moves the reading cursor past entries that are not read; at the end the phase is Read.
+  void skipUncompared();
   // Why the transaction just finished brought no value: by the outcome the dispatcher counted.
   std::u16string failureText(const ExchangeDispatcher::Counts& before) const;
 

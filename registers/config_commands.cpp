@@ -156,6 +156,10 @@ void ConfigCommands::start(Job job, std::unique_ptr<ConfigRun> run, const QStrin
   fileName_ = fileName;
   ++generation_;
   showProgress(QStringLiteral("odczyt rejestrów…"));
+  postStep();
+}
+
+void ConfigCommands::postStep() {
   const uint64_t generation = generation_;
   host_.postQueued([this, generation] {
     if (generation == generation_ && run_) runStep();
@@ -201,9 +205,7 @@ void ConfigCommands::runStep() {
     }
     if (progress_) progress_->setValue(std::min(run_->progressDone(), progress_->maximum()));
     if (more) {
-      host_.postQueued([this, generation] {
-        if (generation == generation_ && run_) runStep();
-      });
+      postStep();
       return;
     }
     switch (run_->phase()) {
@@ -289,10 +291,7 @@ void ConfigCommands::afterReading() {
   }
   run_->startRestore();
   showProgress(QStringLiteral("zapis rejestrów…"));
-  const uint64_t generation = generation_;
-  host_.postQueued([this, generation] {
-    if (generation == generation_ && run_) runStep();
-  });
+  postStep();
 }
 
 QString ConfigCommands::restoreList() const {

@@ -64,6 +64,8 @@ class ConfigCommands {
   // Compare and restore: a file is chosen and read, and its registers are read from the transducer.
   void startWithFile(Job job);
   void start(Job job, std::unique_ptr<ConfigRun> run, const QString& fileName);
+  // Queues the next step of the current run; a step queued for an ended run does nothing.
+  void postStep();
   void runStep();
   void showProgress(const QString& label);
   void afterReading();
