@@ -4,26 +4,10 @@
 #include <QSignalBlocker>
 
 #include "registers/palette.h"
+#include "serial/mode_string.h"
 #include "serial/port_list.h"
 
 namespace velnorex {
-
-namespace {
-
-// Time-outs of every connection, in milliseconds.
-// A request (at most 36 bytes) goes into the driver's queue at once; the write's limit only bounds a driver
-// that has stalled.
-constexpr uint16_t kWriteTotalMs = 30;
-// A transducer starts its reply within a few milliseconds of the request's end, and at 19200 baud about 70
-// bytes fit into 40 ms: a whole reply comes within the first read. When nothing came at all, the exchange
-// reads once more, so a slow transducer still gets a second 40 ms.
-constexpr uint16_t kReadTotalMs = 40;
-// 30 ms of silence after a received byte ends the read early: an RTU frame ends after 3.5 character times
-// of silence (4 ms at 9600 baud), so 30 ms never cuts a reply in two, and a read with the reply in hand does
-// not wait out the whole 40 ms.
-constexpr uint16_t kReadIntervalMs = 30;
-
-}  // namespace
 
 int ItemIndex(const QComboBox* box) {
   const QString text = box->currentText();
@@ -33,16 +17,9 @@ int ItemIndex(const QComboBox* box) {
 }
 
 QString ModeString(const QString& baudText, int parityIndex) {
-  // An RTU character is 11 bits: start, 8 data, parity, stop. Without a parity bit the second stop bit keeps
-  // the character at 11 bits, as the Modbus serial line rules ask.
-  switch (parityIndex) {
-    case 1:
-      return baudText + QStringLiteral(",e,8,1");
-    case 2:
-      return baudText + QStringLiteral(",o,8,1");
-    default:  // "none", or a text that names no item
-      return baudText + QStringLiteral(",n,8,2");
-  }
+  // Item 0 is "none"; a typed text counts as none too.
+  const char parity = parityIndex == 1 ? 'e' : parityIndex == 2 ? 'o' : 'n';
+  return QString::fromStdString(RtuModeString(baudText.toStdString(), parity));
 }
 
 QString PortFailureText(const PortFailure& failure, const QString& path) {
@@ -84,7 +61,7 @@ void ConnectionPanel::Connect() {
     showFailure();
     return;
   }
-  if (serial_.SetPortTimeouts(kReadIntervalMs, 0, kReadTotalMs, 0, kWriteTotalMs)) {
+  if (serial_.SetPortTimeouts(kLineReadIntervalMs, 0, kLineReadTotalMs, 0, kLineWriteTotalMs)) {
     indicator_.setColor(kColorLime);
   } else {
     serial_.ClosePort();

@@ -103,6 +103,9 @@ void TForm1::wireRegisterTree() {
                    newState == Qt::Checked ? CheckState::csCheckedNormal : CheckState::csUncheckedNormal);
     });
   });
+  connect(Zapiszkonfiguracje1, &QAction::triggered, this, guarded([this] { Zapiszkonfiguracje1Click(); }));
+  connect(Porownajzplikiem1, &QAction::triggered, this, guarded([this] { Porownajzplikiem1Click(); }));
+  connect(Przywroczpliku1, &QAction::triggered, this, guarded([this] { Przywroczpliku1Click(); }));
   connect(VTModel, &RegisterTreeModel::valueEdited, this, [this](const QModelIndex& index) {
     const QPersistentModelIndex at(index);
     hosts_.postQueued([this, at] {
@@ -403,4 +406,17 @@ void TForm1::Przesunwgore1Click() {
 }
 void TForm1::Przesunwdol1Click() {
   watchListPanel.moveSelected(1);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The register tree's configuration commands
+
+void TForm1::Zapiszkonfiguracje1Click() {
+  configCommands.Zapiszkonfiguracje1Click();
+}
+void TForm1::Porownajzplikiem1Click() {
+  configCommands.Porownajzplikiem1Click();
+}
+void TForm1::Przywroczpliku1Click() {
+  configCommands.Przywroczpliku1Click();
 }

@@ -21,6 +21,7 @@
 #include "recording/log_window_commands.h"
 #include "recording/recording.h"
 #include "recording/recording_outputs.h"
+#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "registers/watch_list_model.h"
@@ -109,6 +110,11 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Przesunwgore1Click();
   void Przesunwdol1Click();
 
+  // --- the register tree's configuration commands ---
+  void Zapiszkonfiguracje1Click();
+  void Porownajzplikiem1Click();
+  void Przywroczpliku1Click();
+
   // --- units and state ---
   velnorex::Serial serial;
   velnorex::Modbus modbus{serial};
@@ -140,6 +146,9 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::ListRecording listRecording{hosts_, modbus, dispatcher, serial, *VLModel, recordingOutputs};
   velnorex::WatchListPanel watchListPanel{*VL,          *VLModel,       *Listarejestrow1,
                                           *Usunzlisty1, *Przesunwgore1, *Przesunwdol1};
+  // Saving, comparing and restoring the transducer's configuration.
+  velnorex::ConfigCommands configCommands{state,    serial, modbus,      dispatcher,
+                                          *VTModel, *VT,    registerOps, hosts_};
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

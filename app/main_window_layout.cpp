@@ -321,6 +321,13 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
   Dodajdolisty1 = PopupMenu2->addAction(QStringLiteral("Dodaj do listy"));
   Dodajdolisty1->setObjectName(QStringLiteral("Dodajdolisty1"));
+  PopupMenu2->addSeparator();
+  Zapiszkonfiguracje1 = PopupMenu2->addAction(QStringLiteral("Zapisz konfigurację…"));
+  Zapiszkonfiguracje1->setObjectName(QStringLiteral("Zapiszkonfiguracje1"));
+  Porownajzplikiem1 = PopupMenu2->addAction(QStringLiteral("Porównaj z plikiem…"));
+  Porownajzplikiem1->setObjectName(QStringLiteral("Porownajzplikiem1"));
+  Przywroczpliku1 = PopupMenu2->addAction(QStringLiteral("Przywróć z pliku…"));
+  Przywroczpliku1->setObjectName(QStringLiteral("Przywroczpliku1"));
 
   // The watch list's own menu, and the switch of its panel, which also works from the keyboard anywhere in
   // the window.

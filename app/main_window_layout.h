@@ -112,6 +112,9 @@ class MainWindowLayout {
   QAction* Usunzlisty1 = nullptr;
   QAction* Przesunwgore1 = nullptr;
   QAction* Przesunwdol1 = nullptr;
+  QAction* Zapiszkonfiguracje1 = nullptr;  // "Zapisz konfigurację…"
+  QAction* Porownajzplikiem1 = nullptr;    // "Porównaj z plikiem…"
+  QAction* Przywroczpliku1 = nullptr;      // "Przywróć z pliku…"
   QFileDialog* SaveDialog1 = nullptr;
 };
 

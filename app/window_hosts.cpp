@@ -104,5 +104,8 @@ QTimer& WindowHosts::listRecordTimer() {
 void WindowHosts::setWatchListLocked(bool locked) {
   form_.watchListPanel.setLocked(locked);
 }
+QWidget* WindowHosts::dialogParent() {
+  return &form_;
+}
 
 }  // namespace velnorex

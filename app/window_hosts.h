@@ -6,6 +6,7 @@
 #include "modbus/exchange_dispatcher.h"
 #include "recording/list_recording.h"
 #include "recording/recording_host.h"
+#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 
 class TForm1;
@@ -15,7 +16,8 @@ namespace velnorex {
 class WindowHosts final : public ExchangeDispatcher::Window,
                           public RegisterOperationsHost,
                           public ListRecordingHost,
-                          public SearchDialogHost {
+                          public SearchDialogHost,
+                          public ConfigCommandsHost {
  public:
   explicit WindowHosts(TForm1& form) : form_(form) {}
 
@@ -59,6 +61,9 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   // ListRecordingHost
   QTimer& listRecordTimer() override;
   void setWatchListLocked(bool locked) override;
+
+  // ConfigCommandsHost (the rest is shared with the others)
+  QWidget* dialogParent() override;
 
  private:
   TForm1& form_;

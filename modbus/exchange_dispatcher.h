@@ -78,6 +78,9 @@ class ExchangeDispatcher final : public ExchangeHost {
   void UM_CRCERROR();
 
   const Counts& counts() const { return counts_; }
+  // ReplyOk and ReplyText as the last result left them, for a client's ShowValue and UM_NEXT.
+  bool replyOk() const { return replyOk_; }
+  const std::u16string& replyText() const { return replyText_; }
   // One observer at a time; null for none. It must outlive its registration.
   void setObserver(ResultObserver* observer) { observer_ = observer; }
   // Any number of transaction observers, told in the order they were added; each must outlive its

@@ -147,7 +147,7 @@ bool LineSearch::step() {
 
 bool LineSearch::openSetting() {
   const SearchSetting& setting = plan_.settings[setting_];
-  const std::string mode = FormatMode(TransducerLine(setting.baudRate, setting.parity));
+  const std::string mode = RtuModeString(std::to_string(setting.baudRate), setting.parity);
   settingOpen_ = serial_.OpenPort(plan_.portPath, QString::fromStdString(mode)) &&
                  serial_.SetPortTimeouts(0, 0, static_cast<uint16_t>(kSliceMs), 0, writeLimitMs());
   if (!settingOpen_) return false;

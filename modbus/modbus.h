@@ -35,6 +35,10 @@ void SwapBytePairs(uint8_t* bytes, uint16_t byteCount);
 uint8_t TypeCodeOf(std::u16string_view typeName);
 // Characters of the 8-bit code page up to a 0 byte or maxCount bytes.
 std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount);
+// The text of a value by its TypeCode, from register bytes as the line carries them (each register high byte
+// first), as a read shows it: empty for an unknown type or too few bytes for the value. Reads only
+// `byteCount` bytes and changes none.
+std::u16string DecodeRegisterBytes(uint8_t typeCode, const uint8_t* bytes, uint8_t byteCount);
 
 // True when `bytes` hold a whole reply whose CRC checks: 5 bytes for an exception, 5 + byte count for
 // function 3, 8 for functions 6, 8 and 16. More bytes than that are not "complete": the read then runs on to
@@ -105,6 +109,11 @@ class Modbus {
   // area carries the value and zeros after it. A Count (low 8 bits) above 13 does not fit into the frame:
   // throws Error "za dużo rejestrów do zapisu (najwyżej 13)" and leaves RegisterData untouched.
   bool BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_view slaveText);
+  // The write of a register from its Value as the tree writes it: function 6 when its Count is 1 and
+  // single-register writes are on (the hidden cbxSingleReg), else function 16 with RegisterType set to the
+  // TypeCode of its Type first. Throws as the builder it uses.
+  bool BuildWriteRequest(const RegisterNode& node, std::u16string_view slaveText, bool singleRegisterWrites);
+  static bool WritesSingleRegister(const RegisterNode& node, bool singleRegisterWrites);
   // Builds the diagnostics request and runs the exchange; slave address 0 sends nothing. Returns false when
   // nothing was sent for that reason or because a transaction is in progress.
   bool BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
@@ -114,6 +123,13 @@ class Modbus {
   // text). Sets replyOk and replyText (the main window's ReplyOk and ReplyText). Reads only the bytes
   // received: a byte count that claims more than arrived, or less than the value needs, gives an empty text.
   bool DecodeReply(bool& replyOk, std::u16string& replyText);
+  // The register words of the last read's reply in line order (first register first, high byte first), as
+  // they came, whatever DecodeReply has since rearranged in the buffer; at most `capacity`. Returns the
+  // number of whole words the reply carries, or -1 when the last transaction was no read or its reply is an
+  // exception or shorter than its byte count says. Meant for the client's ShowValue, before the next request.
+  int ReplyWords(uint16_t* words, int capacity) const;
+  // The exception code of the last reply when it is an exception reply, else 0.
+  uint8_t ReplyExceptionCode() const;
 
   // One transaction for the request in RequestFrame: write, read, one retry read when the first brought
   // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host (the dispatcher). A
@@ -175,6 +191,7 @@ class Modbus {
   // Learnt from an echo seen, forgotten when a reply comes without one or the port is opened again.
   bool lineEchoes_ = false;
   uint32_t echoOpenCount_ = 0;
+  bool replySwapped_ = false;  // DecodeReply swapped the last reply's register bytes in place
 };
 
 }  // namespace velnorex

@@ -24,8 +24,37 @@ std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount) {
   return FromCp1250(std::string_view(reinterpret_cast<const char*>(bytes), length));
 }
 
+std::u16string DecodeRegisterBytes(uint8_t typeCode, const uint8_t* bytes, uint8_t byteCount) {
+  const auto word = [bytes](int i) { return static_cast<uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]); };
+  switch (typeCode) {
+    case kTypeWord:
+    case kTypeInt:
+    case kTypeHex: {
+      if (byteCount < 2) return {};
+      const uint16_t value = word(0);
+      if (typeCode == kTypeWord) return IntToStr(value);
+      if (typeCode == kTypeInt) return IntToStr(static_cast<int16_t>(value));
+      return u"$" + IntToHex(value, 2);
+    }
+    case kTypeReal:
+    case kTypePrec: {
+      if (byteCount < 4) return {};
+      // The first register holds the low 16 bits of the single.
+      const uint32_t bits = static_cast<uint32_t>(word(0)) | static_cast<uint32_t>(word(1)) << 16;
+      float single;
+      std::memcpy(&single, &bits, sizeof single);
+      return FormatFloat(static_cast<double>(single), typeCode == kTypeReal ? 2 : 10);
+    }
+    case kTypeText:
+      return BytesToText(bytes, byteCount);
+    default:
+      return {};
+  }
+}
+
 bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   uint8_t* reply = serial_.ReplyBuffer;
+  replySwapped_ = false;
   // The byte count is the peer's claim; only the bytes that actually came may be read or swapped.
   const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                                 ? serial_.BytesRead
@@ -42,41 +71,42 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint8_t byteCount = reply[kReplyByteCountOffset];
   if (byteCount > available) return true;
   uint8_t* data = reply + kReplyDataOffset;
+  replyText = DecodeRegisterBytes(RegisterType, data, byteCount);
 
-  switch (RegisterType) {
-    case kTypeWord:
-    case kTypeInt:
-    case kTypeHex: {
-      if (byteCount < 2) return true;
-      SwapBytePairs(data, byteCount);
-      const uint16_t value = static_cast<uint16_t>(data[0] | data[1] << 8);
-      if (RegisterType == kTypeWord)
-        replyText = IntToStr(value);
-      else if (RegisterType == kTypeInt)
-        replyText = IntToStr(static_cast<int16_t>(value));
-      else
-        replyText = u"$" + IntToHex(value, 2);
-      break;
-    }
-    case kTypeReal:
-    case kTypePrec: {
-      if (byteCount < 4) return true;
-      SwapBytePairs(data, byteCount);
-      // After the swap the first register, the low 16 bits, comes first: a little-endian single.
-      const uint32_t bits = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                            static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-      float single;
-      std::memcpy(&single, &bits, sizeof single);
-      replyText = FormatFloat(static_cast<double>(single), RegisterType == kTypeReal ? 2 : 10);
-      break;
-    }
-    case kTypeText:
-      replyText = BytesToText(data, byteCount);
-      break;
-    default:
-      break;
+  // Numbers are left in the buffer as the decoder of old used them: each register's bytes swapped in place.
+  const bool number16 = RegisterType == kTypeWord || RegisterType == kTypeInt || RegisterType == kTypeHex;
+  const bool single = RegisterType == kTypeReal || RegisterType == kTypePrec;
+  if ((number16 && byteCount >= 2) || (single && byteCount >= 4)) {
+    SwapBytePairs(data, byteCount);
+    replySwapped_ = true;
   }
   return true;
+}
+
+int Modbus::ReplyWords(uint16_t* words, int capacity) const {
+  if (FunctionCode() != kReadHoldingRegisters) return -1;
+  const uint8_t* reply = serial_.ReplyBuffer;
+  const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
+                                ? serial_.BytesRead
+                                : static_cast<uint32_t>(Serial::kBufferSize);
+  const uint32_t available = received > kReplyOverhead ? received - kReplyOverhead : 0;
+  if (received <= kReplyByteCountOffset || (reply[kReplyFunctionOffset] & kExceptionBit)) return -1;
+  const uint8_t byteCount = reply[kReplyByteCountOffset];
+  if (byteCount > available) return -1;
+  const uint8_t* data = reply + kReplyDataOffset;
+  const int count = byteCount / 2 < capacity ? byteCount / 2 : capacity;
+  for (int i = 0; i < count; ++i) {
+    const uint8_t first = data[2 * i], second = data[2 * i + 1];
+    words[i] = replySwapped_ ? static_cast<uint16_t>(second << 8 | first)
+                             : static_cast<uint16_t>(first << 8 | second);
+  }
+  return count;
+}
+
+uint8_t Modbus::ReplyExceptionCode() const {
+  const uint8_t* reply = serial_.ReplyBuffer;
+  if (serial_.BytesRead < 3 || !(reply[kReplyFunctionOffset] & kExceptionBit)) return 0;
+  return reply[kReplyByteCountOffset];  // an exception reply carries its code where a read has its count
 }
 
 }  // namespace velnorex

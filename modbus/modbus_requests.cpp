@@ -134,6 +134,18 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
   return true;
 }
 
+bool Modbus::WritesSingleRegister(const RegisterNode& node, bool singleRegisterWrites) {
+  return StrToInt(node.Count) == 1 && singleRegisterWrites;
+}
+
+bool Modbus::BuildWriteRequest(const RegisterNode& node, std::u16string_view slaveText,
+                               bool singleRegisterWrites) {
+  if (inTransaction_) return false;
+  RegisterType = TypeCodeOf(node.Type);
+  return WritesSingleRegister(node, singleRegisterWrites) ? BuildWriteSingleRequest(node, slaveText)
+                                                          : BuildWriteMultipleRequest(node, slaveText);
+}
+
 bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
                                      std::u16string_view slaveText, ExchangeHost& host) {
   if (inTransaction_) return false;

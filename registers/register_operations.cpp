@@ -31,7 +31,7 @@ bool RegisterOperations::deliversResult(F&& start) {
 void RegisterOperations::cbxDeviceSelect(const QString& folder, const QString& name) {
   // Opened before anything is stopped: a file that cannot be opened leaves the tree, a group operation and a
   // recording as they were.
-  const std::vector<uint8_t> data = ReadTreeFile(DeviceFilePath(folder, name).toStdString());
+  const std::vector<uint8_t> data = ReadFileBytes(DeviceFilePath(folder, name).toStdString());
   // Nothing may go on using nodes of the tree that is about to go away.
   abandonGroup();
   if (state_.Recording) host_.stopRecording();
@@ -222,11 +222,7 @@ void RegisterOperations::ShowValue() {
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
   const int code = NodeAccessCode(node);
   if ((code != kAccessRW && code != kAccessRP) || shutDown_ || modbus_.InTransaction()) return;
-  modbus_.RegisterType = TypeCodeOf(node->data.Type);
-  const bool single = StrToInt(node->data.Count) == 1 && host_.singleRegisterWrites();
-  const bool built = single ? modbus_.BuildWriteSingleRequest(node->data, slave())
-                            : modbus_.BuildWriteMultipleRequest(node->data, slave());
-  if (!built) return;
+  if (!modbus_.BuildWriteRequest(node->data, slave(), host_.singleRegisterWrites())) return;
   dispatcher_.Exchange(*this);
 }
 

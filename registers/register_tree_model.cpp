@@ -3,6 +3,8 @@
 
 #include <exception>
 
+#include <QBrush>
+
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -57,24 +59,6 @@ void collapseAll(RegisterTreeNode& node) {
 
 }  // namespace
 
-int AccessCodeOf(std::u16string_view text) {
-  if (text.size() != 2) return kAccessGroup;
-  auto upper = [](char16_t c) {
-    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
-  };
-  const char16_t a = upper(text[0]);
-  const char16_t b = upper(text[1]);
-  if (a != u'R') return kAccessGroup;
-  if (b == u'O') return kAccessRO;
-  if (b == u'W') return kAccessRW;
-  if (b == u'P') return kAccessRP;
-  return kAccessGroup;
-}
-
-int NodeAccessCode(const RegisterTreeNode* node) {
-  return node ? AccessCodeOf(node->data.Access) : kAccessNone;
-}
-
 RegisterTreeModel::RegisterTreeModel(ViewState& state, QObject* parent)
     : QAbstractItemModel(parent), state_(state), tree_(std::make_unique<RegisterTree>()) {}
 
@@ -82,7 +66,7 @@ RegisterTreeModel::~RegisterTreeModel() = default;
 
 void RegisterTreeModel::loadFromFile(const std::string& path) {
   // Read whole before anything changes: a file that cannot be opened or read leaves the shown tree alone.
-  loadFromData(ReadTreeFile(path));
+  loadFromData(ReadFileBytes(path));
 }
 
 void RegisterTreeModel::loadFromData(std::span<const uint8_t> data) {
@@ -101,7 +85,43 @@ void RegisterTreeModel::setTree(std::unique_ptr<RegisterTree> tree) {
   beginResetModel();
   collapseAll(tree->root());
   tree_ = std::move(tree);
+  // The marks point into the old tree.
+  comparisonShown_ = false;
+  fileMarks_.clear();
   endResetModel();
+}
+
+void RegisterTreeModel::showComparison(std::vector<std::pair<const RegisterTreeNode*, FileMark>> marks) {
+  if (!comparisonShown_) {
+    beginInsertColumns(QModelIndex(), kColumnFile, kColumnFile);
+    comparisonShown_ = true;
+    endInsertColumns();
+  }
+  std::vector<const RegisterTreeNode*> touched;
+  for (const auto& [node, mark] : fileMarks_) touched.push_back(node);
+  fileMarks_.clear();
+  for (auto& [node, mark] : marks) {
+    touched.push_back(node);
+    fileMarks_[node] = std::move(mark);
+  }
+  for (const RegisterTreeNode* node : touched) nodeChanged(node);
+}
+
+void RegisterTreeModel::clearComparison() {
+  if (!comparisonShown_) return;
+  std::vector<const RegisterTreeNode*> touched;
+  for (const auto& [node, mark] : fileMarks_) touched.push_back(node);
+  beginRemoveColumns(QModelIndex(), kColumnFile, kColumnFile);
+  comparisonShown_ = false;
+  fileMarks_.clear();
+  endRemoveColumns();
+  // The highlight of the rows that differed goes too.
+  for (const RegisterTreeNode* node : touched) nodeChanged(node);
+}
+
+const RegisterTreeModel::FileMark* RegisterTreeModel::fileMark(const RegisterTreeNode* node) const {
+  const auto it = fileMarks_.find(node);
+  return it == fileMarks_.end() ? nullptr : &it->second;
 }
 
 QString RegisterTreeModel::VTGetText(const RegisterTreeNode* node, int column) {
@@ -179,7 +199,7 @@ int RegisterTreeModel::shownRow(const RegisterTreeNode* node) {
 }
 
 QModelIndex RegisterTreeModel::indexOf(const RegisterTreeNode* node, int column) const {
-  if (!node || isRoot(node) || column < 0 || column >= kColumnCount) return {};
+  if (!node || isRoot(node) || column < 0 || column >= shownColumns()) return {};
   // Shown only when the node and every ancestor are visible and every ancestor lets its children show.
   for (const RegisterTreeNode* n = node; !isRoot(n); n = n->parent()) {
     if (!n->isVisible()) return {};
@@ -223,11 +243,11 @@ void RegisterTreeModel::setNodeCheckState(RegisterTreeNode* node, CheckState che
 
 void RegisterTreeModel::nodeChanged(const RegisterTreeNode* node) {
   const QModelIndex first = indexOf(node, kColumnName);
-  if (first.isValid()) emit dataChanged(first, first.siblingAtColumn(kColumnValue));
+  if (first.isValid()) emit dataChanged(first, first.siblingAtColumn(shownColumns() - 1));
 }
 
 QModelIndex RegisterTreeModel::index(int row, int column, const QModelIndex& parent) const {
-  if (column < 0 || column >= kColumnCount || (parent.isValid() && parent.column() != 0)) return {};
+  if (column < 0 || column >= shownColumns() || (parent.isValid() && parent.column() != 0)) return {};
   RegisterTreeNode* child = shownChild(nodeOrRoot(parent), row);
   return child ? createIndex(row, column, child) : QModelIndex();
 }
@@ -246,7 +266,7 @@ int RegisterTreeModel::rowCount(const QModelIndex& parent) const {
 }
 
 int RegisterTreeModel::columnCount(const QModelIndex&) const {
-  return kColumnCount;
+  return shownColumns();
 }
 
 bool RegisterTreeModel::hasChildren(const QModelIndex& parent) const {
@@ -259,10 +279,15 @@ bool RegisterTreeModel::hasChildren(const QModelIndex& parent) const {
 QVariant RegisterTreeModel::data(const QModelIndex& index, int role) const {
   const RegisterTreeNode* node = nodeAt(index);
   if (!node) return {};
+  const FileMark* mark = comparisonShown_ ? fileMark(node) : nullptr;
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+      if (index.column() == kColumnFile) return mark ? toQString(mark->value) : QString();
       return VTGetText(node, index.column());
+    case Qt::BackgroundRole:
+      if (mark && mark->differs) return QBrush(kColorYellow);
+      return {};
     case Qt::ForegroundRole:
       if (auto color = VTPaintText(node, index.column(), state_)) return *color;
       return {};
@@ -283,6 +308,9 @@ QVariant RegisterTreeModel::headerData(int section, Qt::Orientation orientation,
       return QStringLiteral("Adres");
     case kColumnValue:
       return QStringLiteral("Wartość");
+    case kColumnFile:
+      if (comparisonShown_) return QStringLiteral("W pliku");
+      return {};
     default:
       return {};
   }

@@ -8,41 +8,33 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include <QAbstractItemModel>
 #include <QColor>
 
+#include "registers/access_code.h"
 #include "registers/palette.h"
 #include "registers/tree_stream.h"
 #include "registers/view_state.h"
 
 namespace velnorex {
 
-// Access codes of a register; 0 is a group or sub-group, -1 no node.
-enum AccessCode : int {
-  kAccessNone = -1,
-  kAccessGroup = 0,
-  kAccessRO = 1,
-  kAccessRW = 16,
-  kAccessRP = 17,
-};
-
-// Upper-cases the ASCII letters and compares the whole text (no trimming) with RO, RW, RP.
-int AccessCodeOf(std::u16string_view text);
-int NodeAccessCode(const RegisterTreeNode* node);
-
 class RegisterTreeModel : public QAbstractItemModel {
   Q_OBJECT
 
  public:
-  enum Column { kColumnName = 0, kColumnAddress = 1, kColumnValue = 2, kColumnCount = 3 };
+  // Three columns always; a fourth, "W pliku", only while a comparison with a configuration file is shown.
+  enum Column { kColumnName = 0, kColumnAddress = 1, kColumnValue = 2, kColumnCount = 3, kColumnFile = 3 };
 
   explicit RegisterTreeModel(ViewState& state, QObject* parent = nullptr);
   ~RegisterTreeModel() override;
 
   RegisterTree& tree() { return *tree_; }
 
-  // Loads a definition file (UTF-8 path): ReadTreeFile, then loadFromData. A file that cannot be opened or
+  // Loads a definition file (UTF-8 path): ReadFileBytes, then loadFromData. A file that cannot be opened or
   // read throws FileOpenError or ReadError and leaves the tree as it was.
   void loadFromFile(const std::string& path);
   // Replaces the tree with the nodes of a definition file's bytes; a failure throws after the tree was
@@ -71,7 +63,21 @@ class RegisterTreeModel : public QAbstractItemModel {
   // The node that owns a record of this tree, or null.
   RegisterTreeNode* nodeOfRecord(const RegisterNode* record) const;
 
-  // While it returns true, accepted edits are refused: a transaction or a group operation is running.
+  // --- comparison with a configuration file ---
+  // A compared register: the value the file holds, and whether the transducer's value differs from it.
+  struct FileMark {
+    std::u16string value;
+    bool differs = false;
+  };
+  // Shows the column "W pliku" with these marks, the rows that differ highlighted; replaces earlier marks. A
+  // new tree ends the comparison.
+  void showComparison(std::vector<std::pair<const RegisterTreeNode*, FileMark>> marks);
+  void clearComparison();
+  bool comparisonShown() const { return comparisonShown_; }
+  const FileMark* fileMark(const RegisterTreeNode* node) const;
+
+  // While it returns true, the operator's check-mark changes and accepted edits are refused: a transaction or
+  // a group operation is running.
   std::function<bool()> isBusy;
   // Asked before the operator's check-mark change is made (`checked`: the node is about to be checked); true
   // refuses it. Changes that start no transaction are always let through.
@@ -102,8 +108,12 @@ class RegisterTreeModel : public QAbstractItemModel {
   static int shownRow(const RegisterTreeNode* node);
   bool busy() const { return isBusy && isBusy(); }
 
+  int shownColumns() const { return comparisonShown_ ? kColumnFile + 1 : kColumnCount; }
+
   ViewState& state_;
   std::unique_ptr<RegisterTree> tree_;
+  bool comparisonShown_ = false;
+  std::unordered_map<const RegisterTreeNode*, FileMark> fileMarks_;
 };
 
 }  // namespace velnorex

@@ -289,19 +289,13 @@ std::string FullPath(const std::string& utf8Name) {
 
 template <class Record>
 void LoadFile(Tree<Record>& tree, const std::string& fileName) {
-  const std::vector<uint8_t> data = ReadTreeFile(fileName);
+  const std::vector<uint8_t> data = ReadFileBytes(fileName);
   LoadFromStream(tree, data);
-}
-
-void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
-  if (const int error = ReplaceFileAtomically(PathOf(fileName), bytes))
-    throw FileCreateError("Cannot create file \"" + FullPath(fileName) + "\". " + SystemErrorText(error));
 }
 
 }  // namespace
 
-std::vector<uint8_t> ReadTreeFile(const std::string& fileName) {
+std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {
 #ifdef _WIN32
   // Reading shares the file for reading only, so no one writes it while it is loaded.
   FILE* f = _wfsopen(PathOf(fileName).c_str(), L"rb", _SH_DENYWR);
@@ -326,6 +320,12 @@ std::vector<uint8_t> ReadTreeFile(const std::string& fileName) {
   std::fclose(f);
   if (failed) ReadFailure();
   return data;
+}
+
+void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+  if (const int error = ReplaceFileAtomically(PathOf(fileName), bytes))
+    throw FileCreateError("Cannot create file \"" + FullPath(fileName) + "\". " + SystemErrorText(error));
 }
 
 void LoadFromStream(RegisterTree& tree, std::span<const uint8_t> data) {

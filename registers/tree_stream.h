@@ -45,16 +45,19 @@ void LoadFromStream(WatchTree& tree, std::span<const uint8_t> data);
 std::vector<uint8_t> SaveToStream(RegisterTree& tree);
 std::vector<uint8_t> SaveToStream(WatchTree& tree);
 
-// File names are UTF-8. The whole content of a tree file (on Windows read with others' writing refused);
-// throws FileOpenError when it cannot be opened, ReadError when it cannot be read.
-std::vector<uint8_t> ReadTreeFile(const std::string& fileName);
-// Loading leaves the tree untouched when the file cannot be opened.
+// File names are UTF-8. Loading leaves the tree untouched when the file cannot be opened.
 void LoadFromFile(RegisterTree& tree, const std::string& fileName);
 void LoadFromFile(WatchTree& tree, const std::string& fileName);
 // Replaces the file atomically (ReplaceFileAtomically), so a failure keeps the old file; when the folder
 // takes no new file but the file itself may be written, the file is written in place.
 void SaveToFile(RegisterTree& tree, const std::string& fileName);
 void SaveToFile(WatchTree& tree, const std::string& fileName);
+
+// The whole content of a file, as the loaders read it (on Windows with others' writing refused); throws
+// FileOpenError when it cannot be opened, ReadError when it cannot be read.
+std::vector<uint8_t> ReadFileBytes(const std::string& fileName);
+// Writes `data` as the whole content of the file the same atomic way (FileCreateError on failure).
+void ReplaceFile(const std::string& fileName, const std::vector<uint8_t>& data);
 
 // One string of a user-data payload.
 void WriteWideString(std::vector<uint8_t>& out, std::u16string_view text);

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target velnorex velnorex-sim velnorex-dat velnorex_definitions
+cmake --build build -j "$(nproc)" --target velnorex velnorex-sim velnorex-dat velnorex-config velnorex_definitions
 
 bin=$PWD/build/bin
 definition=${VELNOREX_DEMO_DEFINITION:-$bin/THV-21.dat}

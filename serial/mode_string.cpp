@@ -90,28 +90,25 @@ std::optional<PortSettings> ParseMode(std::string_view mode) {
   return settings;
 }
 
-std::string FormatMode(const PortSettings& settings) {
-  const char* stop = settings.stopBitsTenths == 20 ? "2" : settings.stopBitsTenths == 15 ? "1.5" : "1";
-  return std::to_string(settings.baudRate) + ',' + settings.parity + ',' + std::to_string(settings.dataBits) +
-         ',' + stop;
-}
-
-PortSettings TransducerLine(int32_t baudRate, char parity) {
-  PortSettings settings;
-  settings.baudRate = baudRate;
-  settings.parity = parity;
-  settings.dataBits = 8;
-  // An even or odd parity bit takes the place of the second stop bit: a character is 11 bits either way.
-  settings.stopBitsTenths = parity == 'n' ? 20 : 10;
-  return settings;
-}
-
 int64_t CharacterNs(const PortSettings& settings) {
   if (settings.baudRate <= 0) return 0;
   // In tenths of a bit, for one and a half stop bits.
   const int64_t tenths =
       10 * (1 + settings.dataBits + (settings.parity == 'n' ? 0 : 1)) + settings.stopBitsTenths;
   return tenths * 100000000LL / settings.baudRate;
+}
+
+std::string RtuModeString(std::string_view baudText, char parity) {
+  // An RTU character is 11 bits: start, 8 data, parity, stop. Without a parity bit the second stop bit keeps
+  // the character at 11 bits, as the Modbus serial line rules ask.
+  switch (parity) {
+    case 'e':
+      return std::string(baudText) + ",e,8,1";
+    case 'o':
+      return std::string(baudText) + ",o,8,1";
+    default:
+      return std::string(baudText) + ",n,8,2";
+  }
 }
 
 }  // namespace velnorex

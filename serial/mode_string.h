@@ -19,13 +19,13 @@ struct PortSettings {
 // "<baud>,<parity>,<data bits>,<stop bits>": baud a positive decimal integer, parity one of n e o m s (either
 // case), data bits 5 to 8, stop bits 1, 1.5 or 2. Anything else is not accepted.
 std::optional<PortSettings> ParseMode(std::string_view mode);
-// The mode string of `settings`, as ParseMode reads it back ("19200,e,8,1", "9600,n,8,1.5").
-std::string FormatMode(const PortSettings& settings);
-// The line a transducer of ours is set to: 8 data bits, and with parity none two stop bits, else one.
-PortSettings TransducerLine(int32_t baudRate, char parity);
 
 // The time one character takes on the line (start bit, data bits, parity bit, stop bits), in nanoseconds; 0
 // for a line without a baud rate.
 int64_t CharacterNs(const PortSettings& settings);
+
+// The mode string of a Modbus RTU line at `baudText` (passed on unchecked: ParseMode decides) with parity
+// 'e', 'o' or none (anything else): 8 data bits, and 1 stop bit after a parity bit or 2 without one.
+std::string RtuModeString(std::string_view baudText, char parity);
 
 }  // namespace velnorex

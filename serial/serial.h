@@ -10,6 +10,19 @@
 
 namespace velnorex {
 
+// Time-outs of every connection the program and its tools make, in milliseconds.
+// A request (at most 36 bytes) goes into the driver's queue at once; the write's limit only bounds a driver
+// that has stalled.
+inline constexpr uint16_t kLineWriteTotalMs = 30;
+// A transducer starts its reply within a few milliseconds of the request's end, and at 19200 baud about 70
+// bytes fit into 40 ms: a whole reply comes within the first read. When nothing came at all, the exchange
+// reads once more, so a slow transducer still gets a second 40 ms.
+inline constexpr uint16_t kLineReadTotalMs = 40;
+// 30 ms of silence after a received byte ends the read early: an RTU frame ends after 3.5 character times
+// of silence (4 ms at 9600 baud), so 30 ms never cuts a reply in two, and a read with the reply in hand does
+// not wait out the whole 40 ms.
+inline constexpr uint16_t kLineReadIntervalMs = 30;
+
 class Serial {
  public:
   static constexpr int kBufferSize = 128;

@@ -71,6 +71,9 @@ TEST_F(AppTest, EveryComponentIsThereWithItsNameKindAndCaption) {
       {"Zapiszdopliku1", w->Zapiszdopliku1, "QAction", "Zapisz do pliku"},
       {"PopupMenu2", w->PopupMenu2, "QMenu", nullptr},
       {"Dodajdolisty1", w->Dodajdolisty1, "QAction", "Dodaj do listy"},
+      {"Zapiszkonfiguracje1", w->Zapiszkonfiguracje1, "QAction", "Zapisz konfigurację…"},
+      {"Porownajzplikiem1", w->Porownajzplikiem1, "QAction", "Porównaj z plikiem…"},
+      {"Przywroczpliku1", w->Przywroczpliku1, "QAction", "Przywróć z pliku…"},
       {"SaveDialog1", w->SaveDialog1, "QFileDialog", nullptr},
       // Beside them: the list recording's choice, the trend, the watch list's menu and the recordings folder.
       {"cbxRecList", w->cbxRecList, "QCheckBox", "cała lista"},

@@ -121,5 +121,40 @@ TEST_F(DecodeTest, ByteCountBelowWhatTheValueNeeds) {
   EXPECT_EQ(Decode(u"WORD", {0x01, 0x03, 0x04, 0x00, 0x00, 0x00, 0xFF, 0xBA, 0x73}), "0");
 }
 
+TEST_F(DecodeTest, ReplyWordsAreTheRegistersAsTheyCameWhateverTheDecoderSwapped) {
+  // address 1, function 3, byte count 4, registers 0x1234 and 0xABCD, CRC
+  const Bytes twoRegisters = WithCrc({0x01, 0x03, 0x04, 0x12, 0x34, 0xAB, 0xCD});
+  uint16_t words[4] = {};
+  for (const char16_t* type : {u"WORD", u"REAL", u"TEXT", u"BOOL"}) {
+    Decode(type, twoRegisters);
+    ASSERT_EQ(modbus.ReplyWords(words, 4), 2) << ToUtf8(type);
+    EXPECT_EQ(words[0], 0x1234) << ToUtf8(type);
+    EXPECT_EQ(words[1], 0xABCD) << ToUtf8(type);
+  }
+  EXPECT_EQ(modbus.ReplyWords(words, 1), 1);
+  EXPECT_EQ(modbus.ReplyExceptionCode(), 0);
+  // An exception, a byte count beyond what came: no words.
+  Decode(u"WORD", {0x01, 0x83, 0x02, 0xC0, 0xF1});
+  EXPECT_EQ(modbus.ReplyWords(words, 4), -1);
+  EXPECT_EQ(modbus.ReplyExceptionCode(), 2);
+  Decode(u"WORD", {0x01, 0x03, 0x04, 0x00, 0x05, 0xAA, 0xBB});
+  EXPECT_EQ(modbus.ReplyWords(words, 4), -1);
+  // The decoder over bytes as the line carries them gives what the reply decoder gives.
+  const uint8_t oneAndAHalf[] = {0x00, 0x00, 0x3F, 0xC0};
+  EXPECT_EQ(DecodeRegisterBytes(kTypeReal, oneAndAHalf, 4), u"1,50");
+  EXPECT_EQ(DecodeRegisterBytes(kTypeHex, oneAndAHalf + 2, 2), u"$3FC0");
+  EXPECT_EQ(DecodeRegisterBytes(kTypeReal, oneAndAHalf, 2), u"");
+}
+
+TEST_F(DecodeTest, OneBuilderPicksFunction6Or16AsTheTreeDoes) {
+  EXPECT_TRUE(modbus.BuildWriteRequest(Register(u"1", u"WORD", u"1", u"2"), u"1", true));
+  EXPECT_EQ(Frame(), "01 06 00 01 00 02 59 CB");
+  // Single-register writes off, or two registers: function 16 with the type's encoding.
+  EXPECT_TRUE(modbus.BuildWriteRequest(Register(u"1", u"WORD", u"1", u"2"), u"1", false));
+  EXPECT_EQ(Frame(), Hex(WithCrc({0x01, 0x10, 0x00, 0x01, 0x00, 0x01, 0x02, 0x00, 0x02})));
+  EXPECT_TRUE(modbus.BuildWriteRequest(Register(u"10", u"REAL", u"2", u"1,5"), u"1", true));
+  EXPECT_EQ(Frame(), "01 10 00 0A 00 02 04 00 00 3F C0 62 70");
+}
+
 }  // namespace
 }  // namespace velnorex::test

@@ -70,10 +70,10 @@ TEST_F(PackageTest, HoldsTheProgramsDefinitionsDesktopEntryIconAndMetainfo) {
   for (const QString& line : list.split(u'\n', Qt::SkipEmptyParts))
     files << line.section(u' ', -1);  // the path is the last field
   for (const char* expected :
-       {"./usr/bin/velnorex", "./usr/bin/velnorex-dat", "./usr/bin/velnorex-scan", "./usr/bin/velnorex-sim",
-        "./usr/share/velnorex/definitions/THV-21.dat", "./usr/share/velnorex/definitions/PMV-3.dat",
-        "./usr/share/applications/velnorex.desktop", "./usr/share/icons/hicolor/scalable/apps/velnorex.svg",
-        "./usr/share/metainfo/velnorex.metainfo.xml"})
+       {"./usr/bin/velnorex", "./usr/bin/velnorex-config", "./usr/bin/velnorex-dat",
+        "./usr/bin/velnorex-scan", "./usr/bin/velnorex-sim", "./usr/share/velnorex/definitions/THV-21.dat",
+        "./usr/share/velnorex/definitions/PMV-3.dat", "./usr/share/applications/velnorex.desktop",
+        "./usr/share/icons/hicolor/scalable/apps/velnorex.svg", "./usr/share/metainfo/velnorex.metainfo.xml"})
     EXPECT_TRUE(files.contains(QString::fromLatin1(expected))) << expected << " not in\n"
                                                                << list.toStdString();
   // Nothing of the build or the tests, and no definitions among the programs.
@@ -134,8 +134,9 @@ TEST_F(PackageTest, UnpackedTheProgramListsItsDefinitionsAndKeepsItsSettingsAcro
   EXPECT_TRUE(file.readAll().contains("Slave=33\r\n"));
   // The unpacked program's own folder stays as unpacked.
   EXPECT_EQ(QDir(root.filePath(QStringLiteral("usr/bin"))).entryList(QDir::Files),
-            (QStringList{QStringLiteral("velnorex"), QStringLiteral("velnorex-dat"),
-                         QStringLiteral("velnorex-scan"), QStringLiteral("velnorex-sim")}));
+            (QStringList{QStringLiteral("velnorex"), QStringLiteral("velnorex-config"),
+                         QStringLiteral("velnorex-dat"), QStringLiteral("velnorex-scan"),
+                         QStringLiteral("velnorex-sim")}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // definitions and the command line.
 #include "tools/velnorex-dat/dat_file.h"
 
+#include "registers/line_setting_mark.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -154,6 +156,44 @@ TEST(DatCheck, ReportsEachProblemWithItsPath) {
   EXPECT_TRUE(Problems(R"({"name": "G", "children": [
       {"name": "T", "address": "1", "type": "TEXT", "count": "4", "access": "RO", "value": "SN1"}]})")
                   .empty());
+}
+
+TEST(DatJson, LineSettingMarkTravelsInExtraAndRoundTrips) {
+  RegisterTree tree;
+  ParseDefinitionJson(Wrap(R"(
+    {"name": "Konfiguracja", "lineSetting": true, "children": [
+      {"name": "Adres", "address": "1", "type": "WORD", "count": "1", "access": "RW", "lineSetting": true},
+      {"name": "Okres", "extra": "w s", "address": "2", "type": "WORD", "count": "1", "access": "RW",
+       "lineSetting": true},
+      {"name": "Numer", "address": "3", "type": "WORD", "count": "1", "access": "RO", "lineSetting": true},
+      {"name": "Wolny", "extra": "#linia w środku", "address": "4", "type": "WORD", "count": "1", "access": "RW",
+       "lineSetting": false}
+    ]})"),
+                      tree);
+  const auto* group = tree.root().child(0);
+  EXPECT_EQ(group->child(0)->data.Extra, u"#linia");
+  EXPECT_EQ(group->child(1)->data.Extra, u"w s #linia");
+  EXPECT_TRUE(HasLineSettingMark(group->child(1)->data.Extra));
+  EXPECT_TRUE(HasLineSettingMark(group->child(3)->data.Extra));  // a marker written by hand counts too
+  EXPECT_FALSE(HasLineSettingMark(u"x#linia"));
+  EXPECT_FALSE(HasLineSettingMark(u"#linia2"));
+
+  // The text form shows the mark as the field, and the file's bytes survive dump and compile.
+  const std::vector<uint8_t> bytes = SaveToStream(tree);
+  const std::string json = DefinitionToJson(tree);
+  EXPECT_NE(json.find(R"("name": "Okres", "extra": "w s", "address": "2")"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("access": "RW", "lineSetting": true})"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("extra": "#linia w środku")"), std::string::npos) << json;
+  RegisterTree compiled;
+  ParseDefinitionJson(json, compiled);
+  EXPECT_EQ(SaveToStream(compiled), bytes);
+
+  // A mark where no line can be set is a contradiction the check names.
+  std::vector<std::string> problems;
+  for (const auto& p : CheckDefinition(tree)) problems.push_back(p.path + ": " + p.message);
+  EXPECT_EQ(problems, (std::vector<std::string>{
+                          "Konfiguracja: line-setting mark on a node that is no register",
+                          "Konfiguracja / Numer: line-setting mark on a register that cannot be written"}));
 }
 
 std::filesystem::path SourceDir() {

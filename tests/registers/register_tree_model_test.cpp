@@ -105,6 +105,39 @@ TEST_F(ModelTest, ColoursFollowTheRulesInOrder) {
   EXPECT_EQ(colour(u"Prędkość", 1), QVariant(kColorBlack));
 }
 
+TEST_F(ModelTest, AComparisonAddsTheFileColumnAndHighlightsWhatDiffers) {
+  EXPECT_EQ(model.columnCount(), 3);
+  EXPECT_FALSE(model.headerData(3, Qt::Horizontal).isValid());
+  EXPECT_FALSE(model.index(0, 3).isValid());
+  QSignalSpy inserted(&model, &QAbstractItemModel::columnsInserted);
+  model.showComparison({{node(u"Słowo"), {u"12", true}}, {node(u"Prędkość"), {u"1", false}}});
+  EXPECT_EQ(inserted.size(), 1);
+  EXPECT_EQ(model.columnCount(), 4);
+  EXPECT_EQ(model.columnCount(index(u"Konfiguracja")), 4);
+  EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("W pliku"));
+  EXPECT_EQ(index(u"Słowo", 3).data().toString(), QStringLiteral("12"));
+  EXPECT_EQ(index(u"Prędkość", 3).data().toString(), QStringLiteral("1"));
+  EXPECT_EQ(index(u"Temperatura", 3).data().toString(), QString());  // not compared
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(index(u"Słowo", column).data(Qt::BackgroundRole), QVariant(QBrush(kColorYellow))) << column;
+    EXPECT_FALSE(index(u"Prędkość", column).data(Qt::BackgroundRole).isValid()) << column;
+  }
+  // Another comparison replaces the marks; the column stays one.
+  model.showComparison({{node(u"Prędkość"), {u"0", true}}});
+  EXPECT_EQ(inserted.size(), 1);
+  EXPECT_EQ(index(u"Słowo", 3).data().toString(), QString());
+  EXPECT_FALSE(index(u"Słowo", 0).data(Qt::BackgroundRole).isValid());
+  EXPECT_TRUE(index(u"Prędkość", 0).data(Qt::BackgroundRole).isValid());
+  model.clearComparison();
+  EXPECT_EQ(model.columnCount(), 3);
+  EXPECT_FALSE(index(u"Prędkość", 0).data(Qt::BackgroundRole).isValid());
+  // A new tree ends a comparison: the marks belonged to the old one.
+  model.showComparison({{node(u"Słowo"), {u"12", true}}});
+  model.setTree(SampleTree());
+  EXPECT_EQ(model.columnCount(), 3);
+  EXPECT_FALSE(index(u"Słowo", 0).data(Qt::BackgroundRole).isValid());
+}
+
 // The delegate as the view uses it, with its style option open to the test.
 class ProbeDelegate : public RegisterTreeDelegate {
  public:

@@ -14,6 +14,8 @@
 #include <iterator>
 #include <utility>
 
+#include "registers/line_setting_mark.h"
+#include "text/json_text.h"
 #include "text/number_text.h"
 
 namespace velnorex::dat {
@@ -65,19 +67,6 @@ std::string PathOf(const Node& node) {
 
 // ---- JSON -> tree ----
 
-std::string LineColumn(std::string_view text, size_t offset) {
-  size_t line = 1, column = 1;
-  for (size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else if ((static_cast<uint8_t>(text[i]) & 0xC0) != 0x80) {
-      ++column;  // count characters, not UTF-8 continuation bytes
-    }
-  }
-  return std::to_string(line) + ":" + std::to_string(column);
-}
-
 template <size_t N>
 uint8_t EnumValue(const QJsonValue& v, const std::array<const char*, N>& names, const std::string& where,
                   const char* key) {
@@ -122,14 +111,17 @@ void FillNode(Node& node, const QJsonValue& value, int depth) {
   }
   const std::string path = "node " + PathOf(node);
   static const std::vector<QString> known = {
-      "name",        "extra",      "address",    "type",        "count",   "access",
-      "value",       "checkType",  "checkState", "expanded",    "visible", "disabled",
-      "hasChildren", "nodeHeight", "align",      "extraStates", "children"};
+      "name",        "extra",      "address",    "type",        "count",    "access",
+      "value",       "checkType",  "checkState", "expanded",    "visible",  "disabled",
+      "hasChildren", "nodeHeight", "align",      "extraStates", "children", "lineSetting"};
   for (auto it = obj.begin(); it != obj.end(); ++it) {
     if (std::find(known.begin(), known.end(), it.key()) == known.end()) {
       throw DatError(path + ": unknown field \"" + it.key().toStdString() + "\"");
     }
   }
+  // The line-setting mark travels in Extra, so the file format stays as it is.
+  if (obj.contains("lineSetting") && BoolValue(obj["lineSetting"], path, "lineSetting"))
+    node.data.Extra = WithLineSettingMark(node.data.Extra);
   uint16_t states = NodeState::Initialized | NodeState::Visible;
   if (obj.contains("checkType"))
     node.checkType = static_cast<CheckType>(EnumValue(obj["checkType"], kCheckTypes, path, "checkType"));
@@ -167,37 +159,6 @@ void FillNode(Node& node, const QJsonValue& value, int depth) {
 
 // ---- tree -> JSON ----
 
-void AppendJsonString(std::string& out, std::u16string_view text) {
-  out += '"';
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    const bool pairStart =
-        c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-    if (c == u'"') {
-      out += "\\\"";
-    } else if (c == u'\\') {
-      out += "\\\\";
-    } else if (c == u'\n') {
-      out += "\\n";
-    } else if (c == u'\t') {
-      out += "\\t";
-    } else if (c == u'\r') {
-      out += "\\r";
-    } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF && !pairStart)) {
-      // Control characters and unpaired surrogates are escaped, so the text form keeps them exactly.
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
-    } else if (pairStart) {
-      out += ToUtf8(text.substr(i, 2));
-      ++i;
-    } else {
-      out += ToUtf8(text.substr(i, 1));
-    }
-  }
-  out += '"';
-}
-
 template <size_t N>
 void AppendEnum(std::string& out, const char* key, uint8_t value, const std::array<const char*, N>& names) {
   out += std::string(", \"") + key + "\": ";
@@ -212,8 +173,10 @@ void AppendNode(std::string& out, const Node& node, int indent) {
   const std::string pad(static_cast<size_t>(indent), ' ');
   out += pad + "{";
   bool first = true;
+  std::u16string extraText;
+  const bool lineSetting = SplitLineSettingMark(node.data.Extra, extraText);
   for (const TextField& f : kTextFields) {
-    const std::u16string& text = node.data.*f.member;
+    const std::u16string& text = f.member == &RegisterNode::Extra ? extraText : node.data.*f.member;
     if (text.empty()) continue;
     out += first ? "\"" : ", \"";
     first = false;
@@ -222,6 +185,7 @@ void AppendNode(std::string& out, const Node& node, int indent) {
     AppendJsonString(out, text);
   }
   if (first) out += "\"name\": \"\"";
+  if (lineSetting) out += ", \"lineSetting\": true";
   if (node.checkType != CheckType::ctNone) {
     AppendEnum(out, "checkType", static_cast<uint8_t>(node.checkType), kCheckTypes);
   }
@@ -301,6 +265,10 @@ void CheckNode(const Node& node, bool parentIsRegister, bool parentIsSubGroup, s
     }
     if (upperType == u"HEX" && node.childCount() == 0) report("\"HEX\" register without options");
   }
+  if (HasLineSettingMark(r.Extra) && access != 16 && access != 17) {
+    report(isRegister ? "line-setting mark on a register that cannot be written"
+                      : "line-setting mark on a node that is no register");
+  }
   // A sub-group is an untyped node with options below it; an untyped leaf under a register is an option.
   const bool isSubGroup = parentIsRegister && !isRegister && r.Type.empty() && node.childCount() > 0;
   const bool isOption = (parentIsRegister || parentIsSubGroup) && !isSubGroup && !isRegister;
@@ -316,7 +284,7 @@ void ParseDefinitionJson(std::string_view json, RegisterTree& tree) {
   const QJsonDocument doc =
       QJsonDocument::fromJson(QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
   if (error.error != QJsonParseError::NoError) {
-    throw DatError(LineColumn(json, static_cast<size_t>(error.offset)) + ": " +
+    throw DatError(JsonLineColumn(json, static_cast<size_t>(error.offset)) + ": " +
                    error.errorString().toStdString());
   }
   if (!doc.isObject()) throw DatError("1:1: the text must be one JSON object");

@@ -57,6 +57,7 @@ Faults:
   --delay-ms M           answer M ms late
   --corrupt-crc N        corrupt the CRC of the Nth reply
   --exception-at ADDR[:CODE]  answer exception CODE (default 4) to requests touching ADDR (may be repeated)
+  --refuse-write ADDR[:CODE]  the same, but only for writes: reads of ADDR are answered (may be repeated)
 Other:
   --log FILE             write every request ("> 01 03 ...") and reply ("< 01 03 ...") as a line, as
                          it was on the line; lines starting with '#' say why a request got no answer
@@ -187,9 +188,10 @@ Options parseOptions(int argc, char** argv) {
       o.delayMs = parseNumber(v, "delay", 0, 3600 * 1000);
     } else if (arg == "--corrupt-crc") {
       o.corruptCrc = parseNumber(v, "reply number", 1, 1L << 30);
-    } else if (arg == "--exception-at") {
+    } else if (arg == "--exception-at" || arg == "--refuse-write") {
       const auto colon = v.find(':');
       ExceptionRule rule;
+      rule.writesOnly = arg == "--refuse-write";
       rule.address = static_cast<uint16_t>(parseNumber(v.substr(0, colon), "register address", 0, 65535));
       if (colon != std::string::npos)
         rule.code = static_cast<uint8_t>(parseNumber(v.substr(colon + 1), "exception code", 1, 255));

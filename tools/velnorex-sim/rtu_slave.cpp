@@ -47,9 +47,9 @@ uint16_t Word(const uint8_t* p) {
 
 }  // namespace
 
-bool RtuSlave::ruleHits(uint32_t start, uint32_t count, uint8_t& code) const {
+bool RtuSlave::ruleHits(uint32_t start, uint32_t count, bool write, uint8_t& code) const {
   for (const auto& rule : rules_)
-    if (rule.address >= start && rule.address < start + count) {
+    if (rule.address >= start && rule.address < start + count && (write || !rule.writesOnly)) {
       code = rule.code;
       return true;
     }
@@ -81,7 +81,7 @@ RtuSlave::Outcome RtuSlave::handle(const uint8_t* request, size_t length, uint8_
     case 3:
       if (length != 8) {
         code = 3;
-      } else if (ruleHits(start, second, code)) {
+      } else if (ruleHits(start, second, false, code)) {
       } else if (second < 1 || second > 125) {
         code = 3;
       } else if (!registers_.covers(start, second)) {
@@ -101,7 +101,7 @@ RtuSlave::Outcome RtuSlave::handle(const uint8_t* request, size_t length, uint8_
     case 6:
       if (length != 8) {
         code = 3;
-      } else if (ruleHits(start, 1, code)) {
+      } else if (ruleHits(start, 1, true, code)) {
       } else if (!registers_.covers(start, 1)) {
         code = 2;
       } else {
@@ -116,7 +116,7 @@ RtuSlave::Outcome RtuSlave::handle(const uint8_t* request, size_t length, uint8_
       if (length != 9 + byteCount || second < 1 || second > 123 ||
           byteCount != 2 * static_cast<size_t>(second)) {
         code = 3;
-      } else if (ruleHits(start, second, code)) {
+      } else if (ruleHits(start, second, true, code)) {
       } else if (!registers_.covers(start, second)) {
         code = 2;
       } else {

@@ -18,10 +18,11 @@ uint16_t Crc16(const uint8_t* bytes, size_t length);
 inline constexpr size_t kUnknownLength = static_cast<size_t>(-1);
 size_t RequestLength(const uint8_t* bytes, size_t count);
 
-// A request touching `address` gets exception `code` whatever it asks.
+// A request touching `address` gets exception `code` whatever it asks, or only when it writes.
 struct ExceptionRule {
   uint16_t address = 0;
   uint8_t code = 4;
+  bool writesOnly = false;
 };
 
 class RtuSlave {
@@ -39,7 +40,7 @@ class RtuSlave {
 
  private:
   size_t exception(const uint8_t* request, uint8_t code, uint8_t* reply) const;
-  bool ruleHits(uint32_t start, uint32_t count, uint8_t& code) const;
+  bool ruleHits(uint32_t start, uint32_t count, bool write, uint8_t& code) const;
 
   RegisterMap& registers_;
   uint8_t slave_;

@@ -1,0 +1,373 @@
+// The configuration engine: one transaction per step, a read repeated after a failure as the group read
+// does (but not for ever: a register that never answers is recorded as such), writes through the same
+// builders as the tree's, and a read-back after every write.
+#include "registers/config_run.h"
+
+#include <algorithm>
+
+#include "registers/line_setting_mark.h"
+#include "text/number_text.h"
+
+namespace velnorex {
+
+namespace {
+
+// Register numbers a read may ask for in one request.
+constexpr int32_t kMaxReadCount = 125;
+
+bool NumberText(std::u16string_view text, int32_t& value) {
+  return TryStrToInt(text, value);
+}
+
+bool IsInside(const RegisterTreeNode* node, const RegisterTreeNode* scope) {
+  for (const RegisterTreeNode* n = node; n; n = n->parent())
+    if (n == scope) return true;
+  return false;
+}
+
+bool StartsWith(const std::vector<std::u16string>& path, const std::vector<std::u16string>& prefix) {
+  return path.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
+}
+
+std::vector<uint8_t> LineBytes(const std::vector<uint16_t>& words) {
+  std::vector<uint8_t> bytes;
+  for (uint16_t w : words) {
+    bytes.push_back(static_cast<uint8_t>(w >> 8));
+    bytes.push_back(static_cast<uint8_t>(w & 0xFF));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<std::u16string> NodePath(const RegisterTreeNode* node) {
+  std::vector<std::u16string> path;
+  for (const RegisterTreeNode* n = node; n && n->parent(); n = n->parent()) path.push_back(n->data.Name);
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+RegisterTreeNode* ScopeGroup(RegisterTreeNode* selected) {
+  if (!selected || !selected->parent() || NodeAccessCode(selected) != kAccessGroup || !selected->firstChild())
+    return nullptr;
+  for (const RegisterTreeNode* up = selected->parent(); up; up = up->parent())
+    if (NodeAccessCode(up) > kAccessGroup) return nullptr;  // an option's sub-group
+  return selected;
+}
+
+std::vector<RegisterTreeNode*> RegistersBelow(RegisterTreeNode& from) {
+  std::vector<RegisterTreeNode*> out;
+  // Children as the rest of the program sees them: through the has-children bit (the root has no bit).
+  const auto visit = [&out](RegisterTreeNode* parent, const auto& self) -> void {
+    RegisterTreeNode* child =
+        parent->parent() ? parent->firstChild() : (parent->childCount() ? parent->child(0) : nullptr);
+    for (; child; child = child->nextSibling()) {
+      int32_t address = 0, count = 0;
+      if (NodeAccessCode(child) > kAccessGroup && NumberText(child->data.Address, address) &&
+          NumberText(child->data.Count, count) && count >= 1 && count <= kMaxReadCount)
+        out.push_back(child);
+      self(child, self);
+    }
+  };
+  visit(&from, visit);
+  return out;
+}
+
+Wanted WantedOf(const ConfigRegister& saved) {
+  Wanted wanted;
+  wanted.text = saved.value.value_or(std::u16string());
+  if (saved.value && !saved.words.empty() && saved.words.size() == static_cast<size_t>(saved.count)) {
+    const std::vector<uint8_t> bytes = LineBytes(saved.words);
+    const auto decoded =
+        DecodeRegisterBytes(TypeCodeOf(saved.type), bytes.data(), static_cast<uint8_t>(bytes.size()));
+    wanted.exactWords = decoded == *saved.value;
+    if (wanted.exactWords) wanted.words = saved.words;
+  }
+  return wanted;
+}
+
+bool Satisfies(const Reading& reading, const Wanted& wanted) {
+  // What the operator sees decides: words that differ only beyond the shown decimals, or after a text's end,
+  // are the same value to the technician.
+  return reading.ok && reading.value == wanted.text;
+}
+
+ConfigRun::ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, std::u16string slaveText,
+                     bool singleRegisterWrites)
+    : modbus_(modbus),
+      dispatcher_(dispatcher),
+      slave_(std::move(slaveText)),
+      singleRegisterWrites_(singleRegisterWrites) {}
+
+bool ConfigRun::IsBroadcast(std::u16string_view slaveText) {
+  // The frame takes the low 8 bits: "256" is the broadcast address too.
+  return (StrToInt(slaveText) & 0xFF) == 0;
+}
+
+void ConfigRun::prepareSave(RegisterTreeNode& scope) {
+  items_.clear();
+  for (RegisterTreeNode* node : RegistersBelow(scope)) {
+    if (!IsWritableAccess(NodeAccessCode(node))) continue;
+    Item item;
+    item.node = node;
+    item.path = NodePath(node);
+    item.lineSetting = HasLineSettingMark(node->data.Extra);
+    item.writable = true;
+    items_.push_back(std::move(item));
+  }
+  phase_ = Phase::Reading;
+  cursor_ = 0;
+  done_ = 0;
+  total_ = static_cast<int>(items_.size());
+}
+
+void ConfigRun::prepareCompare(RegisterTreeNode& root, RegisterTreeNode* scope, const ConfigFile& file) {
+  file_ = file;
+  items_.clear();
+  const std::vector<RegisterTreeNode*> registers = RegistersBelow(root);
+  std::vector<std::vector<std::u16string>> paths;
+  for (const RegisterTreeNode* node : registers) paths.push_back(NodePath(node));
+  std::vector<bool> used(registers.size(), false);
+  const std::vector<std::u16string> scopePath = NodePath(scope);
+
+  for (const ConfigRegister& saved : file_.registers) {
+    Item item;
+    item.path = saved.path;
+    item.saved = &saved;
+    for (size_t i = 0; i < registers.size() && !item.node; ++i) {
+      int32_t address = -1;
+      NumberText(registers[i]->data.Address, address);
+      if (!used[i] && paths[i] == saved.path && (address & 0xFFFF) == saved.address) {
+        used[i] = true;
+        item.node = registers[i];
+      }
+    }
+    if (scope && !(item.node ? IsInside(item.node, scope) : StartsWith(saved.path, scopePath))) continue;
+    if (!item.node) {
+      item.problem = u"nie ma w definicji";
+    } else {
+      const RegisterNode& def = item.node->data;
+      if (TypeCodeOf(def.Type) != TypeCodeOf(saved.type))
+        item.problem = u"inny typ w definicji";
+      else if (StrToInt(def.Count) != saved.count)
+        item.problem = u"inna liczba rejestrów w definicji";
+      else if (!saved.value)
+        item.problem = u"w pliku bez wartości";
+      item.lineSetting = saved.lineSetting || HasLineSettingMark(def.Extra);
+      // A register is written only when both the transducer's definition and the file say it may be.
+      item.writable =
+          IsWritableAccess(NodeAccessCode(item.node)) && IsWritableAccess(AccessCodeOf(saved.access));
+      item.wanted = WantedOf(saved);
+    }
+    items_.push_back(std::move(item));
+  }
+  phase_ = Phase::Reading;
+  cursor_ = 0;
+  done_ = 0;
+  total_ = static_cast<int>(
+      std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.node && i.problem.empty(); }));
+}
+
+void ConfigRun::cancel() {
+  if (phase_ == Phase::Reading || phase_ == Phase::Writing || phase_ == Phase::Read)
+    phase_ = Phase::Cancelled;
+}
+
+bool ConfigRun::step() {
+  if (phase_ != Phase::Reading && phase_ != Phase::Writing) return false;
+  // Reached from the pending messages of another transaction: the caller tries again later.
+  if (modbus_.InTransaction()) return true;
+  if (IsBroadcast(slave_)) {
+    phase_ = Phase::Aborted;
+    return false;
+  }
+  if (phase_ == Phase::Reading) {
+    skipUncompared();
+    if (phase_ != Phase::Reading) return false;
+    Item& item = items_[cursor_];
+    last_ = &item;
+    bool finished = false;
+    if (!readStep(item.before, finished)) return false;
+    if (finished) {
+      ++cursor_;
+      ++done_;
+      skipUncompared();
+    }
+    return phase_ == Phase::Reading;
+  }
+
+  Item& item = items_[writeOrder_[cursor_]];
+  last_ = &item;
+  if (step_ == Step::Write) {
+    if (!writeOnce(item)) return false;
+    ++done_;
+    step_ = Step::ReadBack;
+    return true;
+  }
+  bool finished = false;
+  if (!readStep(item.after, finished)) return false;
+  if (finished) {
+    ++done_;
+    if (!item.writeError.empty())
+      item.outcome = Outcome::Failed;
+    else if (!item.after.ok)
+      item.outcome = Outcome::Unconfirmed;
+    else
+      item.outcome = Satisfies(item.after, item.wanted) ? Outcome::Written : Outcome::StillDiffers;
+    advanceWriting();
+  }
+  return phase_ == Phase::Writing;
+}
+
+void ConfigRun::skipUncompared() {
+  while (cursor_ < items_.size() && (!items_[cursor_].node || !items_[cursor_].problem.empty())) ++cursor_;
+  if (cursor_ == items_.size()) phase_ = Phase::Read;
+}
+
+void ConfigRun::advanceWriting() {
+  ++cursor_;
+  step_ = Step::Write;
+  if (cursor_ >= writeOrder_.size()) phase_ = Phase::Finished;
+}
+
+bool ConfigRun::readStep(Reading& reading, bool& finished) {
+  const RegisterNode& node = items_[phase_ == Phase::Reading ? cursor_ : writeOrder_[cursor_]].node->data;
+  Reading result;
+  if (!readOnce(node, result)) {
+    phase_ = Phase::Aborted;
+    return false;
+  }
+  // As in a group read, a failed read is repeated; unlike there, not for ever.
+  finished = result.ok || ++attempt_ >= kReadAttempts;
+  if (finished) {
+    attempt_ = 0;
+    reading = std::move(result);
+  }
+  return true;
+}
+
+bool ConfigRun::readOnce(const RegisterNode& node, Reading& reading) {
+  delivered_ = false;
+  shown_ = false;
+  captured_ = Reading{};
+  const ExchangeDispatcher::Counts before = dispatcher_.counts();
+  // Nothing of the node is used once the exchange has let the window run: a new tree may have replaced it.
+  const size_t count = static_cast<size_t>(StrToInt(node.Count));
+  if (!modbus_.BuildReadRequest(node, slave_)) return false;
+  dispatcher_.Exchange(*this);
+  if (!delivered_) return false;
+  if (!shown_) {
+    reading.ok = false;
+    reading.error = failureText(before);
+    return true;
+  }
+  reading = std::move(captured_);
+  if (reading.ok && reading.words.size() < count) {
+    reading.ok = false;
+    reading.error = u"niepełna odpowiedź";
+  }
+  if (reading.ok) reading.words.resize(count);
+  return true;
+}
+
+bool ConfigRun::writeOnce(Item& item) {
+  RegisterNode request = item.node->data;
+  const Wanted& wanted = item.wanted;
+  if (!wanted.exactWords) {
+    request.Value = wanted.text;
+  } else if (Modbus::WritesSingleRegister(request, singleRegisterWrites_)) {
+    request.Value = u"$" + IntToHex(wanted.words[0], 4);
+  } else {
+    // Text goes out byte for byte in reading order: the words exactly as the file holds them.
+    request.Type = u"TEXT";
+    request.Value.clear();
+    for (uint8_t byte : LineBytes(wanted.words)) request.Value += static_cast<char16_t>(byte);
+  }
+  delivered_ = false;
+  shown_ = false;
+  const ExchangeDispatcher::Counts before = dispatcher_.counts();
+  try {
+    if (!modbus_.BuildWriteRequest(request, slave_, singleRegisterWrites_)) return false;
+  } catch (const Error& e) {
+    item.writeError = FromUtf8(e.what());  // nothing was sent for this register; the others go on
+    return true;
+  }
+  dispatcher_.Exchange(*this);
+  if (!delivered_) return false;
+  if (!dispatcher_.replyOk()) item.writeError = failureText(before);
+  return true;
+}
+
+std::u16string ConfigRun::failureText(const ExchangeDispatcher::Counts& before) const {
+  const ExchangeDispatcher::Counts& now = dispatcher_.counts();
+  if (now.exceptions != before.exceptions) return u"wyjątek " + IntToStr(modbus_.ReplyExceptionCode());
+  if (now.crcErrors != before.crcErrors) return u"błąd CRC";
+  return u"brak odpowiedzi";
+}
+
+std::vector<const ConfigRun::Item*> ConfigRun::planRestore() {
+  writeOrder_.clear();
+  for (int pass = 0; pass < 2; ++pass) {
+    // The line setting last: once the transducer takes a new address or baud rate, nothing more reaches it.
+    for (size_t i = 0; i < items_.size(); ++i) {
+      Item& item = items_[i];
+      if (item.lineSetting != (pass == 1) || !item.writable || !item.differs()) continue;
+      item.outcome = Outcome::Planned;
+      writeOrder_.push_back(i);
+    }
+  }
+  std::vector<const Item*> plan;
+  for (size_t i : writeOrder_) plan.push_back(&items_[i]);
+  return plan;
+}
+
+void ConfigRun::startRestore() {
+  if (phase_ != Phase::Read) return;
+  cursor_ = 0;
+  attempt_ = 0;
+  done_ = 0;
+  total_ = static_cast<int>(2 * writeOrder_.size());
+  step_ = Step::Write;
+  phase_ = writeOrder_.empty() ? Phase::Finished : Phase::Writing;
+}
+
+ConfigFile ConfigRun::snapshot(ConfigFile heading) const {
+  heading.registers.clear();
+  for (const Item& item : items_) {
+    const RegisterNode& r = item.node->data;
+    ConfigRegister saved;
+    saved.path = item.path;
+    saved.address = StrToInt(r.Address) & 0xFFFF;
+    saved.type = r.Type;
+    saved.count = StrToInt(r.Count);
+    saved.access = r.Access;
+    saved.lineSetting = item.lineSetting;
+    if (item.before.ok) {
+      saved.value = item.before.value;
+      saved.words = item.before.words;
+    } else {
+      saved.error = item.before.error.empty() ? u"nie odczytano" : item.before.error;
+    }
+    heading.registers.push_back(std::move(saved));
+  }
+  return heading;
+}
+
+void ConfigRun::ShowValue() {
+  shown_ = true;
+  captured_.value = dispatcher_.replyText();
+  uint16_t words[kMaxReadCount];
+  const int count = modbus_.ReplyWords(words, kMaxReadCount);
+  captured_.ok = count >= 0;
+  if (count < 0) {
+    captured_.error = u"niepełna odpowiedź";
+    return;
+  }
+  captured_.words.assign(words, words + count);
+}
+
+void ConfigRun::UM_NEXT() {
+  delivered_ = true;
+}
+
+}  // namespace velnorex

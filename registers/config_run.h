@@ -1,0 +1,165 @@
+// Saving, comparing and restoring a transducer's configuration over the one road of transactions: the
+// writable registers of the loaded definition read one at a time with the group read's retry rule, compared
+// with a configuration file, and the differing ones written back and read again. Plain C++, shared by the
+// window and tools/velnorex-config; one call of step() is one transaction, so the window can run each from
+// its event queue and a command-line tool from a loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registers/config_file.h"
+#include "modbus/exchange_dispatcher.h"
+#include "modbus/modbus.h"
+#include "registers/access_code.h"
+#include "registers/tree_stream.h"
+
+namespace velnorex {
+
+using RegisterTreeNode = TreeNode<RegisterNode>;
+
+// The names from the top of the tree down to `node`.
+std::vector<std::u16string> NodePath(const RegisterTreeNode* node);
+// The group that scopes a command when `selected` is one: a node that is no register, has children and does
+// not lie inside a register (options and their sub-groups are no groups). Else null: the whole definition.
+RegisterTreeNode* ScopeGroup(RegisterTreeNode* selected);
+// The registers below `from` (RO, RW and RP at every depth, in tree order) whose Address and Count are
+// numbers, with Count 1 to 125.
+std::vector<RegisterTreeNode*> RegistersBelow(RegisterTreeNode& from);
+
+// What one read of a register found on the transducer.
+struct Reading {
+  bool ok = false;
+  std::u16string value;         // the text the tree shows
+  std::vector<uint16_t> words;  // the register words, first register first
+  std::u16string error;         // when not ok: why ("brak odpowiedzi", "wyjątek 2", ...)
+};
+
+// What a file entry asks the transducer to hold. The raw words, when the file's words still give its value
+// text (so the value was not edited by hand), restore the transducer exactly; otherwise the value text is
+// what counts, written as the tree writes an edited value.
+struct Wanted {
+  bool exactWords = false;
+  std::vector<uint16_t> words;
+  std::u16string text;
+};
+Wanted WantedOf(const ConfigRegister& saved);
+bool Satisfies(const Reading& reading, const Wanted& wanted);
+
+class ConfigRun final : public TransactionClient {
+ public:
+  static constexpr int kReadAttempts = 3;
+
+  enum class Phase {
+    Reading,   // step() reads the next register
+    Read,      // every register has been read: the results are in, a restore may start
+    Writing,   // step() writes the next register or reads one back
+    Finished,  // the restore has ended
+    Cancelled,
+    Aborted,  // a transaction could not be sent (the port is closed)
+  };
+
+  enum class Outcome {
+    None,
+    Planned,       // differs and will be written
+    Written,       // written, and the read-back shows the file's value
+    Failed,        // the write was refused or got no reply
+    StillDiffers,  // the write was answered, but the read-back shows another value
+    Unconfirmed,   // the write was answered, but the read-back got no answer (a new line setting in use?)
+  };
+
+  struct Item {
+    RegisterTreeNode* node = nullptr;  // the definition's register; null when the file's entry is not there
+    std::vector<std::u16string> path;
+    bool lineSetting = false;
+    bool writable = false;                  // RW or RP in the definition and in the file
+    const ConfigRegister* saved = nullptr;  // the file's entry (compare, restore)
+    std::u16string problem;  // why the entry is not compared: not in the definition, another type, ...
+    Wanted wanted;
+    Reading before;
+    Outcome outcome = Outcome::None;
+    std::u16string writeError;
+    Reading after;
+
+    bool compared() const { return node && saved && problem.empty(); }
+    // Read and found different from the file.
+    bool differs() const { return compared() && before.ok && !Satisfies(before, wanted); }
+    // The value the file holds, as shown ("" when it holds none).
+    std::u16string fileText() const { return saved && saved->value ? *saved->value : std::u16string(); }
+  };
+
+  // `slaveText` is read as the tree reads it (low 8 bits); a run for the broadcast address 0 refuses to
+  // start.
+  ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, std::u16string slaveText,
+            bool singleRegisterWrites);
+  // Items point into the run's own copy of the file.
+  ConfigRun(const ConfigRun&) = delete;
+  ConfigRun& operator=(const ConfigRun&) = delete;
+
+  // Slave address 0 reaches every transducer on the line and none answers: no command may use it.
+  static bool IsBroadcast(std::u16string_view slaveText);
+
+  // The registers to read for a snapshot: every writable register below `scope` (a group, or the root).
+  void prepareSave(RegisterTreeNode& scope);
+  // The file's entries, each matched by path and address with a register of `root`'s tree. With `scope` (a
+  // group), entries outside it are left out. The file is copied into the run.
+  void prepareCompare(RegisterTreeNode& root, RegisterTreeNode* scope, const ConfigFile& file);
+
+  // One transaction of the current phase; true while the phase has more. Throws nothing for one register's
+  // trouble (it is recorded on the item); a closed port aborts the run.
+  bool step();
+  void cancel();
+  Phase phase() const { return phase_; }
+  // Transactions of the current phase done and to do (an estimate: retries are not counted ahead).
+  int progressDone() const { return done_; }
+  int progressTotal() const { return total_; }
+
+  const std::vector<Item>& items() const { return items_; }
+  // The item the last step worked on, or null.
+  const Item* lastItem() const { return last_; }
+
+  // After Read: the items that differ and may be written, non-line-setting ones first, each set Planned.
+  std::vector<const Item*> planRestore();
+  void startRestore();
+
+  // After Read of a save: the file, with the caller's heading (definition, slave, time, line, scope).
+  ConfigFile snapshot(ConfigFile heading) const;
+
+  // TransactionClient
+  void ShowValue() override;
+  void UM_NEXT() override;
+
+ private:
+  enum class Step { Read, Write, ReadBack };
+  // One read of `node`; false when nothing was delivered.
+  bool readOnce(const RegisterNode& node, Reading& reading);
+  bool writeOnce(Item& item);
+  bool readStep(Reading& reading, bool& finished);
+  void advanceWriting();
+  // Moves the reading cursor past entries that are not read; at the end the phase is Read.
+  void skipUncompared();
+  // Why the transaction just finished brought no value: by the outcome the dispatcher counted.
+  std::u16string failureText(const ExchangeDispatcher::Counts& before) const;
+
+  Modbus& modbus_;
+  ExchangeDispatcher& dispatcher_;
+  std::u16string slave_;
+  bool singleRegisterWrites_;
+  ConfigFile file_;
+  std::vector<Item> items_;
+  std::vector<size_t> writeOrder_;
+  Phase phase_ = Phase::Reading;
+  Step step_ = Step::Read;
+  size_t cursor_ = 0;
+  int attempt_ = 0;
+  int done_ = 0;
+  int total_ = 0;
+  const Item* last_ = nullptr;
+  // The transaction in flight: whether a result came and what ShowValue captured.
+  bool delivered_ = false;
+  bool shown_ = false;
+  Reading captured_;
+};
+
+}  // namespace velnorex

@@ -1,0 +1,340 @@
+// velnorex-config: saves a transducer's writable registers into a configuration file, compares the
+// transducer with such a file, and restores the file's values, from the command line for commissioning
+// scripts. The engine is the window's own (config/); this file only handles the command line and the output.
+#include <QCoreApplication>
+#include <QString>
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registers/config_file.h"
+#include "registers/config_run.h"
+#include "serial/mode_string.h"
+#include "serial/qt_serial_device.h"
+#include "serial/serial.h"
+#include "text/json_text.h"
+#include "text/number_text.h"
+
+namespace {
+
+using namespace velnorex;
+
+constexpr int kOk = 0, kDifferent = 1, kUnusable = 2;
+
+const char* kUsage =
+    "Usage:\n"
+    "  velnorex-config save    OPTIONS FILE   read every writable register into FILE\n"
+    "  velnorex-config compare OPTIONS FILE   list the registers whose value differs from FILE\n"
+    "  velnorex-config restore OPTIONS [--dry-run] FILE\n"
+    "                                         write the differing writable registers from FILE, read each\n"
+    "                                         back; --dry-run only lists what would be written\n"
+    "  velnorex-config --help                 this text\n"
+    "\n"
+    "OPTIONS (all but --group required):\n"
+    "  --port P            serial port (a name such as ttyUSB0, or a path)\n"
+    "  --baud B            baud rate\n"
+    "  --parity n|e|o      parity (none goes with 2 stop bits)\n"
+    "  --definition D.dat  the transducer's definition file\n"
+    "  --slave N           bus address 1..255 (0, the broadcast address, is refused)\n"
+    "  --group \"A / B\"     only the registers of this group of the definition\n"
+    "\n"
+    "Output (stdout, JSON): save lists the registers that could not be read; compare the differing ones\n"
+    "(address, path, file, device); restore what it wrote with the outcome (written, failed, differs,\n"
+    "unconfirmed) and what it skipped. Progress and a summary go to stderr.\n"
+    "\n"
+    "Exit status: 0 success (saved whole, equal, restored and confirmed); 1 a register could not be read\n"
+    "(save), different (compare, restore --dry-run), or not everything written and confirmed (restore);\n"
+    "2 wrong arguments, or a port or file error.\n";
+
+int Usage(const std::string& complaint) {
+  std::cerr << "velnorex-config: " << complaint << "\n" << kUsage;
+  return kUnusable;
+}
+
+struct Arguments {
+  std::string command, port, baud, definition, file;
+  char parity = 0;
+  std::u16string slave;
+  std::vector<std::u16string> group;
+  bool dryRun = false;
+};
+
+std::vector<std::u16string> SplitPath(const std::string& text) {
+  std::vector<std::u16string> names;
+  const std::u16string whole = FromUtf8(text);
+  size_t from = 0;
+  for (;;) {
+    const size_t at = whole.find(u" / ", from);
+    names.push_back(whole.substr(from, at == std::u16string::npos ? std::u16string::npos : at - from));
+    if (at == std::u16string::npos) return names;
+    from = at + 3;
+  }
+}
+
+// The window's side of the exchange, for a program without a window.
+class ToolWindow final : public ExchangeDispatcher::Window {
+ public:
+  void processPendingMessages() override { QCoreApplication::processEvents(); }
+  void showMessage(const std::u16string& text) override {
+    std::cerr << "velnorex-config: " << ToUtf8(text) << "\n";
+  }
+  void appendLogLine(const std::u16string&) override {}
+  void restartHighlightTimer() override {}
+};
+
+// ---- output ----
+
+int32_t AddressOf(const ConfigRun::Item& item) {
+  if (item.saved) return item.saved->address;
+  return StrToInt(item.node->data.Address) & 0xFFFF;
+}
+
+// One line of the output array: address and path, then the given fields.
+std::string Line(const ConfigRun::Item& item, const std::string& fields) {
+  return "  {\"address\": " + std::to_string(AddressOf(item)) + ", \"path\": " + JsonStringArray(item.path) +
+         fields + "}";
+}
+
+std::string DeviceJson(const Reading& reading) {
+  return reading.ok ? JsonString(reading.value) : std::string("null");
+}
+
+void PrintArray(const std::vector<std::string>& lines) {
+  std::cout << "[";
+  for (size_t i = 0; i < lines.size(); ++i) std::cout << (i ? ",\n" : "\n") << lines[i];
+  std::cout << (lines.empty() ? "]\n" : "\n]\n");
+}
+
+const char* OutcomeName(ConfigRun::Outcome outcome) {
+  switch (outcome) {
+    case ConfigRun::Outcome::Written:
+      return "written";
+    case ConfigRun::Outcome::Failed:
+      return "failed";
+    case ConfigRun::Outcome::StillDiffers:
+      return "differs";
+    case ConfigRun::Outcome::Unconfirmed:
+      return "unconfirmed";
+    default:
+      return "planned";
+  }
+}
+
+// What an item that cannot be compared, or was not read, says: empty when it was compared.
+std::u16string TroubleOf(const ConfigRun::Item& item) {
+  if (!item.problem.empty()) return item.problem;
+  if (!item.before.ok) return item.before.error;
+  return {};
+}
+
+// ---- the commands ----
+
+void RunSteps(ConfigRun& run, const char* what) {
+  for (bool more = true; more;) {
+    more = run.step();
+    if (const ConfigRun::Item* item = run.lastItem())
+      std::cerr << what << " " << run.progressDone() << "/" << run.progressTotal() << ": "
+                << ToUtf8(PathText(item->path)) << "\n";
+  }
+}
+
+int Save(ConfigRun& run, RegisterTree& tree, RegisterTreeNode* scope, const Arguments& a,
+         const Serial& serial) {
+  run.prepareSave(scope ? *scope : tree.root());
+  if (run.items().empty()) {
+    std::cerr << "velnorex-config: no writable registers in the definition\n";
+    return kUnusable;
+  }
+  RunSteps(run, "read");
+  if (run.phase() != ConfigRun::Phase::Read) return kUnusable;
+  ConfigFile heading;
+  heading.definition = FromUtf8(std::filesystem::path(a.definition).filename().string());
+  heading.slave = StrToInt(a.slave) & 0xFF;
+  heading.savedAt = CurrentDateTimeText();
+  heading.line = serial.DeviceControl;
+  if (scope) heading.scope = NodePath(scope);
+  SaveConfigFile(run.snapshot(heading), a.file);
+  std::vector<std::string> lines;
+  for (const ConfigRun::Item& item : run.items())
+    if (!item.before.ok) lines.push_back(Line(item, ", \"error\": " + JsonString(item.before.error)));
+  PrintArray(lines);
+  std::cerr << "saved " << run.items().size() - lines.size() << " registers to " << a.file;
+  if (!lines.empty()) std::cerr << ", " << lines.size() << " could not be read";
+  std::cerr << "\n";
+  return lines.empty() ? kOk : kDifferent;
+}
+
+int Compare(ConfigRun& run) {
+  RunSteps(run, "read");
+  if (run.phase() != ConfigRun::Phase::Read) return kUnusable;
+  std::vector<std::string> lines;
+  for (const ConfigRun::Item& item : run.items()) {
+    const std::u16string trouble = TroubleOf(item);
+    if (!trouble.empty())
+      lines.push_back(Line(item, ", \"file\": " + JsonString(item.fileText()) +
+                                     ", \"device\": null, \"error\": " + JsonString(trouble)));
+    else if (item.differs())
+      lines.push_back(Line(
+          item, ", \"file\": " + JsonString(item.fileText()) + ", \"device\": " + DeviceJson(item.before)));
+  }
+  PrintArray(lines);
+  std::cerr << lines.size() << " differences\n";
+  return lines.empty() ? kOk : kDifferent;
+}
+
+int Restore(ConfigRun& run, bool dryRun) {
+  RunSteps(run, "read");
+  if (run.phase() != ConfigRun::Phase::Read) return kUnusable;
+  const std::vector<const ConfigRun::Item*> plan = run.planRestore();
+  if (!dryRun) {
+    run.startRestore();
+    RunSteps(run, "write");
+    if (run.phase() != ConfigRun::Phase::Finished) return kUnusable;
+  }
+  std::vector<std::string> lines;
+  bool complete = true, lineSettingWritten = false;
+  for (const ConfigRun::Item& item : run.items()) {
+    std::string fields =
+        ", \"file\": " + JsonString(item.fileText()) + ", \"device\": " + DeviceJson(item.before);
+    const std::u16string trouble = TroubleOf(item);
+    if (item.outcome != ConfigRun::Outcome::None) {
+      fields += std::string(", \"result\": \"") + OutcomeName(item.outcome) + "\"";
+      if (!item.writeError.empty()) fields += ", \"error\": " + JsonString(item.writeError);
+      if (item.outcome == ConfigRun::Outcome::StillDiffers)
+        fields += ", \"readBack\": " + DeviceJson(item.after);
+      if (item.lineSetting) fields += ", \"lineSetting\": true";
+      complete = complete && item.outcome == ConfigRun::Outcome::Written;
+      lineSettingWritten = lineSettingWritten || (item.lineSetting && item.writeError.empty());
+    } else if (!trouble.empty() || item.differs()) {
+      // Not written: it could not be compared, or the transducer's definition or the file forbids writing it.
+      fields += ", \"result\": \"skipped\", \"error\": " +
+                JsonString(trouble.empty() ? u"tylko do odczytu" : trouble);
+      complete = false;
+    } else {
+      continue;
+    }
+    lines.push_back(Line(item, fields));
+  }
+  PrintArray(lines);
+  if (dryRun) {
+    std::cerr << plan.size() << " registers would be written\n";
+    return lines.empty() ? kOk : kDifferent;
+  }
+  std::cerr << "wrote " << plan.size() << " registers"
+            << (complete ? ", all confirmed" : "; not all confirmed") << "\n";
+  if (lineSettingWritten)
+    std::cerr
+        << "the transducer's line setting was written: restart its communication and reconnect with the "
+           "new setting\n";
+  return complete ? kOk : kDifferent;
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.empty()) return Usage("no command given");
+  Arguments a;
+  a.command = args[0];
+  if (a.command == "--help" || a.command == "-h" || a.command == "help") {
+    std::cout << kUsage;
+    return kOk;
+  }
+  if (a.command != "save" && a.command != "compare" && a.command != "restore")
+    return Usage("unknown command \"" + a.command + "\"");
+  std::string slave, group, parity;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--dry-run" && a.command == "restore") {
+      a.dryRun = true;
+      continue;
+    }
+    std::string* target = arg == "--port"         ? &a.port
+                          : arg == "--baud"       ? &a.baud
+                          : arg == "--parity"     ? &parity
+                          : arg == "--definition" ? &a.definition
+                          : arg == "--slave"      ? &slave
+                          : arg == "--group"      ? &group
+                                                  : nullptr;
+    if (target) {
+      if (i + 1 >= args.size()) return Usage(arg + " needs a value");
+      *target = args[++i];
+    } else if (arg.rfind("--", 0) == 0) {
+      return Usage("unknown option " + arg);
+    } else if (a.file.empty()) {
+      a.file = arg;
+    } else {
+      return Usage("unexpected argument \"" + arg + "\"");
+    }
+  }
+  if (a.port.empty() || a.baud.empty() || parity.empty() || a.definition.empty() || slave.empty())
+    return Usage("--port, --baud, --parity, --definition and --slave are required");
+  if (a.file.empty()) return Usage("no configuration file given");
+  if (parity != "n" && parity != "e" && parity != "o") return Usage("--parity must be n, e or o");
+  a.parity = parity[0];
+  int32_t slaveNumber = 0;
+  if (!TryStrToInt(FromUtf8(slave), slaveNumber) || slaveNumber < 1 || slaveNumber > 255)
+    return Usage("--slave must be 1..255 (0 is the broadcast address)");
+  a.slave = FromUtf8(slave);
+  const std::string mode = RtuModeString(a.baud, a.parity);
+  if (!ParseMode(mode)) return Usage("bad baud rate \"" + a.baud + "\"");
+
+  RegisterTree tree;
+  LoadFromFile(tree, a.definition);
+  RegisterTreeNode* scope = nullptr;
+  if (!group.empty()) {
+    const std::vector<std::u16string> path = SplitPath(group);
+    RegisterTreeNode* node = &tree.root();
+    for (const std::u16string& name : path) {
+      RegisterTreeNode* next = nullptr;
+      for (const auto& child : node->children())
+        if (!next && child->data.Name == name) next = child.get();
+      node = next;
+      if (!node) break;
+    }
+    scope = ScopeGroup(node);
+    if (!scope) {
+      std::cerr << "velnorex-config: no group \"" << group << "\" in " << a.definition << "\n";
+      return kUnusable;
+    }
+  }
+  std::optional<ConfigFile> file;
+  if (a.command != "save") {
+    file = LoadConfigFile(a.file);
+    const std::u16string name = FromUtf8(std::filesystem::path(a.definition).filename().string());
+    if (file->definition != name)
+      std::cerr << "velnorex-config: note: " << a.file << " was saved with " << ToUtf8(file->definition)
+                << "\n";
+  }
+
+  Serial serial(std::make_unique<QtSerialDevice>());
+  if (!serial.OpenPort(Serial::PathForPortName(QString::fromStdString(a.port)),
+                       QString::fromStdString(mode)) ||
+      !serial.SetPortTimeouts(kLineReadIntervalMs, 0, kLineReadTotalMs, 0, kLineWriteTotalMs)) {
+    std::cerr << "velnorex-config: cannot open port " << a.port << " as " << mode << "\n";
+    return kUnusable;
+  }
+  Modbus modbus(serial);
+  bool replyOk = false;
+  std::u16string replyText;
+  ToolWindow window;
+  ExchangeDispatcher dispatcher(modbus, replyOk, replyText, window);
+  ConfigRun run(modbus, dispatcher, a.slave, true);
+  if (a.command == "save") return Save(run, tree, scope, a, serial);
+  run.prepareCompare(tree.root(), scope, *file);
+  return a.command == "compare" ? Compare(run) : Restore(run, a.dryRun);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return Run(args);
+  } catch (const std::exception& e) {
+    // File errors carry the program's own message texts.
+    std::cerr << "velnorex-config: " << e.what() << "\n";
+    return kUnusable;
+  }
+}
