@@ -30,8 +30,8 @@ class IniProfile {
   QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
 
   // A key already present keeps its place; a new key goes after the last entry of its section, a new section
-  // at the end of the file. A value with blanks or a pair of quotes around it is written in quotes, so that it
-  // reads back the same.
+  // at the end of the file. A value with blanks or a pair of quotes around it is written in quotes, so that
+  // it reads back the same.
   void WriteInteger(const QString& section, const QString& key, int value);
   void WriteString(const QString& section, const QString& key, const QString& value);
 

@@ -63,9 +63,8 @@ const bool kRegistered = [] {
     const std::string suite = "Corpus_" + std::string(harness.name);
     for (const fs::path& file : CorpusFiles(harness)) {
       testing::RegisterTest(suite.c_str(), Identifier(file.filename().string()).c_str(), nullptr, nullptr,
-                            __FILE__, __LINE__, [&harness, file]() -> testing::Test* {
-                              return new Replay(harness, file);
-                            });
+                            __FILE__, __LINE__,
+                            [&harness, file]() -> testing::Test* { return new Replay(harness, file); });
     }
   }
   return true;
