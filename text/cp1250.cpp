@@ -9,12 +9,14 @@ namespace velnorex {
 
 namespace {
 
-// Bytes 0x80..0xFF; the five bytes the code page leaves undefined (81, 83, 88, 90, 98) read as U+FFFD.
+// Bytes 0x80..0xFF. The five bytes the code page leaves undefined (81, 83, 88, 90, 98) read as the control
+// characters of the same value, as Windows reads them, so that every byte comes back as itself when a file
+// or a transducer's text is written again.
 constexpr std::array<char16_t, 128> kHighHalf = {
-    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
-    0xFFFD, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,  // 88
-    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
-    0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,  // 98
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,  // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,  // 98
     0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,  // A0
     0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,  // A8
     0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // B0
@@ -29,8 +31,6 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  // F8
 };
 
-constexpr char16_t kUndefined = 0xFFFD;
-
 }  // namespace
 
 std::string ToCp1250(std::u16string_view text) {
@@ -42,12 +42,10 @@ std::string ToCp1250(std::u16string_view text) {
       continue;
     }
     char byte = '?';
-    if (c != kUndefined) {
-      for (size_t i = 0; i < kHighHalf.size(); ++i) {
-        if (kHighHalf[i] == c) {
-          byte = static_cast<char>(0x80 + i);
-          break;
-        }
+    for (size_t i = 0; i < kHighHalf.size(); ++i) {
+      if (kHighHalf[i] == c) {
+        byte = static_cast<char>(0x80 + i);
+        break;
       }
     }
     out.push_back(byte);

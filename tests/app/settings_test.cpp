@@ -151,6 +151,22 @@ TEST(IniProfile, ReadsWritesAndKeepsCodePage1250) {
   EXPECT_FALSE(broken.errorString().isEmpty());
 }
 
+// Hand-edited files may quote a value to keep its blanks or its own quotes; writing it back keeps it.
+TEST(IniProfile, AValueThatReadingWouldChangeIsWrittenInQuotes) {
+  IniProfile ini = IniProfile::FromBytes("[S]\r\nA = \" padded \"\r\nB=\"'x'\"\r\nb=dup\r\n[s]\r\nC=1\r\n");
+  EXPECT_EQ(ini.Sections(), QStringList({QStringLiteral("S")}));
+  EXPECT_EQ(ini.Keys(QStringLiteral("s")), QStringList({QStringLiteral("A"), QStringLiteral("B")}));
+  for (const QString& key : ini.Keys(QStringLiteral("S")))
+    ini.WriteString(QStringLiteral("S"), key, ini.ReadString(QStringLiteral("S"), key, QString()));
+  ini.WriteString(QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("plain \"inside\""));
+  EXPECT_EQ(ini.Bytes(),
+            "[S]\r\nA=\" padded \"\r\nB=\"'x'\"\r\nb=dup\r\nD=plain \"inside\"\r\n[s]\r\nC=1\r\n");
+  const IniProfile again = IniProfile::FromBytes(ini.Bytes());
+  EXPECT_EQ(again.ReadString(QStringLiteral("s"), QStringLiteral("a"), QString()),
+            QStringLiteral(" padded "));
+  EXPECT_EQ(again.ReadString(QStringLiteral("S"), QStringLiteral("B"), QString()), QStringLiteral("'x'"));
+}
+
 // The test program's folder in the build takes files and is no installation: its files sit beside it.
 TEST_F(AppTest, PathsForTheExecutableSitBesideIt) {
   const TForm1::Paths p = TForm1::Paths::ForExecutable();

@@ -119,6 +119,9 @@ TEST(DatJson, RefusesBadInputNamingThePlace) {
             "node G: \"expanded\" must be true or false");
   EXPECT_EQ(ParseError(Wrap(R"({"name": "G", "extraStates": 256})")).substr(0, 38),
             "node G: \"extraStates\" may not hold the");
+  EXPECT_EQ(
+      ParseError(Wrap(R"({"name": "G", "extraStates": 8192})")),
+      "node G: \"extraStates\" may not hold the bits that the file does not keep (2, 4, 16, 512, 8192)");
   EXPECT_EQ(ParseError(Wrap("[]")), "node #1: a node must be a JSON object");
 
   std::string deep = R"({"name": "leaf"})";

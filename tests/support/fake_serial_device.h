@@ -23,6 +23,8 @@ class FakeSerialDevice : public SerialDevice {
   void queueRead(std::vector<uint8_t> bytes) { script_.push_back({std::move(bytes)}); }
   void queueChunks(std::vector<std::vector<uint8_t>> chunks) { script_.push_back(std::move(chunks)); }
   void queueSilence() { script_.push_back({}); }
+  // Forgets the reads still queued.
+  void clearScript() { script_.clear(); }
   // Called at the start of every read, before the script is consulted (lets a test act "during" a read).
   std::function<void()> onRead;
 

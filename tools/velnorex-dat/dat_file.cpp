@@ -143,6 +143,15 @@ void FillNode(Node& node, const QJsonValue& value, int depth) {
                      ": \"extraStates\" may not hold the bits that have names (initialized, disabled, "
                      "expanded, has children, visible, selected)");
     }
+    // A bit the file does not keep would vanish between the text and the compiled file.
+    if (extra & ~NodeState::WriteMask) {
+      std::string bits;
+      for (uint32_t bit = 1; bit <= 0x8000; bit <<= 1) {
+        if (bit & ~NodeState::WriteMask) bits += (bits.empty() ? "" : ", ") + std::to_string(bit);
+      }
+      throw DatError(path + ": \"extraStates\" may not hold the bits that the file does not keep (" + bits +
+                     ")");
+    }
     states |= static_cast<uint16_t>(extra);
   }
   bool hasChildren = false;

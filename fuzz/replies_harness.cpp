@@ -1,0 +1,419 @@
+// A transducer's reply to every kind of request the program sends, fed from the scripted serial device in
+// arbitrary chunks and silences through the real exchange, result events, decoders and dispatcher. Whatever
+// comes, the transaction ends in exactly one result event followed by exactly one UM_NEXT (with the port
+// closed: the closed-port message and nothing else), the outcome agrees with the bytes received, and no
+// decoder looks at a byte that never arrived.
+//
+// Input: byte 0 holds flags, byte 1 a register count; the rest is the line, as records of one header byte
+// (bit 7: this chunk starts the next read; bits 0..6: its length) followed by that many bytes.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "fuzz/harnesses.h"
+#include "modbus/exchange_dispatcher.h"
+#include "modbus/function_codes.h"
+#include "modbus/modbus.h"
+#include "tests/support/fake_serial_device.h"
+#include "text/cp1250.h"
+#include "text/number_text.h"
+
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#ifndef ASAN_POISON_MEMORY_REGION
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
+namespace velnorex::fuzz {
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Read = std::vector<Bytes>;  // the chunks one read call receives; none: a silent read
+
+constexpr uint8_t kSeal = 0x01;     // the bytes the exchange will take end in their valid CRC
+constexpr uint8_t kIntrude = 0x02;  // the window tries to start commands during the pending messages
+constexpr uint8_t kPortMask =
+    0x0C;  // 0x08: the port is closed; 0x0C: the device vanishes in the last request
+constexpr uint8_t kPortClosed = 0x08;
+constexpr uint8_t kPortVanishes = 0x0C;
+
+const std::u16string kStale = u"stale";
+
+// The scripted device, with the part of the reply buffer that a read left empty made unreadable until the
+// next request goes out: under AddressSanitizer a look at a byte that never arrived is reported where it
+// happens, although the buffer itself is large enough.
+class FencedDevice final : public FakeSerialDevice {
+ public:
+  ~FencedDevice() override { unfence(); }
+
+  bool purge() override {
+    unfence();
+    return FakeSerialDevice::purge();
+  }
+  int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override {
+    unfence();
+    const int n = FakeSerialDevice::read(buffer, capacity, check);
+    const int got = std::max(n, 0);
+    reads.emplace_back(buffer, buffer + got);
+    fence_ = buffer + got;
+    fenceSize_ = static_cast<size_t>(capacity - got);
+    ASAN_POISON_MEMORY_REGION(fence_, fenceSize_);
+    return n;
+  }
+
+  std::vector<Bytes> reads;  // what each read call delivered
+
+ private:
+  void unfence() {
+    if (fence_) ASAN_UNPOISON_MEMORY_REGION(fence_, fenceSize_);
+    fence_ = nullptr;
+  }
+  uint8_t* fence_ = nullptr;
+  size_t fenceSize_ = 0;
+};
+
+enum class Event { Reply, Timeout, CrcError, ShowValue, Highlight, Next, Pending, Message, LogLine };
+
+// The window and the transaction's client, as small as the dispatcher lets them be: they record what came.
+class Recorder final : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
+ public:
+  void resultEvent(ExchangeResult result) override {
+    events.push_back(result == ExchangeResult::UM_REPLY     ? Event::Reply
+                     : result == ExchangeResult::UM_TIMEOUT ? Event::Timeout
+                                                            : Event::CrcError);
+  }
+  void ShowValue() override {
+    events.push_back(Event::ShowValue);
+    shown = replyText;
+  }
+  void UM_NEXT() override { events.push_back(Event::Next); }
+  void processPendingMessages() override {
+    events.push_back(Event::Pending);
+    if (onPending) onPending();
+  }
+  void showMessage(const std::u16string& text) override {
+    events.push_back(Event::Message);
+    message = text;
+  }
+  void appendLogLine(const std::u16string& line) override {
+    events.push_back(Event::LogLine);
+    logLine = line;
+  }
+  void restartHighlightTimer() override { events.push_back(Event::Highlight); }
+
+  size_t count(Event e) const { return static_cast<size_t>(std::count(events.begin(), events.end(), e)); }
+
+  bool replyOk = true;
+  std::u16string replyText;
+  std::vector<Event> events;
+  std::u16string shown, message, logLine;
+  std::function<void()> onPending;
+};
+
+// A client that must never hear anything: its commands come while another transaction runs.
+class Intruder final : public TransactionClient {
+ public:
+  void ShowValue() override { ++calls; }
+  void UM_NEXT() override { ++calls; }
+  int calls = 0;
+};
+
+struct Request {
+  uint8_t function;
+  RegisterNode node;
+};
+
+RegisterNode Node(std::u16string type, int count, std::u16string value) {
+  RegisterNode node;
+  node.Name = u"r";
+  node.Address = u"100";
+  node.Type = std::move(type);
+  node.Count = IntToStr(count);
+  node.Access = u"RW";
+  node.Value = std::move(value);
+  return node;
+}
+
+// A read of every type (an unknown one too) of one and two registers and of the count the input chose (1 to
+// 125), a write of one register, a write of several of every type, and the diagnostics request.
+std::vector<Request> Requests(uint8_t countByte) {
+  static const std::u16string kTypes[] = {u"WORD", u"INT", u"REAL", u"TEXT", u"HEX", u"PREC", u"BOOL"};
+  const int readCount = 1 + countByte % 125;
+  const int writeCount = 1 + countByte % Modbus::kMaxWriteRegisters;
+  std::vector<Request> requests;
+  for (const std::u16string& type : kTypes) {
+    for (int count : {1, 2, readCount}) requests.push_back({kReadHoldingRegisters, Node(type, count, {})});
+  }
+  requests.push_back({kWriteSingleRegister, Node(u"HEX", 1, u"$00FF")});
+  for (const std::u16string& type : kTypes) {
+    const std::u16string value = type == u"REAL" || type == u"PREC" ? u"1,5"
+                                 : type == u"TEXT"                  ? u"ABC"
+                                                                    : u"-2";
+    requests.push_back({kWriteMultipleRegisters, Node(type, writeCount, value)});
+  }
+  requests.push_back({kDiagnostics, Node(u"HEX", 1, {})});
+  return requests;
+}
+
+std::vector<Read> ParseLine(const uint8_t* data, size_t size) {
+  std::vector<Read> reads(1);
+  size_t i = 0;
+  while (i < size) {
+    const uint8_t header = data[i++];
+    if (header & 0x80) reads.emplace_back();
+    const size_t length = std::min<size_t>(header & 0x7F, size - i);
+    if (length > 0 || header == 0) reads.back().emplace_back(data + i, data + i + length);
+    i += length;
+  }
+  return reads;
+}
+
+size_t ByteCount(const Read& read) {
+  size_t n = 0;
+  for (const Bytes& chunk : read) n += chunk.size();
+  return n;
+}
+
+// Gives the bytes that the exchange will take (the first read's, or the retry read's when the first brings
+// nothing; no more than the reply buffer holds) a valid CRC, so the fuzzer reaches the decoders often.
+void Seal(std::vector<Read>& reads) {
+  Read* read = ByteCount(reads[0]) > 0 ? &reads[0] : reads.size() > 1 ? &reads[1] : nullptr;
+  if (!read) return;
+  std::vector<uint8_t*> bytes;
+  for (Bytes& chunk : *read) {
+    for (uint8_t& b : chunk) {
+      if (bytes.size() < static_cast<size_t>(Serial::kBufferSize)) bytes.push_back(&b);
+    }
+  }
+  if (bytes.size() < 2) return;
+  Bytes plain;
+  for (size_t i = 0; i + 2 < bytes.size(); ++i) plain.push_back(*bytes[i]);
+  const uint16_t crc = Crc16(plain.data(), static_cast<uint16_t>(plain.size()));
+  *bytes[bytes.size() - 2] = static_cast<uint8_t>(crc & 0xFF);
+  *bytes[bytes.size() - 1] = static_cast<uint8_t>(crc >> 8);
+}
+
+bool HasDecimals(const std::u16string& text, int decimals) {
+  const size_t comma = text.find(kDecimalSeparator);
+  return comma != std::u16string::npos && text.size() - comma - 1 == static_cast<size_t>(decimals);
+}
+
+// The value a read's reply shows, against the bytes that came: a register value that parses back to what
+// was on the line, a real that rounds to its text, a text up to its first 0; and nothing when the reply holds
+// fewer bytes than it claims or than the value needs.
+void CheckValue(uint8_t type, const Bytes& received, const std::u16string& text) {
+  const size_t available = received.size() >= 5 ? received.size() - 5 : 0;
+  const size_t byteCount = received.size() >= 3 ? received[2] : 0;
+  const bool fits = received.size() >= 3 && byteCount <= available;
+  const uint8_t* data = received.data() + 3;
+  const uint16_t first = fits && byteCount >= 2 ? static_cast<uint16_t>(data[0] << 8 | data[1]) : 0;
+  int32_t number = 0;
+  switch (type) {
+    case kTypeWord:
+    case kTypeInt:
+    case kTypeHex:
+      if (!fits || byteCount < 2) {
+        VELNOREX_FUZZ_CHECK(text.empty());
+        return;
+      }
+      if (type == kTypeHex) VELNOREX_FUZZ_CHECK(text.size() >= 3 && text[0] == u'$');
+      VELNOREX_FUZZ_CHECK(TryStrToInt(text, number));
+      VELNOREX_FUZZ_CHECK(number == (type == kTypeInt ? static_cast<int16_t>(first) : first));
+      return;
+    case kTypeReal:
+    case kTypePrec: {
+      if (!fits || byteCount < 4) {
+        VELNOREX_FUZZ_CHECK(text.empty());
+        return;
+      }
+      // The first register carries the low half of the single.
+      const uint32_t bits = static_cast<uint32_t>(data[2]) << 24 | static_cast<uint32_t>(data[3]) << 16 |
+                            static_cast<uint32_t>(first);
+      float single;
+      std::memcpy(&single, &bits, sizeof single);
+      const int decimals = type == kTypeReal ? 2 : 10;
+      if (std::isnan(single)) {
+        VELNOREX_FUZZ_CHECK(text == u"NAN");
+      } else if (std::isinf(single)) {
+        VELNOREX_FUZZ_CHECK(text == (single < 0 ? u"-INF" : u"INF"));
+      } else {
+        double back = 0;
+        VELNOREX_FUZZ_CHECK(HasDecimals(text, decimals) && TryStrToFloat(text, back));
+        VELNOREX_FUZZ_CHECK(FormatFloat(back, decimals) == text);
+        const double tolerance = 0.5 * std::pow(10.0, -decimals) + std::fabs(back) * 0x1p-52;
+        VELNOREX_FUZZ_CHECK(std::fabs(back - static_cast<double>(single)) <= tolerance);
+      }
+      return;
+    }
+    case kTypeText: {
+      if (!fits) {
+        VELNOREX_FUZZ_CHECK(text.empty());
+        return;
+      }
+      VELNOREX_FUZZ_CHECK(text.size() <= byteCount);
+      VELNOREX_FUZZ_CHECK(text.size() == byteCount || data[text.size()] == 0);
+      VELNOREX_FUZZ_CHECK(ToCp1250(text) == std::string(reinterpret_cast<const char*>(data), text.size()));
+      return;
+    }
+    default:
+      VELNOREX_FUZZ_CHECK(text.empty());
+      return;
+  }
+}
+
+}  // namespace
+
+int FuzzReplies(const uint8_t* data, size_t size) {
+  const uint8_t flags = size > 0 ? data[0] : 0;
+  const uint8_t countByte = size > 1 ? data[1] : 0;
+  std::vector<Read> line = size > 2 ? ParseLine(data + 2, size - 2) : std::vector<Read>(1);
+  if (flags & kSeal) Seal(line);
+
+  auto* device = new FencedDevice;
+  Serial serial{std::unique_ptr<SerialDevice>(device)};
+  Modbus modbus(serial);
+  Recorder window;
+  ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
+  dispatcher.setObserver(&window);
+  Intruder intruder;
+  if ((flags & kPortMask) != kPortClosed) {
+    VELNOREX_FUZZ_CHECK(serial.OpenPort(QStringLiteral("/dev/ttyFUZZ0"), QStringLiteral("19200,e,8,1")));
+  }
+  bool vanishArmed = false;
+  device->onRead = [&] {
+    if (vanishArmed) {
+      vanishArmed = false;
+      device->vanish();
+    }
+  };
+  if (flags & kIntrude) {
+    window.onPending = [&] {
+      // A command handled during the pending messages finds the line busy and changes nothing.
+      const Bytes frame(modbus.RequestFrame, modbus.RequestFrame + Modbus::kFrameSize);
+      const uint8_t length = modbus.FrameLength;
+      const size_t writes = device->writes.size();
+      VELNOREX_FUZZ_CHECK(modbus.InTransaction());
+      VELNOREX_FUZZ_CHECK(!modbus.BuildReadRequest(Node(u"WORD", 1, {}), u"9"));
+      VELNOREX_FUZZ_CHECK(!modbus.BuildWriteSingleRequest(Node(u"WORD", 1, u"7"), u"9"));
+      VELNOREX_FUZZ_CHECK(
+          !modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"9", dispatcher.hostFor(intruder)));
+      dispatcher.Exchange(intruder);
+      VELNOREX_FUZZ_CHECK(std::equal(frame.begin(), frame.end(), modbus.RequestFrame));
+      VELNOREX_FUZZ_CHECK(modbus.FrameLength == length && device->writes.size() == writes);
+    };
+  }
+
+  const std::vector<Request> requests = Requests(countByte);
+  for (size_t r = 0; r < requests.size(); ++r) {
+    const Request& request = requests[r];
+    device->clearScript();
+    for (const Read& read : line) device->queueChunks(read);
+    device->reads.clear();
+    device->writes.clear();
+    window.events.clear();
+    window.replyOk = true;
+    window.replyText = kStale;
+    vanishArmed = (flags & kPortMask) == kPortVanishes && r + 1 == requests.size();
+    const bool portOpen = serial.PortOpen;
+
+    switch (request.function) {
+      case kReadHoldingRegisters:
+        VELNOREX_FUZZ_CHECK(modbus.BuildReadRequest(request.node, u"1"));
+        dispatcher.Exchange(window);
+        break;
+      case kWriteSingleRegister:
+        VELNOREX_FUZZ_CHECK(modbus.BuildWriteSingleRequest(request.node, u"1"));
+        dispatcher.Exchange(window);
+        break;
+      case kWriteMultipleRegisters:
+        modbus.RegisterType = TypeCodeOf(request.node.Type);
+        VELNOREX_FUZZ_CHECK(modbus.BuildWriteMultipleRequest(request.node, u"1"));
+        dispatcher.Exchange(window);
+        break;
+      default:
+        VELNOREX_FUZZ_CHECK(
+            modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(window)));
+        break;
+    }
+    VELNOREX_FUZZ_CHECK(!modbus.InTransaction());
+    VELNOREX_FUZZ_CHECK(intruder.calls == 0);
+    const std::vector<Event>& events = window.events;
+
+    if (!portOpen) {
+      VELNOREX_FUZZ_CHECK(events.size() == 1 && events[0] == Event::Message);
+      VELNOREX_FUZZ_CHECK(window.message == u"brak połączenia !");
+      VELNOREX_FUZZ_CHECK(device->writes.empty());
+      continue;
+    }
+    // The request built went out, once.
+    VELNOREX_FUZZ_CHECK(device->writes.size() == 1);
+    VELNOREX_FUZZ_CHECK(device->writes[0] ==
+                        Bytes(modbus.RequestFrame, modbus.RequestFrame + modbus.FrameLength));
+
+    // One retry read, only when the first brought nothing; the exchange takes what the read that brought
+    // something delivered.
+    const std::vector<Bytes>& reads = device->reads;
+    VELNOREX_FUZZ_CHECK(!reads.empty() && reads.size() <= 2);
+    const bool firstEmpty = reads[0].empty();
+    VELNOREX_FUZZ_CHECK(firstEmpty || reads.size() == 1);
+    const Bytes received = firstEmpty ? (reads.size() > 1 ? reads[1] : Bytes()) : reads[0];
+    const bool late = firstEmpty && !received.empty();
+
+    // Exactly one result event, UM_NEXT exactly once and last; the pending messages only between two
+    // reads, the "." only for a late reply.
+    VELNOREX_FUZZ_CHECK(
+        window.count(Event::Reply) + window.count(Event::Timeout) + window.count(Event::CrcError) == 1);
+    VELNOREX_FUZZ_CHECK(window.count(Event::Next) == 1 && events.back() == Event::Next);
+    VELNOREX_FUZZ_CHECK(window.count(Event::Pending) == (firstEmpty ? 1u : 0u));
+    VELNOREX_FUZZ_CHECK(window.count(Event::LogLine) == (late ? 1u : 0u));
+    VELNOREX_FUZZ_CHECK(!late || window.logLine == u".");
+    VELNOREX_FUZZ_CHECK(window.count(Event::Message) == 0);
+    const size_t resultAt = (firstEmpty ? 1u : 0u) + (late ? 1u : 0u);
+    VELNOREX_FUZZ_CHECK(resultAt < events.size());
+    const Event result = events[resultAt];
+
+    const bool crcGood = CheckReplyCrc(received.data(), static_cast<uint16_t>(received.size()));
+    VELNOREX_FUZZ_CHECK((result == Event::Timeout) == received.empty());
+    VELNOREX_FUZZ_CHECK(crcGood || result != Event::Reply);
+    switch (result) {
+      case Event::Timeout:
+        VELNOREX_FUZZ_CHECK(!window.replyOk && window.replyText.empty());
+        VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
+        break;
+      case Event::CrcError:
+        VELNOREX_FUZZ_CHECK(!window.replyOk && window.replyText == kStale);
+        VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
+        break;
+      default: {
+        const bool exception = received[1] & kExceptionBit;
+        if (exception) {
+          // No value and no highlight, but the next step still comes.
+          VELNOREX_FUZZ_CHECK(!window.replyOk && window.replyText == kStale);
+          VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
+          break;
+        }
+        VELNOREX_FUZZ_CHECK(window.replyOk);
+        VELNOREX_FUZZ_CHECK(window.count(Event::Highlight) == 1);
+        if (request.function == kReadHoldingRegisters) {
+          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 1 && window.shown == window.replyText);
+          CheckValue(TypeCodeOf(request.node.Type), received, window.replyText);
+        } else {
+          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 0 && window.replyText.empty());
+        }
+        break;
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace velnorex::fuzz
