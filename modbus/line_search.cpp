@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "modbus/function_codes.h"
+#include "serial/mode_string.h"
 
 namespace velnorex {
 
@@ -15,8 +16,6 @@ namespace {
 
 constexpr int kProbeLength = 8;
 constexpr double kFrameGapCharacters = 3.5;
-// Above 19200 baud the silence between frames stays at 1.75 ms rather than shrinking with the baud rate.
-constexpr double kShortestGapMs = 1.75;
 constexpr int kWriteSlackMs = 30;
 
 uint8_t functionOf(ProbeKind kind) {
@@ -85,7 +84,8 @@ LineSearch::~LineSearch() {
 }
 
 double LineSearch::LineTimeMs(double characters, int32_t baudRate) {
-  return baudRate > 0 ? characters * 11.0 * 1000.0 / baudRate : 0.0;
+  // Every RTU character is 11 bits, whatever the parity.
+  return characters * static_cast<double>(CharacterNs(RtuLine(baudRate, 'n'))) / 1e6;
 }
 
 int LineSearch::firstWaitMs(const SearchSetting& setting) const {
@@ -168,9 +168,9 @@ uint16_t LineSearch::writeLimitMs() const {
 }
 
 std::chrono::microseconds LineSearch::gap() const {
-  const double ms =
-      std::max(kShortestGapMs, LineTimeMs(kFrameGapCharacters, plan_.settings[setting_].baudRate));
-  return std::chrono::microseconds(static_cast<int64_t>(std::ceil(ms * 1000.0)));
+  const SearchSetting& setting = plan_.settings[setting_];
+  const int64_t ns = FrameGapNs(RtuLine(setting.baudRate, setting.parity));
+  return std::chrono::microseconds((ns + 999) / 1000);
 }
 
 void LineSearch::sendProbe() {

@@ -95,10 +95,7 @@ uint32_t ModbusReplyCheck::quietToComplete(const uint8_t* bytes, size_t count) c
 Modbus::Modbus(Serial& serial) : serial_(serial) {}
 
 uint32_t Modbus::FrameGapUs() const {
-  constexpr uint32_t kFastLineGapUs = 1750;
-  const int64_t characterNs = CharacterNs(serial_.DeviceControl);
-  if (characterNs <= 0 || serial_.DeviceControl.baudRate > 19200) return kFastLineGapUs;
-  return static_cast<uint32_t>(characterNs * 35 / 10 / 1000);
+  return static_cast<uint32_t>(FrameGapNs(serial_.DeviceControl) / 1000);
 }
 
 void Modbus::AppendCrc() {

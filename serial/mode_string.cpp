@@ -98,6 +98,22 @@ int64_t CharacterNs(const PortSettings& settings) {
   return tenths * 100000000LL / settings.baudRate;
 }
 
+int64_t FrameGapNs(const PortSettings& settings) {
+  constexpr int64_t kFastLineGapNs = 1750000;
+  const int64_t characterNs = CharacterNs(settings);
+  if (characterNs <= 0 || settings.baudRate > 19200) return kFastLineGapNs;
+  return characterNs * 35 / 10;
+}
+
+PortSettings RtuLine(int32_t baudRate, char parity) {
+  PortSettings settings;
+  settings.baudRate = baudRate;
+  settings.parity = parity == 'e' || parity == 'o' ? parity : 'n';
+  settings.dataBits = 8;
+  settings.stopBitsTenths = settings.parity == 'n' ? 20 : 10;
+  return settings;
+}
+
 std::string RtuModeString(std::string_view baudText, char parity) {
   // An RTU character is 11 bits: start, 8 data, parity, stop. Without a parity bit the second stop bit keeps
   // the character at 11 bits, as the Modbus serial line rules ask.

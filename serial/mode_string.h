@@ -23,6 +23,12 @@ std::optional<PortSettings> ParseMode(std::string_view mode);
 // The time one character takes on the line (start bit, data bits, parity bit, stop bits), in nanoseconds; 0
 // for a line without a baud rate.
 int64_t CharacterNs(const PortSettings& settings);
+// The silence that ends an RTU frame: 3.5 characters, and above 19200 baud the fixed 1750 microseconds that
+// the RTU line rules give instead.
+int64_t FrameGapNs(const PortSettings& settings);
+// The settings of a Modbus RTU line at `baudRate` with parity 'e', 'o' or none (anything else): 8 data bits,
+// and 1 stop bit after a parity bit or 2 without one, 11 bits a character either way.
+PortSettings RtuLine(int32_t baudRate, char parity);
 
 // The mode string of a Modbus RTU line at `baudText` (passed on unchecked: ParseMode decides) with parity
 // 'e', 'o' or none (anything else): 8 data bits, and 1 stop bit after a parity bit or 2 without one.
