@@ -6,6 +6,9 @@
 // Run by scripts/screenshots.sh under a virtual X display.
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QDir>
@@ -59,6 +62,46 @@ bool save(QWidget& window, const QString& target) {
   return true;
 }
 
+// The window beside a copy of THV-21.dat, connected to a simulator started with `simArgs`, the definition
+// loaded; `ok` is false when any of it failed.
+struct Scene {
+  QTemporaryDir dir;
+  std::unique_ptr<velnorex::test::SimulatorProcess> sim;
+  std::unique_ptr<TForm1> form;
+  bool ok = false;
+
+  Scene(std::vector<std::string> simArgs, QSize size) {
+    const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
+    if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
+                     definition))
+      return;
+    simArgs.insert(simArgs.begin(), {"--definition", definition.toStdString()});
+    sim = std::make_unique<velnorex::test::SimulatorProcess>(simArgs);
+    form = std::make_unique<TForm1>(pathsIn(dir));
+    if (size.isValid()) form->resize(size);
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get())) return;
+    form->ComCBox->setEditText(QString::fromStdString(sim->path()));
+    form->btConnectClick();
+    form->cbxDeviceEnter();
+    form->cbxDevice->setCurrentIndex(form->cbxDevice->findText(QStringLiteral("THV-21.dat")));
+    form->cbxDeviceSelect();
+    ok = form->serial.PortOpen;
+  }
+  RegisterTreeNode* node(std::u16string_view name) { return find(form->VTModel->tree().root(), name); }
+  void click(std::u16string_view name) {
+    form->VT->setFocusedNode(node(name));
+    form->VTClick();
+  }
+  bool idle() { return !form->state.GroupActive && !form->modbus.InTransaction(); }
+  // Reads a register or a group as a double-click on its name does, and waits for the end.
+  bool read(std::u16string_view name) {
+    click(name);
+    form->VTColumnDblClick(0, {});
+    return waitFor([&] { return idle(); });
+  }
+};
+
 // The window as a newcomer first sees it: no settings file, every default.
 bool firstStart(const QString& target) {
   QTemporaryDir dir;
@@ -69,51 +112,24 @@ bool firstStart(const QString& target) {
 
 // A group read of THV-21 against the simulator, a few registers opened.
 bool treeAfterAGroupRead(const QString& target) {
-  QTemporaryDir dir;
-  const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
-  if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
-                   definition))
-    return false;
-  velnorex::test::SimulatorProcess sim({"--definition", definition.toStdString()});
-  TForm1 form(pathsIn(dir));
-  form.resize(1000, 760);
-  form.show();
-  if (!QTest::qWaitForWindowExposed(&form)) return false;
-  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
-  form.btConnectClick();
-  form.cbxDeviceEnter();
-  form.cbxDevice->setCurrentIndex(form.cbxDevice->findText(QStringLiteral("THV-21.dat")));
-  form.cbxDeviceSelect();
+  Scene scene({}, QSize(1000, 760));
+  if (!scene.ok) return false;
+  TForm1& form = *scene.form;
   form.splitY->setSizes({640, 80});
-  RegisterTreeNode& root = form.VTModel->tree().root();
-  const auto index = [&](std::u16string_view name) { return form.VTModel->indexOf(find(root, name), 0); };
-  const auto readByName = [&](std::u16string_view name) {
-    form.VT->setFocusedNode(find(root, name));
-    form.VTClick();
-    form.VTColumnDblClick(0, {});
-    return waitFor([&] { return !form.state.GroupActive && !form.modbus.InTransaction(); });
-  };
-  if (!readByName(u"Pomiary") || !readByName(u"Słowo statusu")) return false;
+  if (!scene.read(u"Pomiary") || !scene.read(u"Słowo statusu")) return false;
   for (std::u16string_view name :
        {u"Słowo statusu", u"Konfiguracja", u"Szybkość transmisji", u"Identyfikacja"})
-    form.VT->expand(index(name));
-  form.VT->setFocusedNode(find(root, u"Temperatura"));
-  form.VTClick();
+    form.VT->expand(form.VTModel->indexOf(scene.node(name), 0));
+  scene.click(u"Temperatura");
   form.VT->scrollToTop();
   return save(form, target);
 }
 
 // The search of a line with three transducers at 19200 baud, parity none, addresses 1 to 32.
 bool searchWithResults(const QString& target) {
-  QTemporaryDir dir;
-  const QString definition = QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat");
-  velnorex::test::SimulatorProcess sim({"--definition", definition.toStdString(), "--slave", "1", "--slave",
-                                        "7", "--slave", "31", "--baud", "19200", "--parity", "n"});
-  TForm1 form(pathsIn(dir));
-  form.show();
-  if (!QTest::qWaitForWindowExposed(&form)) return false;
-  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
-  form.btConnectClick();
+  Scene scene({"--slave", "1", "--slave", "7", "--slave", "31", "--baud", "19200", "--parity", "n"}, QSize());
+  if (!scene.ok) return false;
+  TForm1& form = *scene.form;
   form.btSearchClick();
   velnorex::SearchDialog* d = form.searchDialog;
   if (!d || !QTest::qWaitForWindowExposed(d)) return false;
@@ -127,67 +143,35 @@ bool searchWithResults(const QString& target) {
 
 // "Ruch na linii" during a second group read at 9600 baud, with a silent and a garbled answer in it.
 bool monitorDuringAGroupRead(const QString& target) {
-  QTemporaryDir dir;
-  const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
-  if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
-                   definition))
-    return false;
-  velnorex::test::SimulatorProcess sim(
-      {"--definition", definition.toStdString(), "--baud", "9600", "--silent-first", "1", "--corrupt-crc", "3"});
-  TForm1 form(pathsIn(dir));
-  form.show();
-  if (!QTest::qWaitForWindowExposed(&form)) return false;
-  form.cbxBaud->setCurrentIndex(0);
-  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
-  form.btConnectClick();
-  form.cbxDeviceEnter();
-  form.cbxDevice->setCurrentIndex(form.cbxDevice->findText(QStringLiteral("THV-21.dat")));
-  form.cbxDeviceSelect();
+  Scene scene({"--baud", "9600", "--silent-first", "1", "--corrupt-crc", "3"}, QSize());
+  if (!scene.ok) return false;
+  TForm1& form = *scene.form;
   form.Ruchnalinii1->trigger();
   velnorex::LineMonitorWindow& monitor = form.lineMonitor.window();
   monitor.resize(1180, 380);
-  const auto readGroup = [&] {
-    form.VT->setFocusedNode(find(form.VTModel->tree().root(), u"Pomiary"));
-    form.VTClick();
-    form.VTColumnDblClick(0, {});
-  };
-  readGroup();
-  if (!waitFor([&] { return !form.state.GroupActive && !form.modbus.InTransaction(); })) return false;
-  readGroup();
+  if (!scene.read(u"Pomiary")) return false;
+  scene.click(u"Pomiary");
+  form.VTColumnDblClick(0, {});
   if (!waitFor([&] { return monitor.model().rowCount() >= 13; })) return false;
   const bool saved = save(monitor, target);
-  waitFor([&] { return !form.state.GroupActive; });
+  waitFor([&] { return scene.idle(); });
   return saved;
 }
 
 // A list recording of four registers of THV-21 whose values drift, 24 s into it.
 bool trendDuringARecording(const QString& target) {
-  QTemporaryDir dir;
-  const QString definition = dir.filePath(QStringLiteral("THV-21.dat"));
-  if (!QFile::copy(QString::fromStdString(velnorex::test::BinDir()) + QStringLiteral("/THV-21.dat"),
-                   definition))
-    return false;
-  velnorex::test::SimulatorProcess sim({"--definition", definition.toStdString(), "--wave",
-                                        "0:REAL:2:19,5:23,5:13", "--wave", "2:REAL:2:38:52:19", "--wave",
-                                        "4:REAL:2:6,5:11:29"});
-  TForm1 form(pathsIn(dir));
-  form.resize(1240, 860);
-  form.show();
-  if (!QTest::qWaitForWindowExposed(&form)) return false;
-  form.ComCBox->setEditText(QString::fromStdString(sim.path()));
-  form.btConnectClick();
-  form.cbxDeviceEnter();
-  form.cbxDevice->setCurrentIndex(form.cbxDevice->findText(QStringLiteral("THV-21.dat")));
-  form.cbxDeviceSelect();
+  Scene scene(
+      {"--wave", "0:REAL:2:19,5:23,5:13", "--wave", "2:REAL:2:38:52:19", "--wave", "4:REAL:2:6,5:11:29"},
+      QSize(1240, 860));
+  if (!scene.ok) return false;
+  TForm1& form = *scene.form;
   form.splitY->setSizes({300, 560});
   form.Listarejestrow1->trigger();
-  RegisterTreeNode& root = form.VTModel->tree().root();
   for (std::u16string_view name : {u"Temperatura", u"Wilgotność względna", u"Punkt rosy", u"Słowo statusu"}) {
-    form.VT->setFocusedNode(find(root, name));
-    form.VTClick();
+    scene.click(name);
     form.Dodajdolisty1->trigger();
   }
-  form.VT->expand(form.VTModel->indexOf(find(root, u"Pomiary"), 0));
+  form.VT->expand(form.VTModel->indexOf(scene.node(u"Pomiary"), 0));
   form.cbxRecList->setChecked(true);
   form.eInterval->setText(QStringLiteral("0,2"));
   form.btRec->click();
@@ -206,7 +190,8 @@ int main(int argc, char** argv) {
   const QStringList args = app.arguments();
   if (args.size() != 2) {
     std::fputs(
-        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start, tree, search, monitor and trend .png)\n",
+        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start, tree, search, monitor and trend "
+        ".png)\n",
         stderr);
     return 2;
   }
