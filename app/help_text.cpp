@@ -1,4 +1,5 @@
-// The help text that F1 shows in place of the log window: 70 lines, blanks at either end included.
+// The help text that F1 shows in place of the log window: the program's 70 lines, blanks at either end
+// included, then the sections of what came later.
 #include "app/help_text.h"
 
 #include "velnorex_version.h"
@@ -88,6 +89,21 @@ constexpr const char16_t* kLines[kHelpLineCount] = {
     u"('Otwórz folder nagrań' w menu okna logów) oraz na wykres obok okna logów:",
     u"kółko myszy zmienia skalę czasu, 'śledź' pokazuje najnowszy odczyt,",
     u"'zapisz png' zapisuje obraz wykresu.",
+    u"",
+    u"V. WYSZUKIWANIE PRZETWORNIKÓW",
+    u"Klawisz 'Szukaj…' przeszukuje linię: dla wybranych szybkości i parzystości",
+    u"pyta każdy adres z zakresu (tylko odczyt, nigdy zapis) i pokazuje, kto odpowiedział.",
+    u"'Użyj' ustawia port, szybkość, parzystość i adres wybranego przetwornika i łączy.",
+    u"",
+    u"VI. RUCH NA LINII",
+    u"Polecenie 'Ruch na linii' w menu okna logów (Ctrl+T) pokazuje każde zapytanie",
+    u"i odpowiedź: bajty, czasy, wynik oraz liczniki; tabelę można zapisać do CSV.",
+    u"",
+    u"VII. KONFIGURACJA PRZETWORNIKA",
+    u"W menu okna rejestrów 'Zapisz konfigurację…' zapisuje do pliku rejestry do zapisu,",
+    u"'Porównaj z plikiem…' zaznacza różnice (kolumna 'W pliku'), a 'Przywróć z pliku…'",
+    u"zapisuje tylko różniące się rejestry; adres, szybkość i parzystość na końcu,",
+    u"po czym należy wcisnąć 'Reset' i zmienić ustawienia połączenia.",
     u"",
 };
 
