@@ -84,9 +84,12 @@ class FencedDevice final : public FakeSerialDevice {
 enum class Event { Reply, Timeout, CrcError, ShowValue, Highlight, Next, Pending, Message, LogLine };
 
 // The window and the transaction's client, as small as the dispatcher lets them be: they record what came.
-class Recorder final : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
+class Recorder final : public ExchangeDispatcher::Window,
+                       public TransactionClient,
+                       public TransactionObserver {
  public:
-  void resultEvent(ExchangeResult result) override {
+  void transactionEnded(const TransactionSummary& summary) override {
+    const ExchangeResult result = summary.result;
     events.push_back(result == ExchangeResult::UM_REPLY     ? Event::Reply
                      : result == ExchangeResult::UM_TIMEOUT ? Event::Timeout
                                                             : Event::CrcError);
@@ -283,7 +286,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
   Modbus modbus(serial);
   Recorder window;
   ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
-  dispatcher.setObserver(&window);
+  dispatcher.addTransactionObserver(&window);
   Intruder intruder;
   if ((flags & kPortMask) != kPortClosed) {
     VELNOREX_FUZZ_CHECK(serial.OpenPort(QStringLiteral("/dev/ttyFUZZ0"), QStringLiteral("19200,e,8,1")));

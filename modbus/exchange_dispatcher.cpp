@@ -36,7 +36,6 @@ void ExchangeDispatcher::removeTransactionObserver(TransactionObserver* observer
 }
 
 void ExchangeDispatcher::perform(ExchangeResult result) {
-  if (observer_) observer_->resultEvent(result);
   // The transaction is over on the line: it is recorded before a handler can end the operation.
   const TransactionSummary summary = modbus_.Summary(result);
   if (summary.echoLength > 0) ++counts_.echoesRemoved;

@@ -23,16 +23,8 @@ class TransactionClient {
   virtual void UM_NEXT() = 0;
 };
 
-// Sees every result event as it arrives, before it is handled: the traffic on the line, for the monitor and
-// for tests and benchmarks that count outcomes.
-class ResultObserver {
- public:
-  virtual ~ResultObserver() = default;
-  virtual void resultEvent(ExchangeResult result) = 0;
-};
-
-// Sees the end of every transaction with what went out and what came back (the traffic monitor). Called once
-// per transaction, before its result event is handled.
+// Sees the end of every transaction with its result, what went out and what came back (the traffic monitor,
+// and tests that follow the outcomes). Called once per transaction, before its result event is handled.
 class TransactionObserver {
  public:
   virtual ~TransactionObserver() = default;
@@ -81,8 +73,6 @@ class ExchangeDispatcher final : public ExchangeHost {
   // ReplyOk and ReplyText as the last result left them, for a client's ShowValue and UM_NEXT.
   bool replyOk() const { return replyOk_; }
   const std::u16string& replyText() const { return replyText_; }
-  // One observer at a time; null for none. It must outlive its registration.
-  void setObserver(ResultObserver* observer) { observer_ = observer; }
   // Any number of transaction observers, told in the order they were added; each must outlive its
   // registration.
   void addTransactionObserver(TransactionObserver* observer);
@@ -102,7 +92,6 @@ class ExchangeDispatcher final : public ExchangeHost {
   std::u16string& replyText_;
   Window& window_;
   TransactionClient* client_ = nullptr;
-  ResultObserver* observer_ = nullptr;
   std::vector<TransactionObserver*> transactionObservers_;
   Counts counts_;
 };

@@ -18,7 +18,7 @@
 namespace velnorex::test {
 
 // The window's side of a transaction and whoever started it, recorded; the result trip is the real one.
-class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
+class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient, public TransactionObserver {
  public:
   // ExchangeDispatcher::Window
   void processPendingMessages() override { QCoreApplication::processEvents(); }
@@ -28,8 +28,10 @@ class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient
   // TransactionClient
   void ShowValue() override { shown.push_back(replyText); }
   void UM_NEXT() override { events.push_back(Event::UM_NEXT); }
-  // ResultObserver
-  void resultEvent(ExchangeResult result) override { events.push_back(static_cast<Event>(result)); }
+  // TransactionObserver
+  void transactionEnded(const TransactionSummary& summary) override {
+    events.push_back(static_cast<Event>(summary.result));
+  }
 
   void clear() {
     events.clear();
@@ -58,7 +60,9 @@ class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient
 
 class MasterLine {
  public:
-  MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial) { dispatcher.setObserver(&host); }
+  MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial) {
+    dispatcher.addTransactionObserver(&host);
+  }
 
   // Opens the port with the program's time-outs (read interval 30 ms, read total `readTotalMs`, write 30 ms).
   // Tests that need a late answer to land in the second read stretch the read total instead of relying on a

@@ -11,9 +11,12 @@ namespace velnorex::test {
 namespace {
 
 // The window and the transaction's client as the real result trip meets them, recorded in order.
-class RecordingHost : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
+class RecordingHost : public ExchangeDispatcher::Window,
+                      public TransactionClient,
+                      public TransactionObserver {
  public:
-  void resultEvent(ExchangeResult result) override {
+  void transactionEnded(const TransactionSummary& summary) override {
+    const ExchangeResult result = summary.result;
     switch (result) {
       case ExchangeResult::UM_REPLY:
         events.push_back("UM_REPLY");
@@ -56,7 +59,7 @@ const Bytes kFive = {0x01, 0x03, 0x02, 0x00, 0x05, 0x78, 0x47};
 class ExchangeTest : public ModbusTest {
  protected:
   void SetUp() override {
-    dispatcher.setObserver(&host);
+    dispatcher.addTransactionObserver(&host);
     OpenPort();
     ASSERT_TRUE(modbus.BuildReadRequest(Register(u"100", u"WORD", u"1"), u"1"));
     request = Frame();

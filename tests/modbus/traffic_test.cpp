@@ -14,7 +14,7 @@ namespace velnorex::test {
 namespace {
 
 // The window and the client of the transactions, recorded as one line of events.
-class Recorder : public ExchangeDispatcher::Window, public TransactionClient, public ResultObserver {
+class Recorder : public ExchangeDispatcher::Window, public TransactionClient, public TransactionObserver {
  public:
   void processPendingMessages() override { events += "pending "; }
   void showMessage(const std::u16string& text) override { events += "message:" + ToUtf8(text) + " "; }
@@ -22,7 +22,8 @@ class Recorder : public ExchangeDispatcher::Window, public TransactionClient, pu
   void restartHighlightTimer() override { events += "highlight "; }
   void ShowValue() override { events += "value:" + ToUtf8(replyText) + " "; }
   void UM_NEXT() override { events += "UM_NEXT"; }
-  void resultEvent(ExchangeResult result) override {
+  void transactionEnded(const TransactionSummary& summary) override {
+    const ExchangeResult result = summary.result;
     events += result == ExchangeResult::UM_REPLY     ? "UM_REPLY "
               : result == ExchangeResult::UM_TIMEOUT ? "UM_TIMEOUT "
                                                      : "UM_CRCERROR ";
@@ -41,7 +42,7 @@ class TrafficTest : public ::testing::Test {
         serial(std::unique_ptr<SerialDevice>(tap)),
         modbus(serial),
         log(tap) {
-    dispatcher.setObserver(&host);
+    dispatcher.addTransactionObserver(&host);
     dispatcher.addTransactionObserver(&log);
   }
 

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <utility>
 
+#include "registers/access_code.h"
 #include "registers/line_setting_mark.h"
 #include "text/json_text.h"
 #include "text/number_text.h"
@@ -232,18 +233,6 @@ bool IsRegisterType(std::u16string_view type) {
   }
   return upper == u"WORD" || upper == u"INT" || upper == u"REAL" || upper == u"PREC" || upper == u"TEXT" ||
          upper == u"HEX";
-}
-
-// The access code as the program reads it (upper-cased) and whether the text is already upper case.
-int AccessCodeOf(std::u16string_view access) {
-  std::u16string upper(access);
-  for (char16_t& c : upper) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  if (upper == u"RO") return 1;
-  if (upper == u"RW") return 16;
-  if (upper == u"RP") return 17;
-  return 0;
 }
 
 bool IsNumber(std::u16string_view text) {
