@@ -7,6 +7,7 @@
 #include <QDateTime>
 
 #include "modbus/function_codes.h"
+#include "modbus/rtu_frame.h"
 #include "registers/palette.h"
 #include "text/cp1250.h"
 #include "text/number_text.h"
@@ -36,10 +37,6 @@ QString hexText(const uint8_t* bytes, int count) {
   return text;
 }
 
-uint16_t word(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
-}
-
 QString millisecondsText(int32_t us) {
   if (us < 0) return {};
   return QString::fromStdU16String(FormatFloat(us / 1000.0, 1));
@@ -47,28 +44,13 @@ QString millisecondsText(int32_t us) {
 
 // A request of the functions the program sends names its first register and their number.
 QString addressText(const TrafficRecord& r) {
-  if (r.requestLength < 6) return {};
-  switch (r.request[1]) {
-    case kReadHoldingRegisters:
-    case kWriteSingleRegister:
-    case kWriteMultipleRegisters:
-      return QString::number(word(r.request + 2));
-    default:
-      return {};
-  }
+  const RequestFields fields = DecodeRequest(r.request, r.requestLength);
+  return fields.namesRegisters ? QString::number(fields.address) : QString();
 }
 
 QString countText(const TrafficRecord& r) {
-  if (r.requestLength < 6) return {};
-  switch (r.request[1]) {
-    case kReadHoldingRegisters:
-    case kWriteMultipleRegisters:
-      return QString::number(word(r.request + 4));
-    case kWriteSingleRegister:
-      return QStringLiteral("1");
-    default:
-      return {};
-  }
+  const RequestFields fields = DecodeRequest(r.request, r.requestLength);
+  return fields.namesRegisters ? QString::number(fields.registerCount) : QString();
 }
 
 QString csvCell(const QString& text) {
@@ -126,6 +108,9 @@ QString OutcomeText(const TrafficRecord& record) {
   }
   if (record.late) text += QStringLiteral(", późna");
   if (record.echoRemoved) text += QStringLiteral(", echo usunięte");
+  // The line was let fall quiet first: a late reply to an earlier request came and was not taken for this.
+  if (record.droppedLate > 0)
+    text += QStringLiteral(", przedtem odrzucono spóźnioną odpowiedź (%1 B)").arg(record.droppedLate);
   return text;
 }
 

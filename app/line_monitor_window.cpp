@@ -48,14 +48,15 @@ auto guarded(F f) {
 QString CountersText(const TrafficCounts& c) {
   QString text = QStringLiteral(
                      "zapytania: %1   odpowiedzi: %2   wyjątki: %3   brak odpowiedzi: %4   błędy CRC: %5   "
-                     "późne: %6   echo usunięte: %7")
+                     "późne: %6   echo usunięte: %7   odrzucone spóźnione: %8")
                      .arg(c.requests)
                      .arg(c.goodReplies)
                      .arg(c.exceptions)
                      .arg(c.timeouts)
                      .arg(c.crcErrors)
                      .arg(c.lateReplies)
-                     .arg(c.echoesRemoved);
+                     .arg(c.echoesRemoved)
+                     .arg(c.lateDropped);
   text += QStringLiteral("\nczas odpowiedzi [ms] min / śr / maks: ");
   if (c.timedReplies == 0) return text + QStringLiteral("-");
   return text + milliseconds(static_cast<double>(c.replyUsMin)) + QStringLiteral(" / ") +

@@ -128,7 +128,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
 
  public:
   // Every transaction's result goes through here to whoever started it.
-  velnorex::ExchangeDispatcher dispatcher{modbus, state.ReplyOk, state.ReplyText, hosts_};
+  velnorex::ExchangeDispatcher dispatcher{modbus, hosts_};
   velnorex::ConnectionPanel connection{serial, *ComCBox, *cbxBaud, *cbxParity, *shConnect, stPort};
   // The register tree's model over the loaded definition, and the reads and writes on it.
   velnorex::RegisterTreeModel* VTModel = new velnorex::RegisterTreeModel(state, this);

@@ -75,6 +75,9 @@ RegisterTreeNode* WindowHosts::focusedNode() const {
 void WindowHosts::readNode(RegisterTreeNode* node) {
   form_.registerOps.ReadNode(node);
 }
+const RegisterValue& WindowHosts::lastReadValue() const {
+  return form_.registerOps.lastValue();
+}
 bool WindowHosts::busy() const {
   return form_.registerOps.busy() || ModalMessageDepth() > 0;
 }

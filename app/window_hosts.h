@@ -49,6 +49,7 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   QString deviceText() const override;
   RegisterTreeNode* focusedNode() const override;
   void readNode(RegisterTreeNode* node) override;
+  const RegisterValue& lastReadValue() const override;
   bool busy() const override;
   void showError(std::exception_ptr error) override;
 

@@ -74,11 +74,8 @@ class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient 
   void showMessage(const std::u16string&) override { ++messages; }
   void appendLogLine(const std::u16string&) override {}
   void restartHighlightTimer() override {}
-  void ShowValue() override {}
-  void UM_NEXT() override {}
+  void UM_NEXT(const TransactionResult&) override {}
   int messages = 0;
-  bool replyOk = false;
-  std::u16string replyText;
 };
 
 // velnorex's master side as the program builds it: Serial over the device (under the line tap when the
@@ -102,7 +99,7 @@ class Master {
   Serial serial;
   Modbus modbus{serial};
   BenchWindow window;
-  ExchangeDispatcher dispatcher{modbus, window.replyOk, window.replyText, window};
+  ExchangeDispatcher dispatcher{modbus, window};
   std::optional<TrafficLog> log;
 };
 

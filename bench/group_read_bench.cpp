@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   RegisterTreeView view;
   view.setRegisterModel(&model);
   BenchWindow window;
-  ExchangeDispatcher dispatcher(modbus, state.ReplyOk, state.ReplyText, window);
+  ExchangeDispatcher dispatcher(modbus, window);
   RegisterOperations ops(state, modbus, dispatcher, model, view, window);
   model.loadFromFile(definition.toStdString());
   if (!serial.OpenPort(port, QStringLiteral("19200,n,8,2")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {

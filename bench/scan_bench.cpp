@@ -54,10 +54,7 @@ class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient 
   void showMessage(const std::u16string&) override {}
   void appendLogLine(const std::u16string&) override {}
   void restartHighlightTimer() override {}
-  void ShowValue() override {}
-  void UM_NEXT() override {}
-  bool replyOk = false;
-  std::u16string replyText;
+  void UM_NEXT(const TransactionResult&) override {}
 };
 
 struct DialogFigures {
@@ -127,7 +124,7 @@ DialogFigures runDialog(Modbus& modbus, const QString& port) {
 // time-outs and the retry read a silent address costs there.
 double runThroughExchange(Modbus& modbus, Serial& serial, const QString& port, int& found) {
   BenchWindow window;
-  ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
+  ExchangeDispatcher dispatcher(modbus, window);
   if (!serial.OpenPort(port, QStringLiteral("19200,e,8,1")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
     std::exit(1);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <QApplication>
@@ -25,10 +26,16 @@ namespace {
 constexpr int kPoints = 100000;
 constexpr auto kStep = std::chrono::milliseconds(500);
 
-std::u16string valueText(int i) {
+RecordedValue valueText(int i) {
   // A slow drift with noise and a rare spike, as a temperature on a noisy line.
   const double v = 20 + 3 * std::sin(i / 5000.0) + ((i * 7919) % 100) / 200.0 + (i % 9973 == 0 ? 15 : 0);
-  return QString::number(v, 'f', 2).replace(u'.', u',').toStdU16String();
+  const auto single = static_cast<float>(v);
+  uint32_t bits;
+  std::memcpy(&bits, &single, sizeof bits);
+  const uint16_t words[2] = {static_cast<uint16_t>(bits & 0xFFFF), static_cast<uint16_t>(bits >> 16)};
+  RecordedValue reading;
+  DecodeWords(kTypeReal, words, 2, reading.value);
+  return reading;
 }
 
 struct Figures {
@@ -85,7 +92,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kPoints; ++i) {
     all.append(QPointF(
         std::chrono::duration_cast<std::chrono::milliseconds>((start + i * kStep).time_since_epoch()).count(),
-        QString::fromStdU16String(valueText(i)).replace(u',', u'.').toDouble()));
+        valueText(i).value.number()));
   }
   series->replace(all);
   chart->addSeries(series);

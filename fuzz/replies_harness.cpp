@@ -46,8 +46,6 @@ constexpr uint8_t kPortMask =
 constexpr uint8_t kPortClosed = 0x08;
 constexpr uint8_t kPortVanishes = 0x0C;
 
-const std::u16string kStale = u"stale";
-
 // The scripted device, with the part of the reply buffer that a read left empty made unreadable until the
 // next request goes out: under AddressSanitizer a look at a byte that never arrived is reported where it
 // happens, although the buffer itself is large enough.
@@ -94,11 +92,11 @@ class Recorder final : public ExchangeDispatcher::Window,
                      : result == ExchangeResult::UM_TIMEOUT ? Event::Timeout
                                                             : Event::CrcError);
   }
-  void ShowValue() override {
+  void ShowValue(const TransactionResult& result) override {
     events.push_back(Event::ShowValue);
-    shown = replyText;
+    shown = DisplayText(result.value);
   }
-  void UM_NEXT() override { events.push_back(Event::Next); }
+  void UM_NEXT(const TransactionResult&) override { events.push_back(Event::Next); }
   void processPendingMessages() override {
     events.push_back(Event::Pending);
     if (onPending) onPending();
@@ -115,8 +113,6 @@ class Recorder final : public ExchangeDispatcher::Window,
 
   size_t count(Event e) const { return static_cast<size_t>(std::count(events.begin(), events.end(), e)); }
 
-  bool replyOk = true;
-  std::u16string replyText;
   std::vector<Event> events;
   std::u16string shown, message, logLine;
   std::function<void()> onPending;
@@ -125,8 +121,11 @@ class Recorder final : public ExchangeDispatcher::Window,
 // A client that must never hear anything: its commands come while another transaction runs.
 class Intruder final : public TransactionClient {
  public:
-  void ShowValue() override { ++calls; }
-  void UM_NEXT() override { ++calls; }
+  void ShowValue(const TransactionResult& result) override {
+    (void)result;
+    ++calls;
+  }
+  void UM_NEXT(const TransactionResult&) override { ++calls; }
   int calls = 0;
 };
 
@@ -285,7 +284,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
   Serial serial{std::unique_ptr<SerialDevice>(device)};
   Modbus modbus(serial);
   Recorder window;
-  ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
+  ExchangeDispatcher dispatcher(modbus, window);
   dispatcher.addTransactionObserver(&window);
   Intruder intruder;
   if ((flags & kPortMask) != kPortClosed) {
@@ -323,8 +322,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     device->reads.clear();
     device->writes.clear();
     window.events.clear();
-    window.replyOk = true;
-    window.replyText = kStale;
+    const std::u16string textBefore = dispatcher.replyText();
     vanishArmed = (flags & kPortMask) == kPortVanishes && r + 1 == requests.size();
     const bool portOpen = serial.PortOpen;
     const uint64_t echoesBefore = dispatcher.counts().echoesRemoved;
@@ -419,30 +417,34 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     const bool crcGood = CheckReplyCrc(received.data(), static_cast<uint16_t>(received.size()));
     VELNOREX_FUZZ_CHECK((result == Event::Timeout) == received.empty());
     VELNOREX_FUZZ_CHECK(crcGood || result != Event::Reply);
+    // Only the answer to this request is decoded: another slave's, function's or size's reply never is.
+    const Bytes& sent = device->writes[0];
+    VELNOREX_FUZZ_CHECK(result != Event::Reply ||
+                        ReplyFitsRequest(sent.data(), sent.size(), received.data(), received.size()));
     switch (result) {
       case Event::Timeout:
-        VELNOREX_FUZZ_CHECK(!window.replyOk && window.replyText.empty());
+        VELNOREX_FUZZ_CHECK(!dispatcher.replyOk() && dispatcher.replyText().empty());
         VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
         break;
       case Event::CrcError:
-        VELNOREX_FUZZ_CHECK(!window.replyOk && window.replyText == kStale);
+        VELNOREX_FUZZ_CHECK(!dispatcher.replyOk() && dispatcher.replyText() == textBefore);
         VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
         break;
       default: {
         const bool exception = received[1] & kExceptionBit;
         if (exception) {
           // No value and no highlight, but the next step still comes.
-          VELNOREX_FUZZ_CHECK(!window.replyOk && window.replyText == kStale);
+          VELNOREX_FUZZ_CHECK(!dispatcher.replyOk() && dispatcher.replyText() == textBefore);
           VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
           break;
         }
-        VELNOREX_FUZZ_CHECK(window.replyOk);
+        VELNOREX_FUZZ_CHECK(dispatcher.replyOk());
         VELNOREX_FUZZ_CHECK(window.count(Event::Highlight) == 1);
         if (request.function == kReadHoldingRegisters) {
-          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 1 && window.shown == window.replyText);
-          CheckValue(TypeCodeOf(request.node.Type), received, window.replyText);
+          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 1 && window.shown == dispatcher.replyText());
+          CheckValue(TypeCodeOf(request.node.Type), received, dispatcher.replyText());
         } else {
-          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 0 && window.replyText.empty());
+          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 0 && dispatcher.replyText().empty());
         }
         break;
       }

@@ -8,9 +8,7 @@
 
 namespace velnorex {
 
-ExchangeDispatcher::ExchangeDispatcher(Modbus& modbus, bool& replyOk, std::u16string& replyText,
-                                       Window& window)
-    : modbus_(modbus), replyOk_(replyOk), replyText_(replyText), window_(window) {}
+ExchangeDispatcher::ExchangeDispatcher(Modbus& modbus, Window& window) : modbus_(modbus), window_(window) {}
 
 ExchangeHost& ExchangeDispatcher::hostFor(TransactionClient& client) {
   // A command that arrives during the running transaction's pending messages is refused by the exchange;
@@ -39,7 +37,18 @@ void ExchangeDispatcher::perform(ExchangeResult result) {
   // The transaction is over on the line: it is recorded before a handler can end the operation.
   const TransactionSummary summary = modbus_.Summary(result);
   if (summary.echoLength > 0) ++counts_.echoesRemoved;
+  if (summary.droppedLate > 0) ++counts_.lateDropped;
   for (TransactionObserver* observer : transactionObservers_) observer->transactionEnded(summary);
+  result_.event = result;
+  result_.exceptionCode = 0;
+  result_.function = modbus_.FunctionCode();
+  result_.spec = modbus_.RequestSpec();
+  result_.value.type = result_.spec.type;
+  result_.value.kind = ValueKind::None;
+  result_.value.wordCount = 0;
+  result_.late = summary.late;
+  result_.echoLength = summary.echoLength;
+  result_.elapsed = modbus_.Elapsed();
   switch (result) {
     case ExchangeResult::UM_REPLY:
       UM_REPLY();
@@ -56,16 +65,23 @@ void ExchangeDispatcher::perform(ExchangeResult result) {
 void ExchangeDispatcher::UM_REPLY() {
   ++counts_.replies;
   if (modbus_.DecodeReply(replyOk_, replyText_)) {
-    if (ReplyShowsValue(modbus_.FunctionCode()) && client_) client_->ShowValue();
+    result_.outcome = TransactionOutcome::Reply;
+    if (ReplyShowsValue(modbus_.FunctionCode())) {
+      result_.value = modbus_.ReplyValue();
+      if (client_) client_->ShowValue(result_);
+    }
     window_.restartHighlightTimer();
   } else {
     ++counts_.exceptions;  // no value and no highlight, but the step still follows
+    result_.outcome = TransactionOutcome::Exception;
+    result_.exceptionCode = modbus_.ReplyExceptionCode();
   }
   next();
 }
 
 void ExchangeDispatcher::UM_TIMEOUT() {
   ++counts_.timeouts;
+  result_.outcome = TransactionOutcome::NoAnswer;
   replyOk_ = false;
   replyText_.clear();
   next();
@@ -73,12 +89,13 @@ void ExchangeDispatcher::UM_TIMEOUT() {
 
 void ExchangeDispatcher::UM_CRCERROR() {
   ++counts_.crcErrors;
+  result_.outcome = modbus_.ReplyMalformed() ? TransactionOutcome::Malformed : TransactionOutcome::CrcError;
   replyOk_ = false;  // ReplyText keeps its text
   next();
 }
 
 void ExchangeDispatcher::next() {
-  if (client_) client_->UM_NEXT();
+  if (client_) client_->UM_NEXT(result_);
 }
 
 void ExchangeDispatcher::processPendingMessages() {

@@ -7,20 +7,22 @@
 #include <vector>
 
 #include "modbus/exchange_host.h"
+#include "modbus/transaction_result.h"
 
 namespace velnorex {
 
 class Modbus;
 
-// Whoever starts a transaction: a register read or write, a group step, a recording tick. Both calls come
-// while the transaction is still in progress, so neither may start another one directly.
+// Whoever starts a transaction: a register read or write, a group step, a recording tick, a configuration
+// run. Both calls come while the transaction is still in progress, so neither may start another one
+// directly; `result` holds only during the call.
 class TransactionClient {
  public:
   virtual ~TransactionClient() = default;
-  // A reply to a read decoded without an exception: ReplyOk is true and ReplyText holds the value.
-  virtual void ShowValue() = 0;
+  // A reply to a read decoded without an exception: result.value holds the value (ReplyOk is true).
+  virtual void ShowValue(const TransactionResult& result) { (void)result; }
   // UM_NEXT: the transaction has been dealt with, whatever its outcome.
-  virtual void UM_NEXT() = 0;
+  virtual void UM_NEXT(const TransactionResult& result) = 0;
 };
 
 // Sees the end of every transaction with its result, what went out and what came back (the traffic monitor,
@@ -52,10 +54,11 @@ class ExchangeDispatcher final : public ExchangeHost {
     uint64_t crcErrors = 0;
     uint64_t lateReplies = 0;  // replies that came only in the retry read
     uint64_t echoesRemoved = 0;
+    uint64_t lateDropped = 0;  // late replies discarded before a request
   };
 
-  // replyOk and replyText are the window's ReplyOk and ReplyText; all of them outlive the dispatcher.
-  ExchangeDispatcher(Modbus& modbus, bool& replyOk, std::u16string& replyText, Window& window);
+  // Both outlive the dispatcher.
+  ExchangeDispatcher(Modbus& modbus, Window& window);
 
   // Sends the request that stands in the frame, with the outcome going to `client`. Does nothing while
   // another transaction is in progress.
@@ -64,15 +67,18 @@ class ExchangeDispatcher final : public ExchangeHost {
   // go to `client`. The running transaction's client is never replaced.
   ExchangeHost& hostFor(TransactionClient& client);
 
-  // The result events: record the outcome, decode, show the value of a read, restart the highlight, UM_NEXT.
+  // The result events: record the outcome in ReplyOk and ReplyText, decode, restart the highlight after a
+  // good reply, and hand the result to the client (its value, then its next step).
   void UM_REPLY();
   void UM_TIMEOUT();
   void UM_CRCERROR();
 
   const Counts& counts() const { return counts_; }
-  // ReplyOk and ReplyText as the last result left them, for a client's ShowValue and UM_NEXT.
+  // ReplyOk and ReplyText as the last result left them: the outcome and the display text of the last read.
   bool replyOk() const { return replyOk_; }
   const std::u16string& replyText() const { return replyText_; }
+  // The last transaction's result, as its client received it.
+  const TransactionResult& lastResult() const { return result_; }
   // Any number of transaction observers, told in the order they were added; each must outlive its
   // registration.
   void addTransactionObserver(TransactionObserver* observer);
@@ -88,9 +94,10 @@ class ExchangeDispatcher final : public ExchangeHost {
   void next();
 
   Modbus& modbus_;
-  bool& replyOk_;
-  std::u16string& replyText_;
+  bool replyOk_ = false;
+  std::u16string replyText_;
   Window& window_;
+  TransactionResult result_;
   TransactionClient* client_ = nullptr;
   std::vector<TransactionObserver*> transactionObservers_;
   Counts counts_;

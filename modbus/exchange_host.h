@@ -23,6 +23,8 @@ struct TransactionSummary {
   uint8_t replyLength = 0;
   uint8_t echoLength = 0;  // bytes of echo removed in front of the reply; 0 for none
   bool late = false;       // the reply came only in the retry read
+  // Bytes of an earlier transaction's late reply discarded before this request went out; 0 for none.
+  uint32_t droppedLate = 0;
 
   // A valid reply in which the slave refused the request.
   bool exception() const {

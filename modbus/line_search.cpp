@@ -177,18 +177,10 @@ void LineSearch::sendProbe() {
   // The transducer that answered last must see the silence that ends its frame before the next request.
   if (Clock::now() < quietUntil_) std::this_thread::sleep_until(quietUntil_);
   const uint8_t function = functionOf(plan_.probe);
-  request_[0] = static_cast<uint8_t>(address_);
-  request_[1] = function;
   // Read: the register, quantity 1. Return query data: sub-function 0, and data the echo must carry back.
   const uint16_t first = function == kDiagnostics ? 0 : plan_.probeRegister;
   const uint16_t second = function == kDiagnostics ? static_cast<uint16_t>(0xA500 | address_) : 1;
-  request_[2] = static_cast<uint8_t>(first >> 8);
-  request_[3] = static_cast<uint8_t>(first & 0xFF);
-  request_[4] = static_cast<uint8_t>(second >> 8);
-  request_[5] = static_cast<uint8_t>(second & 0xFF);
-  const uint16_t crc = Crc16(request_, 6);
-  request_[6] = static_cast<uint8_t>(crc & 0xFF);
-  request_[7] = static_cast<uint8_t>(crc >> 8);
+  BuildHeaderFrame(request_, static_cast<uint8_t>(address_), function, first, second);
 
   serial_.WritePort(request_, kProbeLength);
   sentAt_ = Clock::now();
@@ -199,12 +191,14 @@ void LineSearch::sendProbe() {
 
 int LineSearch::expectedLength() const {
   const uint8_t function = functionOf(plan_.probe);
-  if (answerCount_ < 2) return function == kDiagnostics ? 8 : 7;
-  if (answer_[1] == (function | kExceptionBit)) return 5;
-  if (answer_[1] != function) return 0;  // no answer to this probe
-  if (function == kDiagnostics) return 8;
-  // One register was asked for: two data bytes.
-  return answerCount_ >= 3 && answer_[2] != 2 ? 0 : 7;
+  const auto answerLength = static_cast<int>(ExpectedReplyLength(function, 1));
+  if (answerCount_ < 2) return answerLength;
+  if (answer_[1] != function && answer_[1] != (function | kExceptionBit))
+    return 0;  // no answer to this probe
+  const auto length = static_cast<int>(ReplyLengthFromHeader(answer_, static_cast<size_t>(answerCount_)));
+  if (length == 0) return answerLength;  // the byte count is still to come
+  // A read's byte count other than the one register asked for answers no probe.
+  return answer_[1] == function && length != answerLength ? 0 : length;
 }
 
 void LineSearch::readSlice() {

@@ -2,63 +2,32 @@
 // builders, the reply decoders and the transaction that sends a request and reports its outcome.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "modbus/exchange_host.h"
+#include "modbus/register_spec.h"
+#include "modbus/register_types.h"
+#include "modbus/register_value.h"
+#include "modbus/rtu_frame.h"
 #include "registers/register_records.h"
 #include "serial/serial.h"
 
 namespace velnorex {
 
-enum TypeCode : uint8_t {
-  kTypeNone = 0,
-  kTypeWord = 4,
-  kTypeInt = 5,
-  kTypeReal = 6,
-  kTypeText = 7,
-  kTypeHex = 10,
-  kTypePrec = 11,
-};
-
-// CRC-16/MODBUS of the first `length` bytes, bit by bit (frames are short; no table needed).
-uint16_t Crc16(const uint8_t* bytes, uint16_t length);
-// The last two of `length` bytes, low byte first, equal the CRC of the bytes before them. Fewer than two
-// bytes fail; nothing outside `length` is read.
-bool CheckReplyCrc(const uint8_t* bytes, uint16_t length);
+// Exchanges the bytes of a 16-bit value.
 void SwapWord(uint16_t* value);
 // Exchanges byteCount / 2 consecutive byte pairs in place; an odd last byte stays.
 void SwapBytePairs(uint8_t* bytes, uint16_t byteCount);
-// ASCII upper-casing, then an exact compare with WORD INT REAL TEXT HEX PREC; anything else is 0.
-uint8_t TypeCodeOf(std::u16string_view typeName);
 // Characters of the 8-bit code page up to a 0 byte or maxCount bytes.
 std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount);
 // The text of a value by its TypeCode, from register bytes as the line carries them (each register high byte
 // first), as a read shows it: empty for an unknown type or too few bytes for the value. Reads only
 // `byteCount` bytes and changes none.
 std::u16string DecodeRegisterBytes(uint8_t typeCode, const uint8_t* bytes, uint8_t byteCount);
-
-// True when `bytes` hold a whole reply whose CRC checks: 5 bytes for an exception, 5 + byte count for
-// function 3, 8 for functions 6, 8 and 16. More bytes than that are not "complete": the read then runs on to
-// its time-out as it would without the check, and the CRC check over all bytes decides.
-bool ReplyComplete(const uint8_t* bytes, size_t count);
-
-// A reply whose CRC checks is still malformed when its size does not fit the request that was sent: a
-// function 3 reply must carry byte count 2 × the requested registers and be exactly 5 + byte count long, an
-// exception reply 5 bytes, a reply to function 6, 8 or 16 8 bytes. The reply's slave address and function
-// code are not compared with the request. Other requests are judged by their CRC alone. Nothing beyond
-// `count` is read.
-bool ReplyFitsRequest(uint8_t requestFunction, uint8_t registerCount, const uint8_t* bytes, size_t count);
-
-// An RS-485 adapter with local echo hands back every request before the reply.
-// The length of the echo at the front of `bytes`: the request's length when they begin with an exact copy of
-// it, else 0.
-size_t RequestEchoLength(const uint8_t* request, size_t requestLength, const uint8_t* bytes, size_t count);
-// ReplyComplete for the first bytes after a request, which may begin with its echo: the echo is skipped, and
-// bytes that are still the request or a part of it are never complete on their own.
-bool ReplyCompleteAfterEcho(const uint8_t* request, size_t requestLength, const uint8_t* bytes, size_t count);
 
 class Modbus;
 
@@ -104,6 +73,10 @@ class Modbus {
   // A text that is not a number throws ConvertError; fields set before the failing step keep their new
   // values. Each returns false, having done nothing, while InTransaction().
   bool BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText);
+  // The read of `spec`'s registers, for callers that parsed the register once.
+  bool BuildReadRequest(const RegisterSpec& spec);
+  // What the request in the frame asks for (slave, first register, count, the type its reply decodes by).
+  const RegisterSpec& RequestSpec() const { return spec_; }
   bool BuildWriteSingleRequest(const RegisterNode& node, std::u16string_view slaveText);
   // The caller sets RegisterType to the node's TypeCode first: the encoding is chosen by it. The register
   // area carries the value and zeros after it. A Count (low 8 bits) above 13 does not fit into the frame:
@@ -130,6 +103,19 @@ class Modbus {
   int ReplyWords(uint16_t* words, int capacity) const;
   // The exception code of the last reply when it is an exception reply, else 0.
   uint8_t ReplyExceptionCode() const;
+  // The value DecodeReply made of the last read's reply, by the request's type; not ok() for anything else.
+  const RegisterValue& ReplyValue() const { return replyValue_; }
+  // The last reply's CRC held, but it did not fit the request (another slave's, function or size).
+  bool ReplyMalformed() const { return replyMalformed_; }
+  // From the request's write to its result.
+  std::chrono::steady_clock::duration Elapsed() const { return elapsed_; }
+
+  // After a transaction that got no fitting reply, the transducer may still answer it; a reply arriving
+  // during the next transaction would be taken for that one's. The next exchange first lets the line fall
+  // quiet: it discards what arrives until nothing has come for this long since the failure or since the
+  // last byte, within kQuietLimit.
+  static constexpr std::chrono::milliseconds kLateReplyGuard{150};
+  static constexpr std::chrono::milliseconds kQuietLimit{1000};
 
   // One transaction for the request in RequestFrame: write, read, one retry read when the first brought
   // nothing, then exactly one of UM_REPLY, UM_CRCERROR, UM_TIMEOUT performed on the host (the dispatcher). A
@@ -178,6 +164,9 @@ class Modbus {
   void setWord(int offset, uint16_t value);
   // One read of the reply, with the adapter's echo removed from the front of the first bytes that come.
   void readReply();
+  // Discards late bytes of an earlier, failed transaction until the line has been quiet for the guard.
+  void waitForQuietLine(ExchangeHost& host);
+  void endTransaction(ExchangeHost& host, ExchangeResult result);
   // Takes the echo off the front of ReplyBuffer; what is left reads as a read that brought only the rest.
   void removeEcho(size_t length);
 
@@ -192,6 +181,15 @@ class Modbus {
   bool lineEchoes_ = false;
   uint32_t echoOpenCount_ = 0;
   bool replySwapped_ = false;  // DecodeReply swapped the last reply's register bytes in place
+  RegisterSpec spec_;
+  RegisterValue replyValue_;
+  bool replyMalformed_ = false;
+  std::chrono::steady_clock::time_point startedAt_;
+  std::chrono::steady_clock::duration elapsed_{};
+  // The last transaction got no fitting reply, at failedAt_: a late one may still be on its way.
+  bool quietNeeded_ = false;
+  std::chrono::steady_clock::time_point failedAt_;
+  uint32_t droppedLate_ = 0;  // bytes discarded before the last request
 };
 
 }  // namespace velnorex

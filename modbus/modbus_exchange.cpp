@@ -1,5 +1,6 @@
 // The one transaction: send the frame, read the reply with one retry read, take an adapter's echo off its
-// front, check its CRC and report the outcome to the window as a result event.
+// front, check its CRC and that it answers this request, and report the outcome to the window as a result
+// event. After a failure the next request waits until a late reply to it has come and gone.
 #include <algorithm>
 #include <cstring>
 
@@ -47,9 +48,13 @@ void Modbus::Exchange(ExchangeHost& host) {
     return;
   }
   TransactionScope scope(inTransaction_);
+  droppedLate_ = 0;
+  if (quietNeeded_ && serial_.LineTimePasses()) waitForQuietLine(host);
   echoMayFollow_ = true;
   echoLength_ = 0;
   lateReply_ = false;
+  replyMalformed_ = false;
+  startedAt_ = std::chrono::steady_clock::now();
 
   // A failed write is not looked at: both reads then come back empty and the no-reply path follows.
   serial_.WritePort(RequestFrame, FrameLength);
@@ -58,7 +63,7 @@ void Modbus::Exchange(ExchangeHost& host) {
     host.processPendingMessages();
     readReply();
     if (serial_.BytesRead == 0) {
-      host.perform(ExchangeResult::UM_TIMEOUT);
+      endTransaction(host, ExchangeResult::UM_TIMEOUT);
       return;
     }
     lateReply_ = true;
@@ -67,11 +72,39 @@ void Modbus::Exchange(ExchangeHost& host) {
   const uint16_t length = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                               ? static_cast<uint16_t>(serial_.BytesRead)
                               : static_cast<uint16_t>(Serial::kBufferSize);
-  // A reply that does not fit the request takes the same road as one that fails its CRC: no value, and a
-  // group asks for the register again.
-  const bool good = CheckReplyCrc(serial_.ReplyBuffer, length) &&
-                    ReplyFitsRequest(FunctionCode(), RegisterCount, serial_.ReplyBuffer, length);
-  host.perform(good ? ExchangeResult::UM_REPLY : ExchangeResult::UM_CRCERROR);
+  // A reply that is not this request's answer (another slave's or function's, or of another size) takes the
+  // same road as one that fails its CRC: no value, and a group asks for the register again.
+  const bool crcGood = CheckReplyCrc(serial_.ReplyBuffer, length);
+  replyMalformed_ = crcGood && !ReplyFitsRequest(RequestFrame, FrameLength, serial_.ReplyBuffer, length);
+  endTransaction(host, crcGood && !replyMalformed_ ? ExchangeResult::UM_REPLY : ExchangeResult::UM_CRCERROR);
+}
+
+void Modbus::endTransaction(ExchangeHost& host, ExchangeResult result) {
+  const auto now = std::chrono::steady_clock::now();
+  elapsed_ = now - startedAt_;
+  // Without a fitting reply the transducer may still be answering: the next request waits for quiet.
+  quietNeeded_ = result != ExchangeResult::UM_REPLY;
+  failedAt_ = now;
+  host.perform(result);
+}
+
+void Modbus::waitForQuietLine(ExchangeHost& host) {
+  using Clock = std::chrono::steady_clock;
+  quietNeeded_ = false;
+  Clock::time_point lastHeard = failedAt_;
+  const Clock::time_point limit = Clock::now() + kQuietLimit;
+  // A line quiet for the guard since the failure needs nothing: anything left in the queue goes with the
+  // purge before the request.
+  while (serial_.PortOpen && Clock::now() - lastHeard < kLateReplyGuard && Clock::now() < limit) {
+    serial_.ReadPort();
+    if (serial_.BytesRead > 0) {
+      lastHeard = Clock::now();
+      droppedLate_ += serial_.BytesRead;
+    } else {
+      host.processPendingMessages();
+    }
+  }
+  serial_.BytesRead = 0;
 }
 
 void Modbus::readReply() {
@@ -113,6 +146,7 @@ TransactionSummary Modbus::Summary(ExchangeResult result) const {
   summary.replyLength = static_cast<uint8_t>(std::min<uint32_t>(serial_.BytesRead, Serial::kBufferSize));
   summary.echoLength = echoLength_;
   summary.late = lateReply_;
+  summary.droppedLate = droppedLate_;
   return summary;
 }
 

@@ -1,7 +1,5 @@
 // Turning the reply in the ReplyBuffer into the text the register tree shows, by the request's function code
 // and the register's type.
-#include <cstring>
-
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "text/cp1250.h"
@@ -25,31 +23,9 @@ std::u16string BytesToText(const uint8_t* bytes, uint8_t maxCount) {
 }
 
 std::u16string DecodeRegisterBytes(uint8_t typeCode, const uint8_t* bytes, uint8_t byteCount) {
-  const auto word = [bytes](int i) { return static_cast<uint16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]); };
-  switch (typeCode) {
-    case kTypeWord:
-    case kTypeInt:
-    case kTypeHex: {
-      if (byteCount < 2) return {};
-      const uint16_t value = word(0);
-      if (typeCode == kTypeWord) return IntToStr(value);
-      if (typeCode == kTypeInt) return IntToStr(static_cast<int16_t>(value));
-      return u"$" + IntToHex(value, 2);
-    }
-    case kTypeReal:
-    case kTypePrec: {
-      if (byteCount < 4) return {};
-      // The first register holds the low 16 bits of the single.
-      const uint32_t bits = static_cast<uint32_t>(word(0)) | static_cast<uint32_t>(word(1)) << 16;
-      float single;
-      std::memcpy(&single, &bits, sizeof single);
-      return FormatFloat(static_cast<double>(single), typeCode == kTypeReal ? 2 : 10);
-    }
-    case kTypeText:
-      return BytesToText(bytes, byteCount);
-    default:
-      return {};
-  }
+  RegisterValue value;
+  DecodeRegisterData(typeCode, bytes, byteCount, value);
+  return DisplayText(value);
 }
 
 bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
@@ -59,6 +35,9 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                                 ? serial_.BytesRead
                                 : static_cast<uint32_t>(Serial::kBufferSize);
+  replyValue_.type = RegisterType;
+  replyValue_.kind = ValueKind::None;
+  replyValue_.wordCount = 0;
   if (received > kReplyFunctionOffset && (reply[kReplyFunctionOffset] & kExceptionBit)) {
     replyOk = false;
     return false;
@@ -71,7 +50,8 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint8_t byteCount = reply[kReplyByteCountOffset];
   if (byteCount > available) return true;
   uint8_t* data = reply + kReplyDataOffset;
-  replyText = DecodeRegisterBytes(RegisterType, data, byteCount);
+  DecodeRegisterData(RegisterType, data, byteCount, replyValue_);
+  replyText = DisplayText(replyValue_);
 
   // Numbers are left in the buffer as the decoder of old used them: each register's bytes swapped in place.
   const bool number16 = RegisterType == kTypeWord || RegisterType == kTypeInt || RegisterType == kTypeHex;

@@ -1,9 +1,5 @@
 // The four requests: read holding registers (3), write single register (6), write multiple registers (16)
 // and diagnostics (8), built from a register's record and the slave edit into the one request frame.
-#include <cmath>
-#include <cstring>
-#include <limits>
-
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "text/errors.h"
@@ -19,41 +15,7 @@ constexpr int kQuantityOffset = 4;
 constexpr int kByteCountOffset = 6;
 constexpr int kHeaderLength = 6;  // address, function, start, quantity or value
 
-void putLittleEndian32(uint8_t* bytes, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-// A single as the register pair carries it, rounded to nearest. A value beyond the range of a single cannot
-// be sent as one; sending infinity instead would write something the operator never typed.
-static_assert(std::numeric_limits<float>::is_iec559, "the overflow check relies on IEC 60559 conversions");
-float toSingle(double value, std::u16string_view text) {
-  const float single = static_cast<float>(value);
-  if (std::isinf(single) && !std::isinf(value))
-    throw ConvertError("'" + ToUtf8(text) + "' is not a valid floating point value");
-  return single;
-}
-
 }  // namespace
-
-uint8_t TypeCodeOf(std::u16string_view typeName) {
-  struct Entry {
-    std::u16string_view name;
-    uint8_t code;
-  };
-  static constexpr Entry kTypes[] = {{u"WORD", kTypeWord}, {u"INT", kTypeInt}, {u"REAL", kTypeReal},
-                                     {u"TEXT", kTypeText}, {u"HEX", kTypeHex}, {u"PREC", kTypePrec}};
-  for (const Entry& entry : kTypes) {
-    if (entry.name.size() != typeName.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < typeName.size() && same; ++i) {
-      char16_t c = typeName[i];
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');  // ASCII letters only
-      same = c == entry.name[i];
-    }
-    if (same) return entry.code;
-  }
-  return kTypeNone;
-}
 
 void Modbus::setSlaveAddress(std::u16string_view slaveText) {
   RequestFrame[0] = static_cast<uint8_t>(StrToInt(slaveText) & 0xFF);
@@ -61,14 +23,15 @@ void Modbus::setSlaveAddress(std::u16string_view slaveText) {
 
 bool Modbus::BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText) {
   if (inTransaction_) return false;
-  setSlaveAddress(slaveText);
-  RequestFrame[kFunctionOffset] = kReadHoldingRegisters;
-  setWord(kStartOffset, static_cast<uint16_t>(StrToInt(node.Address)));
-  RegisterCount = static_cast<uint8_t>(StrToInt(node.Count) & 0xFF);
-  setWord(kQuantityOffset, RegisterCount);
-  FrameLength = kHeaderLength;
-  AppendCrc();
-  RegisterType = TypeCodeOf(node.Type);
+  return BuildReadRequest(RegisterSpecOf(node, slaveText));
+}
+
+bool Modbus::BuildReadRequest(const RegisterSpec& spec) {
+  if (inTransaction_) return false;
+  spec_ = spec;
+  FrameLength = static_cast<uint8_t>(BuildReadFrame(spec, RequestFrame));
+  RegisterCount = spec.count;
+  RegisterType = spec.type;
   return true;
 }
 
@@ -76,12 +39,14 @@ bool Modbus::BuildWriteSingleRequest(const RegisterNode& node, std::u16string_vi
   if (inTransaction_) return false;
   setSlaveAddress(slaveText);
   RequestFrame[kFunctionOffset] = kWriteSingleRegister;
-  setWord(kStartOffset, static_cast<uint16_t>(StrToInt(node.Address)));
+  const auto address = static_cast<uint16_t>(StrToInt(node.Address));
+  setWord(kStartOffset, address);
   // Whatever the register's type, function 6 carries the value as an integer.
   setWord(kQuantityOffset, static_cast<uint16_t>(StrToInt(node.Value)));
   FrameLength = kHeaderLength;
   AppendCrc();
   RegisterType = TypeCodeOf(node.Type);
+  spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, address, 1, RegisterType};
   return true;
 }
 
@@ -92,45 +57,21 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
 
   // The value is encoded aside first: how much of it goes out depends on Count, which is read after it, and
   // a refused Count must not leave half a value in the frame.
-  uint8_t data[kRegisterDataSize] = {};
-  switch (RegisterType) {
-    case kTypeWord:
-    case kTypeInt:
-    case kTypeHex:
-      putLittleEndian32(data, static_cast<uint32_t>(StrToInt(node.Value)));
-      break;
-    case kTypeReal:
-    case kTypePrec: {
-      const float single = toSingle(StrToFloat(node.Value), node.Value);
-      uint32_t bits;
-      std::memcpy(&bits, &single, sizeof bits);
-      putLittleEndian32(data, bits);
-      break;
-    }
-    case kTypeText: {
-      // One byte per character, its low 8 bits (no code page), then the closing 0 if there is room.
-      const size_t length = node.Value.size() < sizeof data ? node.Value.size() : sizeof data;
-      for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(node.Value[i] & 0xFF);
-      break;
-    }
-    default:
-      break;  // not a register type: the register area goes out as zeros
-  }
+  uint16_t words[kMaxWriteRegisters] = {};
+  EncodeText(RegisterType, node.Value, words, kMaxWriteRegisters);
 
-  setWord(kStartOffset, static_cast<uint16_t>(StrToInt(node.Address)));
+  const auto address = static_cast<uint16_t>(StrToInt(node.Address));
+  setWord(kStartOffset, address);
   const uint8_t count = static_cast<uint8_t>(StrToInt(node.Count) & 0xFF);
   if (count > kMaxWriteRegisters) throw Error("za dużo rejestrów do zapisu (najwyżej 13)");
   RegisterCount = count;
   setWord(kQuantityOffset, RegisterCount);
-  const int byteCount = 2 * RegisterCount;
-  RequestFrame[kByteCountOffset] = static_cast<uint8_t>(byteCount);
-  std::memcpy(RequestFrame + kRegisterDataOffset, data, static_cast<size_t>(byteCount));
-  FrameLength = static_cast<uint8_t>(kRegisterDataOffset + byteCount);
-  // Registers go high byte first; text is already in reading order, first character in the high byte.
-  if (RegisterType != kTypeText)
-    SwapBytePairs(RequestFrame + kRegisterDataOffset, static_cast<uint16_t>(byteCount));
+  RequestFrame[kByteCountOffset] = static_cast<uint8_t>(2 * RegisterCount);
+  for (int i = 0; i < RegisterCount; ++i) setWord(kRegisterDataOffset + 2 * i, words[i]);
+  FrameLength = static_cast<uint8_t>(kRegisterDataOffset + 2 * RegisterCount);
   AppendCrc();
   RegisterType = TypeCodeOf(node.Type);
+  spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, address, count, RegisterType};
   return true;
 }
 
@@ -158,6 +99,7 @@ bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u
   const int32_t data = StrToInt(dataText);
   setWord(kQuantityOffset, static_cast<uint16_t>(data));
   RegisterCount = static_cast<uint8_t>(data & 0xFF);
+  spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, 0, 0, RegisterType};
   FrameLength = kHeaderLength;
   AppendCrc();
   Exchange(host);

@@ -36,6 +36,7 @@ void TrafficLog::transactionEnded(const TransactionSummary& summary) {
   record.replyLength = static_cast<uint8_t>(std::min<int>(summary.replyLength, TrafficRecord::kMaxReply));
   if (record.replyLength > 0) std::memcpy(record.reply, summary.reply, record.replyLength);
   record.late = summary.late;
+  record.droppedLate = summary.droppedLate;
   record.echoRemoved = summary.echoLength > 0;
   record.exceptionCode = summary.exceptionCode();
   switch (summary.result) {
@@ -87,6 +88,7 @@ void TrafficLog::count(const TrafficRecord& record) {
       break;
   }
   if (record.late) ++counts_.lateReplies;
+  if (record.droppedLate > 0) ++counts_.lateDropped;
   if (record.echoRemoved) ++counts_.echoesRemoved;
   const bool valid = record.outcome == TrafficOutcome::Value || record.outcome == TrafficOutcome::Exception;
   if (valid && record.firstByteUs >= 0) {

@@ -31,6 +31,7 @@ struct TrafficRecord {
   uint8_t exceptionCode = 0;  // for TrafficOutcome::Exception
   bool late = false;          // the reply came only in the retry read
   bool echoRemoved = false;   // the adapter's echo of the request was taken off the reply's front
+  uint32_t droppedLate = 0;   // bytes of an earlier late reply discarded before this request
   uint8_t requestLength = 0;
   uint8_t replyLength = 0;
   uint8_t request[kMaxRequest] = {};
@@ -45,6 +46,7 @@ struct TrafficCounts {
   uint64_t crcErrors = 0;
   uint64_t lateReplies = 0;
   uint64_t echoesRemoved = 0;
+  uint64_t lateDropped = 0;  // late replies discarded before a request
   // Reply times (to the first byte) of the valid replies, exceptions included.
   uint64_t timedReplies = 0;
   int64_t replyUsMin = 0;

@@ -84,13 +84,6 @@ std::string inQuotes(const std::string& text) {
 
 }  // namespace
 
-bool IsNumericType(std::u16string_view type) {
-  std::u16string upper(type);
-  for (char16_t& c : upper)
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  return upper == u"WORD" || upper == u"INT" || upper == u"REAL" || upper == u"PREC";
-}
-
 std::string IsoLocalTime(RecordingClock::time_point when) {
   int milliseconds = 0;
   const std::tm parts = localParts(when, milliseconds);
@@ -109,12 +102,13 @@ std::u16string CsvHeaderCell(const RecordedColumn& column) {
          u"]";
 }
 
-std::u16string CsvValueCell(const RecordedColumn& column, std::u16string_view value) {
-  std::u16string cell(value);
-  if (IsNumericType(column.type))
-    for (char16_t& c : cell)
-      if (c == kDecimalSeparator) c = u'.';
-  return cell;
+std::u16string CsvValueCell(const RecordedValue& value) {
+  if (!value.value.ok()) return {};
+  if (IsNumericType(value.value.type)) {
+    const std::string text = FullPrecisionText(value.value);
+    return std::u16string(text.begin(), text.end());
+  }
+  return value.text;
 }
 
 void AppendCsvCell(std::string& line, std::u16string_view cell) {
@@ -178,11 +172,11 @@ CsvRecordingFile::~CsvRecordingFile() {
   if (fd_ >= 0) closeFile(fd_);
 }
 
-void CsvRecordingFile::writeRow(RecordingClock::time_point when, const std::vector<std::u16string>& values) {
+void CsvRecordingFile::writeRow(RecordingClock::time_point when, const std::vector<RecordedValue>& values) {
   line_ = IsoLocalTime(when);
   for (size_t i = 0; i < columns_.size(); ++i) {
     line_ += ',';
-    if (i < values.size()) AppendCsvCell(line_, CsvValueCell(columns_[i], values[i]));
+    if (i < values.size()) AppendCsvCell(line_, CsvValueCell(values[i]));
   }
   writeLine();
   ++rows_;

@@ -11,14 +11,14 @@
 
 namespace velnorex {
 
-// "WORD", "INT", "REAL" and "PREC" (any case) are numbers; everything else is written as text.
-bool IsNumericType(std::u16string_view type);
 // ISO 8601 local time with milliseconds and the UTC offset, e.g. "2024-05-01T14:05:09.123+02:00".
 std::string IsoLocalTime(RecordingClock::time_point when);
 // "<name> [slave <slave>; rejestr <address>; <type>]", the header cell of one register.
 std::u16string CsvHeaderCell(const RecordedColumn& column);
-// A decoded value as its CSV cell: a number with '.' as the decimal separator, or the text as it is.
-std::u16string CsvValueCell(const RecordedColumn& column, std::u16string_view value);
+// A reading as its CSV cell: a number at full precision with '.' as the decimal separator (a REAL or PREC
+// as the shortest decimal that reads back as the same single), anything else as the tree shows it; empty
+// for a failed read.
+std::u16string CsvValueCell(const RecordedValue& value);
 // Appends `cell` in UTF-8, quoted when it holds a comma, a quote or a line break.
 void AppendCsvCell(std::string& line, std::u16string_view cell);
 // The file name of a recording started at `start`: "2024-05-01_14-05-09_<label>.csv", with every character
@@ -38,7 +38,7 @@ class CsvRecordingFile {
 
   // One line: the time, then one cell per column (empty for a failed read). Throws Error when the line
   // cannot be written whole.
-  void writeRow(RecordingClock::time_point when, const std::vector<std::u16string>& values);
+  void writeRow(RecordingClock::time_point when, const std::vector<RecordedValue>& values);
 
   const std::string& path() const { return path_; }
   size_t rows() const { return rows_; }

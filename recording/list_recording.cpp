@@ -53,7 +53,13 @@ int ListIntervalMs(std::u16string_view text) {
 
 ListRecording::ListRecording(ListRecordingHost& host, Modbus& modbus, ExchangeDispatcher& dispatcher,
                              const Serial& serial, const WatchListModel& list, RecordingSink& sink)
-    : host_(host), modbus_(modbus), dispatcher_(dispatcher), serial_(serial), list_(list), sink_(sink) {}
+    : host_(host),
+      modbus_(modbus),
+      dispatcher_(dispatcher),
+      serial_(serial),
+      list_(list),
+      sink_(sink),
+      steps_(modbus, [this](std::function<void()> step) { host_.postQueued(std::move(step)); }) {}
 
 void ListRecording::btRecClick() {
   if (running_) {
@@ -78,11 +84,8 @@ void ListRecording::StartRecording() {
     return;
   }
   // Every entry is read at every round: a number that does not convert is reported before anything runs.
-  for (const WatchEntry& entry : entries) {
-    StrToInt(entry.Slave);
-    StrToInt(entry.Address);
-    StrToInt(entry.Count);
-  }
+  std::vector<RegisterSpec> specs;
+  for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
   // Without a line every read of every round would ask for the connection; there is nothing to record.
   if (!serial_.PortOpen) {
     host_.showMessage(QStringLiteral("brak połączenia !"));
@@ -96,17 +99,13 @@ void ListRecording::StartRecording() {
     return;
   }
 
-  registers_.clear();
-  slaves_.clear();
+  registers_ = std::move(specs);
   columns_.clear();
-  for (const WatchEntry& entry : entries) {
-    registers_.push_back(RegisterNode{entry.Name, {}, entry.Address, entry.Type, entry.Count, {}, {}});
-    slaves_.push_back(entry.Slave);
+  for (const WatchEntry& entry : entries)
     columns_.push_back(RecordedColumn{entry.Slave, entry.Address, entry.Name, entry.Type});
-  }
-  values_.assign(entries.size(), std::u16string());
+  values_.assign(entries.size(), RecordedValue());
   running_ = true;
-  ++generation_;
+  steps_.begin();
   rounds_ = 0;
   skipped_ = 0;
   longestRoundMs_ = 0;
@@ -145,7 +144,7 @@ void ListRecording::startRound() {
   roundTime_ = RecordingClock::now();
   roundStart_ = std::chrono::steady_clock::now();
   index_ = 0;
-  for (std::u16string& value : values_) value.clear();
+  for (RecordedValue& value : values_) value.clear();
   readCurrent();
 }
 
@@ -156,7 +155,7 @@ void ListRecording::readCurrent() {
   }
   const uint64_t before = results_;
   try {
-    if (modbus_.BuildReadRequest(registers_[index_], slaves_[index_])) dispatcher_.Exchange(*this);
+    if (modbus_.BuildReadRequest(registers_[index_])) dispatcher_.Exchange(*this);
   } catch (...) {
     StopRecording();
     throw;
@@ -165,27 +164,20 @@ void ListRecording::readCurrent() {
   if (results_ == before) StopRecording();
 }
 
-void ListRecording::ShowValue() {
-  const ViewState& state = host_.viewState();
-  if (running_ && roundActive_ && index_ < values_.size() && state.ReplyOk) values_[index_] = state.ReplyText;
+void ListRecording::ShowValue(const TransactionResult& result) {
+  if (!running_ || !roundActive_ || index_ >= values_.size()) return;
+  values_[index_].value = result.value;
+  values_[index_].text = DisplayText(result.value);
 }
 
-void ListRecording::UM_NEXT() {
+void ListRecording::UM_NEXT(const TransactionResult&) {
   ++results_;
   if (!running_ || !roundActive_) return;
-  const uint64_t generation = generation_;
-  host_.postQueued([this, generation] { step(generation); });
-}
-
-void ListRecording::step(uint64_t generation) {
-  if (generation != generation_ || !running_ || !roundActive_) return;
-  if (modbus_.InTransaction()) {
-    // Reached from the pending messages of a transaction: wait for it to finish.
-    host_.postQueued([this, generation] { step(generation); });
-    return;
-  }
-  ++index_;
-  readCurrent();
+  steps_.post([this] {
+    if (!roundActive_) return;
+    ++index_;
+    readCurrent();
+  });
 }
 
 void ListRecording::finishRound() {
@@ -194,9 +186,9 @@ void ListRecording::finishRound() {
   const QDateTime at = QDateTime::fromMSecsSinceEpoch(
       std::chrono::duration_cast<std::chrono::milliseconds>(roundTime_.time_since_epoch()).count());
   lineBuffer_ = TimeText(at.time());
-  for (const std::u16string& value : values_) {
+  for (const RecordedValue& value : values_) {
     lineBuffer_ += u'\t';
-    lineBuffer_ += FromU16(value);
+    lineBuffer_ += FromU16(value.text);
   }
   AppendLine(host_.logWindow(), lineBuffer_);
   sink_.readingTaken(roundTime_, values_);
@@ -210,7 +202,7 @@ void ListRecording::StopRecording() {
   host_.listRecordTimer().stop();
   running_ = false;
   roundActive_ = false;
-  ++generation_;
+  steps_.cancel();
   host_.setRecordIndicator(kColorMediumGrey);
   QPlainTextEdit& memo = host_.logWindow();
   if (skipped_ > 0) AppendLine(memo, QStringLiteral("pominięte odczyty: %1").arg(skipped_));

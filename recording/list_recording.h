@@ -10,6 +10,7 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/step_sequence.h"
 #include "recording/recording_host.h"
 #include "recording/recording_sink.h"
 #include "registers/watch_list_model.h"
@@ -59,8 +60,9 @@ class ListRecording final : public TransactionClient {
   // Ends a running recording (the round in progress is dropped); does nothing when none runs.
   void StopRecording();
 
-  void ShowValue() override;
-  void UM_NEXT() override;
+  // TransactionClient: the value goes into its cell, and the next read is queued.
+  void ShowValue(const TransactionResult& result) override;
+  void UM_NEXT(const TransactionResult& result) override;
 
   uint64_t rounds() const { return rounds_; }
   // From a round's start until its row was handed on (file and trend included), in milliseconds.
@@ -72,7 +74,6 @@ class ListRecording final : public TransactionClient {
   void startRound();
   // Reads entry `index_`, or ends the round after the last one.
   void readCurrent();
-  void step(uint64_t generation);
   void finishRound();
 
   ListRecordingHost& host_;
@@ -86,17 +87,16 @@ class ListRecording final : public TransactionClient {
   bool roundActive_ = false;
   int intervalMs_ = 0;
   // What the recording started with: later changes of the list do not reach a running recording.
-  std::vector<RegisterNode> registers_;
-  std::vector<std::u16string> slaves_;
+  std::vector<RegisterSpec> registers_;
   std::vector<RecordedColumn> columns_;
-  std::vector<std::u16string> values_;
+  std::vector<RecordedValue> values_;
   QString lineBuffer_;
   size_t index_ = 0;
   RecordingClock::time_point roundTime_;
   std::chrono::steady_clock::time_point roundStart_;
   double longestRoundMs_ = 0;
-  // Counts recordings and stops, so that a step queued before a stop never drives a later round.
-  uint64_t generation_ = 0;
+  // The reads of a round; a read queued before a stop never drives a later round.
+  StepSequence steps_;
   // Counts UM_NEXT arrivals: an exchange that does not move it delivered no result (the port is closed).
   uint64_t results_ = 0;
   uint64_t rounds_ = 0;

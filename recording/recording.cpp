@@ -159,7 +159,12 @@ void Recording::handOnReading(bool readFailed) {
   // The file gets the value as it is read; the log line, one interval behind, stays as it is.
   const ViewState& state = host_.viewState();
   if (!sink_ || !state.Recording || !state.RecordNode) return;
-  values_.assign(1, readFailed ? std::u16string() : state.RecordNode->data.Value);
+  values_.resize(1);
+  values_[0].clear();
+  if (!readFailed) {
+    values_[0].value = host_.lastReadValue();
+    values_[0].text = state.RecordNode->data.Value;
+  }
   sink_->readingTaken(RecordingClock::now(), values_);
 }
 

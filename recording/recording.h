@@ -43,7 +43,7 @@ class Recording {
 
   RecordingHost& host_;
   RecordingSink* sink_ = nullptr;
-  std::vector<std::u16string> values_;
+  std::vector<RecordedValue> values_;
   bool inTick_ = false;
   // An error of a tick (or of the start's read) has been shown and no read has succeeded since.
   bool errorShown_ = false;

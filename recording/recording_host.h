@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "modbus/register_value.h"
 #include "registers/view_state.h"
 
 class QColor;
@@ -41,6 +42,8 @@ class RecordingHost {
   virtual void setRegisterText(const QString& name) = 0;
   // The register operations' ReadNode: the same read a double-click on a name runs. May throw.
   virtual void readNode(RegisterTreeNode* node) = 0;
+  // The value the last read brought at full precision; not ok() when the last read brought none.
+  virtual const RegisterValue& lastReadValue() const = 0;
   // A transaction is on the line or a modal message's own event loop is running: a timer tick must wait.
   virtual bool busy() const = 0;
 

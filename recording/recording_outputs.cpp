@@ -30,7 +30,7 @@ void RecordingOutputs::recordingStarted(const std::vector<RecordedColumn>& colum
 }
 
 void RecordingOutputs::readingTaken(RecordingClock::time_point when,
-                                    const std::vector<std::u16string>& values) {
+                                    const std::vector<RecordedValue>& values) {
   if (file_) {
     try {
       file_->writeRow(when, values);

@@ -33,7 +33,7 @@ class RecordingOutputs final : public RecordingSink {
   const CsvRecordingFile* file() const { return file_.get(); }
 
   void recordingStarted(const std::vector<RecordedColumn>& columns, const std::u16string& label) override;
-  void readingTaken(RecordingClock::time_point when, const std::vector<std::u16string>& values) override;
+  void readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) override;
   void recordingStopped() override;
 
  private:

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "modbus/register_value.h"
+
 namespace velnorex {
 
 // One recorded register: where it was read from and how its value is decoded.
@@ -16,6 +18,19 @@ struct RecordedColumn {
   std::u16string type;  // "WORD", "INT", "REAL", "PREC", "TEXT", "HEX", ...
 };
 
+// One register's reading: the value at full precision (not ok() where the read failed) and the text the
+// tree shows for it.
+struct RecordedValue {
+  RegisterValue value;
+  std::u16string text;
+
+  void clear() {
+    value.kind = ValueKind::None;
+    value.wordCount = 0;
+    text.clear();
+  }
+};
+
 using RecordingClock = std::chrono::system_clock;
 
 class RecordingSink {
@@ -23,8 +38,8 @@ class RecordingSink {
   virtual ~RecordingSink() = default;
   // A recording starts: its registers in column order; `label` names it ("lista", or the register).
   virtual void recordingStarted(const std::vector<RecordedColumn>& columns, const std::u16string& label) = 0;
-  // One reading made at `when`: the decoded texts in column order, an empty text where the read failed.
-  virtual void readingTaken(RecordingClock::time_point when, const std::vector<std::u16string>& values) = 0;
+  // One reading made at `when`: the values in column order.
+  virtual void readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) = 0;
   virtual void recordingStopped() = 0;
 };
 

@@ -21,6 +21,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
+#include "modbus/register_types.h"
 #include "recording/csv_recording_file.h"
 #include "text/number_text.h"
 
@@ -154,17 +155,18 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   refresh();
 }
 
-void TrendView::readingTaken(RecordingClock::time_point when, const std::vector<std::u16string>& values) {
+void TrendView::readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) {
   double t = static_cast<double>(
       std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count());
   // A clock set back must not break the time order the curves are searched by.
   if (!empty_) t = std::max(t, last_);
   bool any = false;
   for (size_t curve = 0; curve < curves_.size(); ++curve) {
-    double value = 0;
     const size_t column = columnOf_[curve];
-    // A failed read or a text that is no number leaves a gap in the data, not a zero.
-    if (column < values.size() && TryStrToFloat(values[column], value) && std::isfinite(value)) {
+    // A failed read or a value that is no finite number leaves a gap in the data, not a zero.
+    if (column >= values.size() || !values[column].value.isNumber()) continue;
+    const double value = values[column].value.number();
+    if (std::isfinite(value)) {
       curves_[curve].append(t, value);
       any = true;
     }

@@ -36,7 +36,7 @@ class TrendView final : public QWidget, public RecordingSink {
 
   // A recording's start shows the trend with a curve for each numeric column; its readings extend them.
   void recordingStarted(const std::vector<RecordedColumn>& columns, const std::u16string& label) override;
-  void readingTaken(RecordingClock::time_point when, const std::vector<std::u16string>& values) override;
+  void readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) override;
   // The trend stays, so that it can be looked at and saved, until the next start or "ukryj".
   void recordingStopped() override {}
 

@@ -57,7 +57,8 @@ ConfigCommands::ConfigCommands(ViewState& state, Serial& serial, Modbus& modbus,
       model_(model),
       view_(view),
       operations_(operations),
-      host_(host) {
+      host_(host),
+      steps_(modbus, [this](std::function<void()> step) { host_.postQueued(std::move(step)); }) {
   chooseFile = [this](bool save) -> QString {
     const QString filter = QStringLiteral("konfiguracja (*.json);;wszystkie pliki (*)");
     QFileDialog dialog(host_.dialogParent(), QString(), QString(), filter);
@@ -154,15 +155,14 @@ void ConfigCommands::start(Job job, std::unique_ptr<ConfigRun> run, const QStrin
   run_ = std::move(run);
   plan_.clear();
   fileName_ = fileName;
-  ++generation_;
+  steps_.begin();
   showProgress(QStringLiteral("odczyt rejestrów…"));
   postStep();
 }
 
 void ConfigCommands::postStep() {
-  const uint64_t generation = generation_;
-  host_.postQueued([this, generation] {
-    if (generation == generation_ && run_) runStep();
+  steps_.post([this] {
+    if (run_) runStep();
   });
 }
 
@@ -190,11 +190,10 @@ void ConfigCommands::cancel() {
 }
 
 void ConfigCommands::runStep() {
-  const uint64_t generation = generation_;
   try {
     const bool more = run_->step();
     // A new tree came while the transaction let the window process its events: nothing here is valid.
-    if (generation != generation_ || !run_) return;
+    if (!steps_.active() || !run_) return;
     if (const ConfigRun::Item* item = run_->lastItem(); item && item->node) {
       const Reading& reading =
           run_->phase() == ConfigRun::Phase::Writing || run_->phase() == ConfigRun::Phase::Finished
@@ -354,7 +353,7 @@ void ConfigCommands::showComparison(bool afterRestore) {
 
 void ConfigCommands::finish(const QString& summary) {
   run_.reset();
-  ++generation_;
+  steps_.cancel();
   if (progress_) progress_->hide();
   if (!summary.isEmpty()) host_.showMessage(summary);
 }
@@ -365,7 +364,7 @@ void ConfigCommands::abandon() {
   // A step that is running finds its generation gone and leaves everything alone.
   if (modbus_.InTransaction()) {
     run_->cancel();
-    ++generation_;
+    steps_.cancel();
     pendingDelete_ = std::move(run_);
     if (progress_) progress_->hide();
     return;

@@ -94,8 +94,8 @@ class ConfigCommands {
   ConfigFile heading_;
   QPointer<QProgressDialog> progress_;
   QMetaObject::Connection resetConnection_;
-  // Counts runs, so that a step queued for an ended run never drives a later one.
-  uint64_t generation_ = 0;
+  // The steps of a run; a step queued for an ended run never drives a later one.
+  StepSequence steps_;
 };
 
 }  // namespace velnorex

@@ -3,6 +3,8 @@
 // builders as the tree's, and a read-back after every write.
 #include "registers/config_run.h"
 
+#include "modbus/function_codes.h"
+
 #include <algorithm>
 
 #include "registers/line_setting_mark.h"
@@ -250,7 +252,6 @@ bool ConfigRun::readOnce(const RegisterNode& node, Reading& reading) {
   delivered_ = false;
   shown_ = false;
   captured_ = Reading{};
-  const ExchangeDispatcher::Counts before = dispatcher_.counts();
   // Nothing of the node is used once the exchange has let the window run: a new tree may have replaced it.
   const size_t count = static_cast<size_t>(StrToInt(node.Count));
   if (!modbus_.BuildReadRequest(node, slave_)) return false;
@@ -258,7 +259,7 @@ bool ConfigRun::readOnce(const RegisterNode& node, Reading& reading) {
   if (!delivered_) return false;
   if (!shown_) {
     reading.ok = false;
-    reading.error = failureText(before);
+    reading.error = failureText();
     return true;
   }
   reading = std::move(captured_);
@@ -285,7 +286,6 @@ bool ConfigRun::writeOnce(Item& item) {
   }
   delivered_ = false;
   shown_ = false;
-  const ExchangeDispatcher::Counts before = dispatcher_.counts();
   try {
     if (!modbus_.BuildWriteRequest(request, slave_, singleRegisterWrites_)) return false;
   } catch (const Error& e) {
@@ -294,15 +294,20 @@ bool ConfigRun::writeOnce(Item& item) {
   }
   dispatcher_.Exchange(*this);
   if (!delivered_) return false;
-  if (!dispatcher_.replyOk()) item.writeError = failureText(before);
+  if (outcome_ != TransactionOutcome::Reply) item.writeError = failureText();
   return true;
 }
 
-std::u16string ConfigRun::failureText(const ExchangeDispatcher::Counts& before) const {
-  const ExchangeDispatcher::Counts& now = dispatcher_.counts();
-  if (now.exceptions != before.exceptions) return u"wyjątek " + IntToStr(modbus_.ReplyExceptionCode());
-  if (now.crcErrors != before.crcErrors) return u"błąd CRC";
-  return u"brak odpowiedzi";
+std::u16string ConfigRun::failureText() const {
+  switch (outcome_) {
+    case TransactionOutcome::Exception:
+      return u"wyjątek " + IntToStr(exceptionCode_);
+    case TransactionOutcome::CrcError:
+    case TransactionOutcome::Malformed:
+      return u"błąd CRC";
+    default:
+      return u"brak odpowiedzi";
+  }
 }
 
 std::vector<const ConfigRun::Item*> ConfigRun::planRestore() {
@@ -353,21 +358,17 @@ ConfigFile ConfigRun::snapshot(ConfigFile heading) const {
   return heading;
 }
 
-void ConfigRun::ShowValue() {
-  shown_ = true;
-  captured_.value = dispatcher_.replyText();
-  uint16_t words[kMaxReadCount];
-  const int count = modbus_.ReplyWords(words, kMaxReadCount);
-  captured_.ok = count >= 0;
-  if (count < 0) {
-    captured_.error = u"niepełna odpowiedź";
-    return;
-  }
-  captured_.words.assign(words, words + count);
+void ConfigRun::UM_NEXT(const TransactionResult& result) {
+  delivered_ = true;
+  outcome_ = result.outcome;
+  exceptionCode_ = result.exceptionCode;
 }
 
-void ConfigRun::UM_NEXT() {
-  delivered_ = true;
+void ConfigRun::ShowValue(const TransactionResult& result) {
+  shown_ = true;
+  captured_.ok = true;
+  captured_.value = DisplayText(result.value);
+  captured_.words.assign(result.value.words, result.value.words + result.value.wordCount);
 }
 
 }  // namespace velnorex

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "registers/config_file.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "registers/access_code.h"
+#include "registers/config_file.h"
 #include "registers/tree_stream.h"
 
 namespace velnorex {
@@ -127,8 +127,8 @@ class ConfigRun final : public TransactionClient {
   ConfigFile snapshot(ConfigFile heading) const;
 
   // TransactionClient
-  void ShowValue() override;
-  void UM_NEXT() override;
+  void ShowValue(const TransactionResult& result) override;
+  void UM_NEXT(const TransactionResult& result) override;
 
  private:
   enum class Step { Read, Write, ReadBack };
@@ -139,8 +139,8 @@ class ConfigRun final : public TransactionClient {
   void advanceWriting();
   // Moves the reading cursor past entries that are not read; at the end the phase is Read.
   void skipUncompared();
-  // Why the transaction just finished brought no value: by the outcome the dispatcher counted.
-  std::u16string failureText(const ExchangeDispatcher::Counts& before) const;
+  // Why the transaction just finished brought no value.
+  std::u16string failureText() const;
 
   Modbus& modbus_;
   ExchangeDispatcher& dispatcher_;
@@ -159,6 +159,8 @@ class ConfigRun final : public TransactionClient {
   // The transaction in flight: whether a result came and what ShowValue captured.
   bool delivered_ = false;
   bool shown_ = false;
+  TransactionOutcome outcome_ = TransactionOutcome::NoAnswer;
+  uint8_t exceptionCode_ = 0;
   Reading captured_;
 };
 

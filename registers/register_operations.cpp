@@ -13,7 +13,13 @@ namespace velnorex {
 RegisterOperations::RegisterOperations(ViewState& state, Modbus& modbus, ExchangeDispatcher& dispatcher,
                                        RegisterTreeModel& model, RegisterTreeView& view,
                                        RegisterOperationsHost& host)
-    : state_(state), modbus_(modbus), dispatcher_(dispatcher), model_(model), view_(view), host_(host) {
+    : state_(state),
+      modbus_(modbus),
+      dispatcher_(dispatcher),
+      model_(model),
+      view_(view),
+      host_(host),
+      group_(modbus, [this](std::function<void()> step) { host_.postQueued(std::move(step)); }) {
   model_.isBusy = [this] { return busy(); };
   model_.refusesCheck = [this](const RegisterTreeNode* node, bool checked) {
     return refuseCheck(node, checked);
@@ -189,7 +195,7 @@ void RegisterOperations::ReadNode(RegisterTreeNode* node) {
   state_.CurrentNode = node->firstChild();
   if (!state_.CurrentNode) return;
   state_.GroupActive = true;
-  ++group_;
+  group_.begin();
   try {
     if (!deliversResult([&] { ReadRegister(state_.CurrentNode); })) endGroup();
   } catch (...) {
@@ -203,20 +209,24 @@ void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
   state_.CurrentRecord = &node->data;
   // Emptied before anything is sent: a read that fails leaves the value empty.
   model_.setValue(node, std::u16string());
+  lastValue_.kind = ValueKind::None;
+  lastValue_.wordCount = 0;
   if (!modbus_.BuildReadRequest(node->data, slave())) return;
   dispatcher_.Exchange(*this);
 }
 
-void RegisterOperations::ShowValue() {
+void RegisterOperations::ShowValue(const TransactionResult& result) {
+  lastValue_ = result.value;
   // Nothing to show when the record went with its tree.
-  if (!state_.ReplyOk || !state_.CurrentRecord) return;
+  if (!state_.CurrentRecord) return;
+  const std::u16string text = DisplayText(result.value);
   RegisterTreeView::UpdateBracket bracket(&view_);
   if (RegisterTreeNode* node = model_.nodeOfRecord(state_.CurrentRecord))
-    model_.setValue(node, state_.ReplyText);
+    model_.setValue(node, text);
   else
-    state_.CurrentRecord->Value = state_.ReplyText;
+    state_.CurrentRecord->Value = text;
   if (state_.CurrentRecord->Type == u"HEX" && state_.CurrentNode && state_.CurrentNode->hasChildren())
-    MarkOptions(StrToInt(state_.ReplyText));
+    MarkOptions(StrToInt(text));
 }
 
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
@@ -241,24 +251,19 @@ void RegisterOperations::WriteNextInGroup(RegisterTreeNode* node) {
     endGroup();
 }
 
-void RegisterOperations::UM_NEXT() {
+void RegisterOperations::UM_NEXT(const TransactionResult& result) {
   ++results_;
   if (!state_.GroupActive) return;
   // The step follows this transaction: what it does is decided by this transaction's function code and
   // outcome, whatever the frame holds by the time the step runs.
-  const uint64_t group = group_;
-  const uint8_t functionCode = modbus_.FunctionCode();
-  const bool replyOk = state_.ReplyOk;
-  host_.postQueued([this, group, functionCode, replyOk] { groupStep(group, functionCode, replyOk); });
+  const uint8_t functionCode = result.function;
+  const bool replyOk = result.replied();
+  if (!group_.active()) group_.begin();  // a group marked active from outside its own start
+  group_.post([this, functionCode, replyOk] { groupStep(functionCode, replyOk); });
 }
 
-void RegisterOperations::groupStep(uint64_t group, uint8_t functionCode, bool replyOk) {
-  if (group != group_ || !state_.GroupActive) return;
-  if (modbus_.InTransaction()) {
-    // Reached from the pending messages of another transaction: wait for it to finish.
-    host_.postQueued([this, group, functionCode, replyOk] { groupStep(group, functionCode, replyOk); });
-    return;
-  }
+void RegisterOperations::groupStep(uint8_t functionCode, bool replyOk) {
+  if (!state_.GroupActive) return;
   try {
     bool delivered = true;
     if (functionCode == kReadHoldingRegisters) {

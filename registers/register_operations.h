@@ -10,6 +10,7 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/step_sequence.h"
 #include "registers/register_tree_model.h"
 #include "registers/register_tree_view.h"
 
@@ -72,19 +73,22 @@ class RegisterOperations final : public TransactionClient {
   // --- reads and writes ---
   void ReadNode(RegisterTreeNode* node);
   void ReadRegister(RegisterTreeNode* node);
-  void ShowValue() override;
+  // A read's value into the tree as the tree shows it; a "HEX" register's options follow it.
+  void ShowValue(const TransactionResult& result) override;
   void WriteRegister(RegisterTreeNode* node);
   bool NextInGroup(RegisterTreeNode* node);
   void WriteNextInGroup(RegisterTreeNode* node);
 
   // --- window events ---
   // The UM_NEXT handler: notes that a result came and, in a group operation, queues the next step.
-  void UM_NEXT() override;
+  void UM_NEXT(const TransactionResult& result) override;
+  // The value of the last read that brought one, at full precision (a recording's file takes it).
+  const RegisterValue& lastValue() const { return lastValue_; }
   void HighlightTimerExpired();
   void btResetClick();
 
  private:
-  void groupStep(uint64_t group, uint8_t functionCode, bool replyOk);
+  void groupStep(uint8_t functionCode, bool replyOk);
   // Runs one exchange-starting call; false when it delivered no result (port closed, nothing sent).
   template <class F>
   bool deliversResult(F&& start);
@@ -97,12 +101,12 @@ class RegisterOperations final : public TransactionClient {
   void setWrittenNode(RegisterTreeNode* node);
   // After a load: no view state may point into the replaced tree.
   void forgetOldTree();
-  void endGroup() { state_.GroupActive = false; }
-  // Ends a running group operation from outside its steps: the step already queued for it does nothing.
-  void abandonGroup() {
-    endGroup();
-    ++group_;
+  void endGroup() {
+    state_.GroupActive = false;
+    group_.cancel();
   }
+  // Ends a running group operation from outside its steps: the step already queued for it does nothing.
+  void abandonGroup() { endGroup(); }
   std::u16string slave() const { return host_.slaveText().toStdU16String(); }
 
   ViewState& state_;
@@ -111,8 +115,9 @@ class RegisterOperations final : public TransactionClient {
   RegisterTreeModel& model_;
   RegisterTreeView& view_;
   RegisterOperationsHost& host_;
-  // Counts group operations so that a step queued for an ended group never drives a later one.
-  uint64_t group_ = 0;
+  // The steps of a group operation; a step queued for an ended group never drives a later one.
+  StepSequence group_;
+  RegisterValue lastValue_;
   // Counts UM_NEXT arrivals: a start that does not move it delivered no result.
   uint64_t results_ = 0;
   bool shutDown_ = false;

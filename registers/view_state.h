@@ -1,5 +1,5 @@
 // The main window's view state over the register tree: which node commands act on, what was just written,
-// what is being recorded, and the outcome of the last transaction.
+// and what is being recorded. The outcome of a transaction goes to the client that started it.
 #pragma once
 
 #include <string>
@@ -18,8 +18,6 @@ struct ViewState {
   RegisterTreeNode* RecordNode = nullptr;
   bool GroupActive = false;
   bool Recording = false;
-  bool ReplyOk = false;
-  std::u16string ReplyText;
 };
 
 }  // namespace velnorex

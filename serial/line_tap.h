@@ -52,6 +52,7 @@ class LineTap final : public SerialDevice, private ChunkObserver {
   int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override;
   void setLostHandler(std::function<void()> handler) override { line_->setLostHandler(std::move(handler)); }
   PortFailure lastFailure() const override { return line_->lastFailure(); }
+  bool timePasses() const override { return line_->timePasses(); }
 
  private:
   void chunkReceived(const uint8_t* bytes, int count) override;

@@ -69,6 +69,8 @@ class Serial {
   void setLostHandler(std::function<void()> handler);
 
   SerialDevice& device() { return *device_; }
+  // Time passes on the line while a read waits (always, but on a test's scripted device).
+  bool LineTimePasses() const { return device_ && device_->timePasses(); }
 
  private:
   std::unique_ptr<SerialDevice> device_;

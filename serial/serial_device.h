@@ -81,6 +81,9 @@ class SerialDevice {
   virtual void setLostHandler(std::function<void()> handler) = 0;
   // Why the last open failed.
   virtual PortFailure lastFailure() const { return {PortFailure::Other, {}}; }
+  // Time passes on this device while a read waits: a late reply can be waited for. A scripted device
+  // answers every read at once and says no.
+  virtual bool timePasses() const { return true; }
 
   // One observer of the chunks that reads receive; null for none. It must outlive its registration.
   void setChunkObserver(ChunkObserver* observer) { chunkObserver_ = observer; }

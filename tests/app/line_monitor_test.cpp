@@ -52,16 +52,13 @@ class MonitorTest : public AppTest, public ExchangeDispatcher::Window, public Tr
   void showMessage(const std::u16string&) override {}
   void appendLogLine(const std::u16string&) override {}
   void restartHighlightTimer() override {}
-  void ShowValue() override {}
-  void UM_NEXT() override {}
+  void UM_NEXT(const TransactionResult&) override {}
 
   FakeSerialDevice* fake;
   LineTap* tap;
   Serial serial;
   Modbus modbus{serial};
-  bool replyOk = false;
-  std::u16string replyText;
-  ExchangeDispatcher dispatcher{modbus, replyOk, replyText, *this};
+  ExchangeDispatcher dispatcher{modbus, *this};
   TrafficLog log;
 };
 

@@ -29,10 +29,10 @@ class ResultEvents : public AppTest, public TransactionClient {
     w->dispatcher.Exchange(*this);
   }
 
-  void ShowValue() override {
-    calls.push_back("ShowValue " + QString::fromStdU16String(w->state.ReplyText).toStdString());
+  void ShowValue(const TransactionResult& result) override {
+    calls.push_back("ShowValue " + QString::fromStdU16String(DisplayText(result.value)).toStdString());
   }
-  void UM_NEXT() override { calls.push_back("UM_NEXT"); }
+  void UM_NEXT(const TransactionResult&) override { calls.push_back("UM_NEXT"); }
 
   FakeSerialDevice* fake = nullptr;
   std::unique_ptr<TForm1> w;
@@ -47,8 +47,8 @@ TEST_F(ResultEvents, AGoodReplyShowsTheValueStartsTheHighlightAndStepsOn) {
   reply.push_back(uint8_t(crc >> 8));
   fake->queueRead(reply);
   read();
-  EXPECT_TRUE(w->state.ReplyOk);
-  EXPECT_EQ(w->state.ReplyText, u"42");
+  EXPECT_TRUE(w->dispatcher.replyOk());
+  EXPECT_EQ(w->dispatcher.replyText(), u"42");
   EXPECT_EQ(calls, (std::vector<std::string>{"ShowValue 42", "UM_NEXT"}));
   EXPECT_TRUE(w->HighlightTimer.isActive());
   EXPECT_EQ(w->Memo1->toPlainText(), QString());  // answered within the first read: no "." line
@@ -60,11 +60,18 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   const uint16_t crc = Crc16(exception.data(), 3);
   exception.push_back(uint8_t(crc & 0xFF));
   exception.push_back(uint8_t(crc >> 8));
-  w->state.ReplyText = u"before";
+  std::vector<uint8_t> before{0x01, 0x03, 0x02, 0x00, 0x07};
+  const uint16_t beforeCrc = Crc16(before.data(), uint16_t(before.size()));
+  before.push_back(uint8_t(beforeCrc & 0xFF));
+  before.push_back(uint8_t(beforeCrc >> 8));
+  fake->queueRead(before);
+  read();
+  w->HighlightTimer.stop();
+  calls.clear();
   fake->queueRead(exception);
   read();
-  EXPECT_FALSE(w->state.ReplyOk);
-  EXPECT_EQ(w->state.ReplyText, u"before");
+  EXPECT_FALSE(w->dispatcher.replyOk());
+  EXPECT_EQ(w->dispatcher.replyText(), u"7");
   EXPECT_FALSE(w->HighlightTimer.isActive());
   EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
 
@@ -73,8 +80,8 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   exception[2] ^= 0x01;
   fake->queueRead(exception);
   read();
-  EXPECT_FALSE(w->state.ReplyOk);
-  EXPECT_EQ(w->state.ReplyText, u"before");
+  EXPECT_FALSE(w->dispatcher.replyOk());
+  EXPECT_EQ(w->dispatcher.replyText(), u"7");
   EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
 
   // Silence in both reads: time-out, ReplyText emptied; the link stays up and lime.
@@ -82,8 +89,8 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   fake->queueSilence();
   fake->queueSilence();
   read();
-  EXPECT_FALSE(w->state.ReplyOk);
-  EXPECT_EQ(w->state.ReplyText, u"");
+  EXPECT_FALSE(w->dispatcher.replyOk());
+  EXPECT_EQ(w->dispatcher.replyText(), u"");
   EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
   EXPECT_TRUE(w->serial.PortOpen);
   EXPECT_EQ(w->shConnect->color(), kColorLime);

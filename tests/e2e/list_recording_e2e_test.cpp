@@ -8,8 +8,8 @@
 
 #include "e2e_fixture.h"
 #include "recording/csv_recording_file.h"
-#include "sample_watch_list.h"
 #include "recording/trend_view.h"
+#include "sample_watch_list.h"
 
 namespace velnorex::test {
 namespace {
@@ -165,7 +165,7 @@ TEST_F(ListRecordingTest, EveryEntryIsReadFromItsSlaveInListOrderIntoLogCsvAndTr
       EXPECT_GT(at, previous);
     }
     previous = at;
-    EXPECT_EQ(cells.mid(1), (QList<QByteArray>{"-215", "21.50", "", "abc", "$FF", ""}));
+    EXPECT_EQ(cells.mid(1), (QList<QByteArray>{"-215", "21.5", "", "abc", "$FF", ""}));
   }
 
   // The trend drew the numeric registers, one point per round where the read succeeded.
@@ -303,7 +303,7 @@ TEST_F(ListRecordingTest, AKilledProgramLeavesOnlyWholeLines) {
       const QList<QByteArray> cells = csv[i].chopped(1).split(',');
       ASSERT_EQ(cells.size(), 7) << csv[i].toStdString();
       EXPECT_TRUE(kIsoTime.match(QString::fromLatin1(cells[0])).hasMatch()) << cells[0].toStdString();
-      EXPECT_EQ(cells.mid(1), (QList<QByteArray>{"-215", "21.50", "", "abc", "$FF", ""}));
+      EXPECT_EQ(cells.mid(1), (QList<QByteArray>{"-215", "21.5", "", "abc", "$FF", ""}));
     }
   }
 }

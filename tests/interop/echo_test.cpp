@@ -33,29 +33,29 @@ TEST(EchoingAdapter, WritesSucceedFailWithTheTransducersExceptionOrTimeOutAsWith
   // A write's echo is a valid frame equal to its normal reply; with no answer after it, still a time-out.
   line.write(u"1", u"WORD", u"1", u"7", /*single=*/true);
   EXPECT_EQ(line.result(), WM::UM_TIMEOUT);
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
   EXPECT_EQ(line.host.highlights, 0);
 
   line.write(u"1", u"WORD", u"1", u"7", /*single=*/true);
   EXPECT_EQ(line.result(), WM::UM_REPLY);
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   EXPECT_EQ(line.host.highlights, 1);
 
   // The write the transducer refuses is shown as refused, not as written.
   line.write(u"30", u"WORD", u"1", u"1", /*single=*/true);
   EXPECT_EQ(line.result(), WM::UM_REPLY);
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
   EXPECT_EQ(line.host.highlights, 0);
   EXPECT_EQ(line.last().outcome, TrafficOutcome::Exception);
   EXPECT_EQ(line.last().exceptionCode, 3);
 
   line.write(u"10", u"REAL", u"2", u"1,5", /*single=*/false);
   EXPECT_EQ(line.result(), WM::UM_REPLY);
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   line.read(u"1", u"WORD", u"1");
-  EXPECT_EQ(line.host.replyText, u"7");
+  EXPECT_EQ(line.dispatcher.replyText(), u"7");
   line.read(u"10", u"REAL", u"2");
-  EXPECT_EQ(line.host.replyText, u"1,50");
+  EXPECT_EQ(line.dispatcher.replyText(), u"1,50");
 
   // Every transaction had its echo removed; the transducer saw each request once and answered five.
   ASSERT_EQ(line.log.size(), 7u);
@@ -77,9 +77,9 @@ TEST(EchoingAdapter, AMultipleWritesEchoAloneIsATimeOutOnAFreshLine) {
   EXPECT_TRUE(line.last().echoRemoved);
   line.write(u"10", u"REAL", u"2", u"2,5", /*single=*/false);
   EXPECT_EQ(line.result(), WM::UM_REPLY);
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   line.read(u"10", u"REAL", u"2");
-  EXPECT_EQ(line.host.replyText, u"2,50");
+  EXPECT_EQ(line.dispatcher.replyText(), u"2,50");
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient
   void appendLogLine(const std::u16string& line) override { logLines.push_back(line); }
   void restartHighlightTimer() override { ++highlights; }
   // TransactionClient
-  void ShowValue() override { shown.push_back(replyText); }
-  void UM_NEXT() override { events.push_back(Event::UM_NEXT); }
+  void ShowValue(const TransactionResult& result) override { shown.push_back(DisplayText(result.value)); }
+  void UM_NEXT(const TransactionResult&) override { events.push_back(Event::UM_NEXT); }
   // TransactionObserver
   void transactionEnded(const TransactionSummary& summary) override {
     events.push_back(static_cast<Event>(summary.result));
@@ -49,8 +49,6 @@ class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient
     UM_NEXT,
   };
 
-  bool replyOk = false;
-  std::u16string replyText;
   std::vector<Event> events;
   std::vector<std::u16string> messages;
   std::vector<std::u16string> logLines;
@@ -113,7 +111,7 @@ class MasterLine {
   Serial serial;
   Modbus modbus;
   LineRecorder host;
-  ExchangeDispatcher dispatcher{modbus, host.replyOk, host.replyText, host};
+  ExchangeDispatcher dispatcher{modbus, host};
 };
 
 inline std::vector<LineRecorder::Event> ReplyThenNext() {

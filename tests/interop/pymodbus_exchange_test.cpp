@@ -46,8 +46,8 @@ TEST(PymodbusExchange, ReadsEveryType) {
                  std::string(c.type.begin(), c.type.end()));
     line.read(c.address, c.type, c.count);
     EXPECT_EQ(line.host.events, ReplyThenNext());
-    EXPECT_TRUE(line.host.replyOk);
-    EXPECT_EQ(line.host.replyText, c.text);
+    EXPECT_TRUE(line.dispatcher.replyOk());
+    EXPECT_EQ(line.dispatcher.replyText(), c.text);
   }
 }
 
@@ -59,7 +59,7 @@ TEST(PymodbusExchange, WritesArriveAsThePeerHoldsThem) {
 
   line.write(u"5", u"HEX", u"1", u"$00FF", /*single=*/true);
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   line.write(u"10", u"REAL", u"2", u"1,5", /*single=*/false);
   EXPECT_EQ(line.host.events, ReplyThenNext());
   line.write(u"20", u"INT", u"2", u"-2", /*single=*/false);
@@ -89,9 +89,9 @@ TEST(PymodbusExchange, WritesArriveAsThePeerHoldsThem) {
 
   // And our own reads agree.
   line.read(u"10", u"REAL", u"2");
-  EXPECT_EQ(line.host.replyText, u"1,50");
+  EXPECT_EQ(line.dispatcher.replyText(), u"1,50");
   line.read(u"30", u"TEXT", u"2");
-  EXPECT_EQ(line.host.replyText, u"ABC");
+  EXPECT_EQ(line.dispatcher.replyText(), u"ABC");
 }
 
 TEST(PymodbusExchange, DiagnosticsEchoAndExceptions) {
@@ -105,14 +105,14 @@ TEST(PymodbusExchange, DiagnosticsEchoAndExceptions) {
   EXPECT_TRUE(
       line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.dispatcher.hostFor(line.host)));
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   EXPECT_EQ(std::vector<uint8_t>(line.serial.ReplyBuffer, line.serial.ReplyBuffer + line.serial.BytesRead),
             (std::vector<uint8_t>{0x01, 0x08, 0x00, 0x01, 0xFF, 0x00, 0xF0, 0x3B}));
 
   // Outside the block: exception 2, the exception path (no highlight), and the value stays unset.
   line.read(u"150", u"WORD", u"1");
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
   EXPECT_EQ(line.host.highlights, 0);
   EXPECT_EQ(line.serial.ReplyBuffer[1], 0x83);
   EXPECT_EQ(line.serial.ReplyBuffer[2], 0x02);

@@ -114,8 +114,8 @@ TEST(SimulatorExchange, ReadsEveryTypeAndShowsTheBytesOnTheWire) {
                  std::string(c.type.begin(), c.type.end()));
     line.read(c.address, c.type, c.count);
     EXPECT_EQ(line.host.events, ReplyThenNext());
-    EXPECT_TRUE(line.host.replyOk);
-    EXPECT_EQ(line.host.replyText, c.text);
+    EXPECT_TRUE(line.dispatcher.replyOk());
+    EXPECT_EQ(line.dispatcher.replyText(), c.text);
     EXPECT_TRUE(line.host.logLines.empty());  // answered within the first read: no "." line
   }
 
@@ -134,7 +134,7 @@ TEST(SimulatorExchange, WritesWithFunctions6And16AndReadsThemBack) {
 
   line.write(u"1", u"WORD", u"1", u"2", /*single=*/true);
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   EXPECT_EQ(line.host.highlights, 1);
   line.write(u"10", u"REAL", u"2", u"1,5", /*single=*/false);
   EXPECT_EQ(line.host.events, ReplyThenNext());
@@ -152,13 +152,13 @@ TEST(SimulatorExchange, WritesWithFunctions6And16AndReadsThemBack) {
   EXPECT_EQ(Bytes(wire[6].bytes.begin() + 7, wire[6].bytes.begin() + 11), (Bytes{0x41, 0x42, 0x43, 0x00}));
 
   line.read(u"1", u"WORD", u"1");
-  EXPECT_EQ(line.host.replyText, u"2");
+  EXPECT_EQ(line.dispatcher.replyText(), u"2");
   line.read(u"10", u"REAL", u"2");
-  EXPECT_EQ(line.host.replyText, u"1,50");
+  EXPECT_EQ(line.dispatcher.replyText(), u"1,50");
   line.read(u"20", u"INT", u"1");
-  EXPECT_EQ(line.host.replyText, u"-2");
+  EXPECT_EQ(line.dispatcher.replyText(), u"-2");
   line.read(u"30", u"TEXT", u"2");
-  EXPECT_EQ(line.host.replyText, u"ABC");
+  EXPECT_EQ(line.dispatcher.replyText(), u"ABC");
 }
 
 TEST(SimulatorExchange, DiagnosticsRestartIsEchoed) {
@@ -168,7 +168,7 @@ TEST(SimulatorExchange, DiagnosticsRestartIsEchoed) {
   EXPECT_TRUE(
       line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.dispatcher.hostFor(line.host)));
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_TRUE(line.host.replyOk);
+  EXPECT_TRUE(line.dispatcher.replyOk());
   const Bytes reset{0x01, 0x08, 0x00, 0x01, 0xFF, 0x00, 0xF0, 0x3B};
   EXPECT_EQ(sim.waitForLogLines(2), (std::vector<WireFrame>{{'>', reset}, {'<', reset}}));
 }
@@ -181,24 +181,23 @@ TEST(SimulatorExchange, LateAnswerLandsInTheSecondReadAfterADotLine) {
   line.read(u"7", u"WORD", u"1");
   EXPECT_EQ(line.host.logLines, (std::vector<std::u16string>{u"."}));
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_EQ(line.host.replyText, u"4321");
+  EXPECT_EQ(line.dispatcher.replyText(), u"4321");
 }
 
 TEST(SimulatorExchange, SilenceTimesOutAndTheNextRequestIsAnswered) {
   SimulatorProcess sim({"--value", "7:WORD:1:4321", "--silent-first", "1"});
   MasterLine line;
   ASSERT_TRUE(line.open(sim.path()));
-  line.host.replyText = u"stale";
   line.read(u"7", u"WORD", u"1");
   EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_TIMEOUT, WM::UM_NEXT}));
-  EXPECT_FALSE(line.host.replyOk);
-  EXPECT_TRUE(line.host.replyText.empty());
+  EXPECT_FALSE(line.dispatcher.replyOk());
+  EXPECT_TRUE(line.dispatcher.replyText().empty());
   EXPECT_TRUE(line.host.logLines.empty());
   EXPECT_TRUE(line.serial.PortOpen);
 
   line.read(u"7", u"WORD", u"1");
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_EQ(line.host.replyText, u"4321");
+  EXPECT_EQ(line.dispatcher.replyText(), u"4321");
   // Both requests reached the line; only the second was answered.
   const auto wire = sim.waitForLogLines(3);
   ASSERT_EQ(wire.size(), 3u);
@@ -213,14 +212,14 @@ TEST(SimulatorExchange, CorruptedCrcIsACrcError) {
   ASSERT_TRUE(line.open(sim.path()));
   line.read(u"7", u"WORD", u"1");
   EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_CRCERROR, WM::UM_NEXT}));
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
   const auto wire = sim.waitForLogLines(2);
   ASSERT_EQ(wire.size(), 2u);
   EXPECT_EQ(Bytes(line.serial.ReplyBuffer, line.serial.ReplyBuffer + line.serial.BytesRead), wire[1].bytes);
 
   line.read(u"7", u"WORD", u"1");  // only the first reply is spoiled
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_EQ(line.host.replyText, u"4321");
+  EXPECT_EQ(line.dispatcher.replyText(), u"4321");
 }
 
 TEST(SimulatorExchange, ExceptionRepliesTakeTheExceptionPath) {
@@ -230,13 +229,13 @@ TEST(SimulatorExchange, ExceptionRepliesTakeTheExceptionPath) {
 
   line.read(u"4", u"REAL", u"2");  // touches 5
   EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
   EXPECT_EQ(line.host.highlights, 0);
 
   line.read(u"50", u"WORD", u"2");  // no such register
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
   line.write(u"5", u"WORD", u"1", u"1", /*single=*/true);
-  EXPECT_FALSE(line.host.replyOk);
+  EXPECT_FALSE(line.dispatcher.replyOk());
 
   const auto wire = sim.waitForLogLines(6);
   ASSERT_EQ(wire.size(), 6u);
@@ -253,7 +252,7 @@ TEST(SimulatorExchange, LineTimeEmulationStillCompletesEveryRead) {
   for (int i = 0; i < 3; ++i) {
     line.read(u"100", u"REAL", u"2");
     EXPECT_EQ(line.host.events, ReplyThenNext());
-    EXPECT_EQ(line.host.replyText, u"-12,25");
+    EXPECT_EQ(line.dispatcher.replyText(), u"-12,25");
   }
 }
 
@@ -266,7 +265,7 @@ TEST(SimulatorExchange, LinkPathWorksAndGoesAway) {
     MasterLine line;
     ASSERT_TRUE(line.open(link));
     line.read(u"3", u"WORD", u"1");
-    EXPECT_EQ(line.host.replyText, u"33");
+    EXPECT_EQ(line.dispatcher.replyText(), u"33");
     line.serial.ClosePort();
     EXPECT_TRUE(sim.stop());  // a clean exit on SIGTERM
   }
@@ -300,12 +299,13 @@ TEST(SimulatorExchange, SeededFromEachSampleDefinitionEveryRegisterReadsBackItsV
       ++registers;
       line.read(r.Address, r.Type, r.Count);
       ASSERT_EQ(line.host.events, ReplyThenNext());
-      ASSERT_TRUE(line.host.replyOk);
+      ASSERT_TRUE(line.dispatcher.replyOk());
       // The text shown may be spelt differently ("$12" for "$0012"), but it must stand for the same contents.
-      const uint8_t type = sim::TypeCodeOfName(r.Type);
+      const uint8_t type = velnorex::TypeCodeOf(r.Type);
       const auto count = static_cast<uint32_t>(StrToInt(r.Count));
-      EXPECT_EQ(sim::EncodeValue(type, count, line.host.replyText), sim::EncodeValue(type, count, r.Value))
-          << "shown: " << ToUtf8(line.host.replyText) << ", defined: " << ToUtf8(r.Value);
+      EXPECT_EQ(sim::EncodeValue(type, count, line.dispatcher.replyText()),
+                sim::EncodeValue(type, count, r.Value))
+          << "shown: " << ToUtf8(line.dispatcher.replyText()) << ", defined: " << ToUtf8(r.Value);
     }
     EXPECT_GT(registers, 5);
   }

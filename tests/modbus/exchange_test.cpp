@@ -29,7 +29,7 @@ class RecordingHost : public ExchangeDispatcher::Window,
         break;
     }
   }
-  void UM_NEXT() override {
+  void UM_NEXT(const TransactionResult&) override {
     events.push_back("UM_NEXT");
     if (onNext) onNext();
   }
@@ -39,14 +39,12 @@ class RecordingHost : public ExchangeDispatcher::Window,
   }
   void showMessage(const std::u16string& text) override { events.push_back("message " + ToUtf8(text)); }
   void appendLogLine(const std::u16string& line) override { events.push_back("log " + ToUtf8(line)); }
-  void ShowValue() override {
-    events.push_back("ShowValue " + ToUtf8(replyText));
+  void ShowValue(const TransactionResult& result) override {
+    events.push_back("ShowValue " + ToUtf8(DisplayText(result.value)));
     if (onShowValue) onShowValue();
   }
   void restartHighlightTimer() override { events.push_back("StartHighlightTimer"); }
 
-  bool replyOk = true;
-  std::u16string replyText = u"stale";
   std::vector<std::string> events;
   std::function<void()> onPending, onNext, onShowValue;
 };
@@ -66,9 +64,16 @@ class ExchangeTest : public ModbusTest {
   }
 
   std::string Written(size_t i) const { return i < fake->writes.size() ? Hex(fake->writes[i]) : "(none)"; }
+  // A good read first, so that ReplyText holds "5" and what a failure leaves of it shows.
+  void ReadFive() {
+    fake->queueRead(kFive);
+    dispatcher.Exchange(host);
+    ASSERT_EQ(dispatcher.replyText(), u"5");
+    host.events.clear();
+  }
 
   RecordingHost host;
-  ExchangeDispatcher dispatcher{modbus, host.replyOk, host.replyText, host};
+  ExchangeDispatcher dispatcher{modbus, host};
   std::string request;
 };
 
@@ -80,8 +85,8 @@ TEST_F(ExchangeTest, ReplyInTheFirstRead) {
   EXPECT_EQ(Written(0), request);
   EXPECT_EQ(fake->purgeCalls, 1);
   EXPECT_EQ(fake->readCalls, 1);
-  EXPECT_TRUE(host.replyOk);
-  EXPECT_EQ(host.replyText, u"5");
+  EXPECT_TRUE(dispatcher.replyOk());
+  EXPECT_EQ(dispatcher.replyText(), u"5");
   EXPECT_FALSE(modbus.InTransaction());
 }
 
@@ -117,8 +122,8 @@ TEST_F(ExchangeTest, SilenceEndsInTimeout) {
   dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
-  EXPECT_FALSE(host.replyOk);
-  EXPECT_EQ(host.replyText, u"");
+  EXPECT_FALSE(dispatcher.replyOk());
+  EXPECT_EQ(dispatcher.replyText(), u"");
   EXPECT_TRUE(serial.PortOpen);
 }
 
@@ -132,15 +137,17 @@ TEST_F(ExchangeTest, FailedWriteEndsInTimeout) {
 }
 
 TEST_F(ExchangeTest, CorruptedReplyIsACrcErrorWithoutRetry) {
+  ReadFive();
+  const int readsBefore = fake->readCalls;
   Bytes corrupted = kFive;
   corrupted[4] = 0x06;
   fake->queueRead(corrupted);
   fake->queueRead(kFive);  // must not be read
   dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
-  EXPECT_EQ(fake->readCalls, 1);
-  EXPECT_FALSE(host.replyOk);
-  EXPECT_EQ(host.replyText, u"stale");  // a CRC error leaves the text as it was
+  EXPECT_EQ(fake->readCalls, readsBefore + 1);
+  EXPECT_FALSE(dispatcher.replyOk());
+  EXPECT_EQ(dispatcher.replyText(), u"5");  // a CRC error leaves the text as it was
   EXPECT_EQ(fake->scriptLeft(), 1u);
 }
 
@@ -159,6 +166,7 @@ TEST_F(ExchangeTest, StrayByteAfterAGoodReplyIsACrcError) {
   // A good reply followed by a stray byte in the same read is no reply to the request. With 0xEE the CRC over
   // everything fails; with 0x00 it checks out again (a message and its CRC give the CRC 0), and the size
   // that does not fit the request tells.
+  ReadFive();
   for (uint8_t stray : {0xEE, 0x00}) {
     host.events.clear();
     Bytes trailing = kFive;
@@ -166,32 +174,34 @@ TEST_F(ExchangeTest, StrayByteAfterAGoodReplyIsACrcError) {
     fake->queueRead(trailing);
     dispatcher.Exchange(host);
     EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"})) << int(stray);
-    EXPECT_EQ(host.replyText, u"stale");
+    EXPECT_EQ(dispatcher.replyText(), u"5");
   }
 }
 
 TEST_F(ExchangeTest, AReplyThatDoesNotFitTheRequestIsACrcError) {
   // One register asked for: a good CRC over byte count 0, or over two registers, decodes into nothing the
   // request asked for. No value, the text kept, no highlight: the group step asks again.
+  ReadFive();
   for (const Bytes& reply :
        {WithCrc({0x01, 0x03, 0x00}), WithCrc({0x01, 0x03, 0x04, 0x00, 0x05, 0x00, 0x06})}) {
     host.events.clear();
     fake->queueRead(reply);
     dispatcher.Exchange(host);
     EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"})) << Hex(reply);
-    EXPECT_FALSE(host.replyOk);
-    EXPECT_EQ(host.replyText, u"stale");
+    EXPECT_FALSE(dispatcher.replyOk());
+    EXPECT_EQ(dispatcher.replyText(), u"5");
   }
   EXPECT_EQ(dispatcher.counts().crcErrors, 2u);
-  EXPECT_EQ(dispatcher.counts().replies, 0u);
+  EXPECT_EQ(dispatcher.counts().replies, 1u);  // the first read's
 }
 
 TEST_F(ExchangeTest, ExceptionReplyStartsNoHighlight) {
+  ReadFive();
   fake->queueRead({0x01, 0x83, 0x02, 0xC0, 0xF1});
   dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"UM_REPLY", "UM_NEXT"}));
-  EXPECT_FALSE(host.replyOk);
-  EXPECT_EQ(host.replyText, u"stale");
+  EXPECT_FALSE(dispatcher.replyOk());
+  EXPECT_EQ(dispatcher.replyText(), u"5");
 }
 
 TEST_F(ExchangeTest, ClosedPortShowsTheMessageOnceAndSendsNothing) {
@@ -234,7 +244,7 @@ TEST_F(ExchangeTest, DiagnosticsRequestRunsItsOwnExchange) {
   EXPECT_EQ(modbus.RegisterType, kTypeHex);
   EXPECT_EQ(modbus.RegisterCount, 0x00);
   EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
-  EXPECT_EQ(host.replyText, u"");
+  EXPECT_EQ(dispatcher.replyText(), u"");
 
   // Slave 0: nothing sent, nothing shown, no event; only RegisterType is set.
   host.events.clear();
@@ -286,7 +296,7 @@ TEST_F(ExchangeTest, CommandsDuringTheTransactionAreIgnored) {
   EXPECT_EQ(Frame(), request);
   EXPECT_EQ(modbus.RegisterType, type);
   EXPECT_EQ(modbus.RegisterCount, count);
-  EXPECT_EQ(host.replyText, u"5");
+  EXPECT_EQ(dispatcher.replyText(), u"5");
   EXPECT_FALSE(modbus.InTransaction());
 
   // Once it has finished, the next command runs normally.

@@ -104,39 +104,44 @@ TEST(ReplyComplete, BadCrcExtraBytesAndUnknownFunctionsAreNotComplete) {
   EXPECT_FALSE(ReplyComplete(huge.data(), huge.size()));
 }
 
-TEST(ReplyFitsRequest, SizeAndByteCountFollowTheRequest) {
+TEST(ReplyFitsRequest, OnlyTheAnswerToThisRequestFits) {
   // Golden replies of the kinds pymodbus and the simulator send: two registers (address 1, function 3, byte
   // count 4, 1.5 as a single, CRC), an exception, the echo of a write.
   const Bytes twoRegisters = {0x01, 0x03, 0x04, 0x00, 0x00, 0x3F, 0xC0, 0xEB, 0x93};
   const Bytes exception = {0x01, 0x83, 0x02, 0xC0, 0xF1};
   const Bytes writeEcho = {0x01, 0x06, 0x00, 0x01, 0x00, 0x02, 0x59, 0xCB};
-  const auto fits = [](uint8_t function, uint8_t registers, const Bytes& reply) {
-    return ReplyFitsRequest(function, registers, reply.data(), reply.size());
+  const auto fits = [](uint8_t slave, uint8_t function, uint8_t registers, const Bytes& reply) {
+    uint8_t request[8];
+    BuildHeaderFrame(request, slave, function, 1, registers);
+    return ReplyFitsRequest(request, sizeof request, reply.data(), reply.size());
   };
-  EXPECT_TRUE(fits(3, 2, twoRegisters));
-  EXPECT_FALSE(fits(3, 1, twoRegisters));  // one register asked for, two came
-  EXPECT_FALSE(fits(3, 3, twoRegisters));
+  EXPECT_TRUE(fits(1, 3, 2, twoRegisters));
+  EXPECT_FALSE(fits(1, 3, 1, twoRegisters));  // one register asked for, two came
+  EXPECT_FALSE(fits(1, 3, 3, twoRegisters));
+  // Another slave's reply, or one to another function, is no answer to this request: a late reply to an
+  // earlier request must never be decoded as this one's.
+  EXPECT_FALSE(fits(2, 3, 2, twoRegisters));
+  EXPECT_FALSE(fits(1, 3, 1, WithCrc({0x01, 0x04, 0x02, 0x00, 0x05})));
+  EXPECT_FALSE(fits(1, 3, 2, WithCrc({0x01, 0x90, 0x02})));  // an exception to function 16
   // A byte count that differs from the request, though the size matches the byte count.
-  EXPECT_FALSE(fits(3, 1, WithCrc({0x01, 0x03, 0x00})));
-  EXPECT_FALSE(fits(3, 1, WithCrc({0x01, 0x03, 0x01, 0x05})));
+  EXPECT_FALSE(fits(1, 3, 1, WithCrc({0x01, 0x03, 0x00})));
+  EXPECT_FALSE(fits(1, 3, 1, WithCrc({0x01, 0x03, 0x01, 0x05})));
   // The right byte count with bytes missing or trailing.
-  EXPECT_FALSE(fits(3, 2, WithCrc({0x01, 0x03, 0x04, 0x00, 0x00, 0x3F})));
+  EXPECT_FALSE(fits(1, 3, 2, WithCrc({0x01, 0x03, 0x04, 0x00, 0x00, 0x3F})));
   Bytes trailing = twoRegisters;
   trailing.push_back(0x00);
-  EXPECT_FALSE(fits(3, 2, trailing));
-  // An exception reply is five bytes, whatever was asked.
+  EXPECT_FALSE(fits(1, 3, 2, trailing));
+  // An exception reply to the request's own function is five bytes.
   for (uint8_t function : {3, 6, 8, 16}) {
-    EXPECT_TRUE(fits(function, 2, exception)) << int(function);
-    EXPECT_FALSE(fits(function, 2, WithCrc({0x01, 0x83, 0x02, 0x00}))) << int(function);
+    const Bytes own = WithCrc({0x01, static_cast<uint8_t>(function | 0x80), 0x02});
+    EXPECT_TRUE(fits(1, function, 2, own)) << int(function);
+    EXPECT_FALSE(fits(1, function, 2, WithCrc({0x01, static_cast<uint8_t>(function | 0x80), 0x02, 0x00})));
   }
+  EXPECT_TRUE(fits(1, 3, 2, exception));
   // Writes and the diagnostics request: the eight bytes of the echo.
-  for (uint8_t function : {6, 8, 16}) {
-    EXPECT_TRUE(fits(function, 1, writeEcho)) << int(function);
-    EXPECT_FALSE(fits(function, 1, WithCrc({0x01, 0x06, 0x00, 0x01}))) << int(function);
-    EXPECT_FALSE(fits(function, 1, twoRegisters)) << int(function);
-  }
-  // The reply's own function code is not compared with the request's.
-  EXPECT_TRUE(fits(3, 1, WithCrc({0x01, 0x04, 0x02, 0x00, 0x05})));
+  EXPECT_TRUE(fits(1, 6, 2, writeEcho));
+  EXPECT_FALSE(fits(1, 6, 2, WithCrc({0x01, 0x06, 0x00, 0x01})));
+  EXPECT_FALSE(fits(1, 16, 1, writeEcho));
 }
 
 }  // namespace

@@ -20,16 +20,16 @@ class Recorder : public ExchangeDispatcher::Window, public TransactionClient, pu
   void showMessage(const std::u16string& text) override { events += "message:" + ToUtf8(text) + " "; }
   void appendLogLine(const std::u16string& line) override { events += "log" + ToUtf8(line) + " "; }
   void restartHighlightTimer() override { events += "highlight "; }
-  void ShowValue() override { events += "value:" + ToUtf8(replyText) + " "; }
-  void UM_NEXT() override { events += "UM_NEXT"; }
+  void ShowValue(const TransactionResult& result) override {
+    events += "value:" + ToUtf8(DisplayText(result.value)) + " ";
+  }
+  void UM_NEXT(const TransactionResult&) override { events += "UM_NEXT"; }
   void transactionEnded(const TransactionSummary& summary) override {
     const ExchangeResult result = summary.result;
     events += result == ExchangeResult::UM_REPLY     ? "UM_REPLY "
               : result == ExchangeResult::UM_TIMEOUT ? "UM_TIMEOUT "
                                                      : "UM_CRCERROR ";
   }
-  bool replyOk = false;
-  std::u16string replyText;
   std::string events;
 };
 
@@ -74,7 +74,7 @@ class TrafficTest : public ::testing::Test {
   Serial serial;
   Modbus modbus;
   Recorder host;
-  ExchangeDispatcher dispatcher{modbus, host.replyOk, host.replyText, host};
+  ExchangeDispatcher dispatcher{modbus, host};
   TrafficLog log;
 };
 
@@ -209,7 +209,7 @@ TEST_F(TrafficTest, TheAdaptersEchoIsRemovedWhereverItStands) {
   const Bytes refused = WithCrc({0x01, 0x86, 0x03});  // exception 3, illegal data value
   fake->queueChunks({echo6, refused});
   EXPECT_EQ(exchange(), "UM_REPLY UM_NEXT");
-  EXPECT_FALSE(host.replyOk);
+  EXPECT_FALSE(dispatcher.replyOk());
   EXPECT_EQ(last().outcome, TrafficOutcome::Exception);
   EXPECT_EQ(last().exceptionCode, 3);
   EXPECT_TRUE(last().echoRemoved);
@@ -217,7 +217,7 @@ TEST_F(TrafficTest, TheAdaptersEchoIsRemovedWhereverItStands) {
   // The echo of a write answered normally, the reply equal to the echo.
   fake->queueChunks({echo6, echo6});
   EXPECT_EQ(exchange(), "UM_REPLY highlight UM_NEXT");
-  EXPECT_TRUE(host.replyOk);
+  EXPECT_TRUE(dispatcher.replyOk());
 
   // The echo alone: on a line known to echo it is no reply; the read waits for the reply to its own end.
   fake->queueRead(echo6);

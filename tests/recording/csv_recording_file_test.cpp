@@ -2,13 +2,17 @@
 // and the operator's message when the folder cannot be made.
 #include "recording/csv_recording_file.h"
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "tests/recording/recorded_values.h"
 #include "text/errors.h"
+#include "text/number_text.h"
 
 namespace velnorex::test {
 namespace {
@@ -36,9 +40,11 @@ TEST(CsvRecordingFile, HeaderAndRowsWithDotsQuotesAndEmptyCells) {
   {
     CsvRecordingFile file(folder, start, columns, u"lista");
     path = file.path();
-    file.writeRow(start, {u"21,50", u"$00FF", u"ab,c", u"-215"});
+    file.writeRow(start, {RealReading(21.5f), Reading(kTypeHex, {0x00FF}),
+                          Reading(kTypeText, {0x6162, 0x2C63}), Reading(kTypeInt, {0xFF29})});
     // A failed read leaves its cell empty; a row shorter than the columns is padded.
-    file.writeRow(start + 500ms, {u"", u"$0001", u"x"});
+    file.writeRow(start + 500ms,
+                  {FailedReading(), Reading(kTypeHex, {0x0001}), Reading(kTypeText, {0x7800})});
     EXPECT_EQ(file.rows(), 2u);
     // Every line is in the file as soon as it was written, before the file is closed.
     EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
@@ -51,9 +57,9 @@ TEST(CsvRecordingFile, HeaderAndRowsWithDotsQuotesAndEmptyCells) {
           "czas,Temperatura [slave 1; rejestr 100; REAL],\"Tryb, pracy [slave 12; rejestr $0010; hex]\","
           "\"Opis \"\"A\"\" [slave 1; rejestr 200; TEXT]\",Licznik [slave 3; rejestr 7; int]\r"));
   const QString stamp = QString::fromStdString(IsoLocalTime(start));
-  EXPECT_EQ(lines[1], (stamp + QStringLiteral(",21.50,$00FF,\"ab,c\",-215\r")).toUtf8());
+  EXPECT_EQ(lines[1], (stamp + QStringLiteral(",21.5,$FF,\"ab,c\",-215\r")).toUtf8());
   EXPECT_EQ(lines[2],
-            (QString::fromStdString(IsoLocalTime(start + 500ms)) + QStringLiteral(",,$0001,x,\r")).toUtf8());
+            (QString::fromStdString(IsoLocalTime(start + 500ms)) + QStringLiteral(",,$01,x,\r")).toUtf8());
   EXPECT_TRUE(lines[3].isEmpty());
   EXPECT_TRUE(QString::fromStdString(path).endsWith(QStringLiteral("_lista.csv"))) << path;
 }
@@ -104,11 +110,24 @@ TEST(CsvRecordingFile, NamesNeverReplaceAFileAndCarryNoForbiddenCharacters) {
   }
 }
 
-TEST(CsvRecordingFile, NumbersAreTheNumericTypesOnly) {
-  for (const char16_t* type : {u"WORD", u"int", u"Real", u"PREC"}) EXPECT_TRUE(IsNumericType(type));
-  for (const char16_t* type : {u"TEXT", u"HEX", u"", u"BIT"}) EXPECT_FALSE(IsNumericType(type));
-  EXPECT_EQ(CsvValueCell({u"1", u"1", u"a", u"TEXT"}, u"1,5"), u"1,5");
-  EXPECT_EQ(CsvValueCell({u"1", u"1", u"a", u"PREC"}, u"-0,0000012345"), u"-0.0000012345");
+TEST(CsvRecordingFile, ACellCarriesTheValueTheTransducerHolds) {
+  // The tree shows two decimals of a REAL and ten of a PREC; the file keeps the single itself: its cell reads
+  // back as the very float, whatever the decimals shown.
+  for (const float held : {23.4712f, -0.0000012345f, 0.1f, 3.4028235e38f, 1.0e-45f, -1.5f}) {
+    for (const uint8_t type : {kTypeReal, kTypePrec}) {
+      const std::string cell = ToUtf8(CsvValueCell(RealReading(held, type)));
+      EXPECT_EQ(std::strtof(cell.c_str(), nullptr), held) << cell;
+      EXPECT_EQ(cell.find(','), std::string::npos) << cell;
+    }
+  }
+  EXPECT_EQ(CsvValueCell(RealReading(23.4712f)), u"23.4712");
+  EXPECT_EQ(RealReading(23.4712f).text, u"23,47");
+  // Integers as integers; HEX and TEXT as the tree shows them; a failed read as nothing.
+  EXPECT_EQ(CsvValueCell(Reading(kTypeWord, {0xFFFF})), u"65535");
+  EXPECT_EQ(CsvValueCell(Reading(kTypeInt, {0xFFFF})), u"-1");
+  EXPECT_EQ(CsvValueCell(Reading(kTypeHex, {0x01A2})), u"$1A2");
+  EXPECT_EQ(CsvValueCell(Reading(kTypeText, {0x3132, 0x2C35})), u"12,5");
+  EXPECT_EQ(CsvValueCell(FailedReading()), u"");
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class TestHost : public RecordingHost {
   QString device = QStringLiteral("X.dat");
   RegisterTreeNode* focused = nullptr;
   bool isBusy = false;
+  RegisterValue lastValue;
   QString registerText;
   QStringList messages;
   QStringList errors;
@@ -53,6 +54,7 @@ class TestHost : public RecordingHost {
     node->data.Value.clear();
     if (onRead) onRead(node);
   }
+  const RegisterValue& lastReadValue() const override { return lastValue; }
   bool busy() const override { return isBusy; }
   void showMessage(const QString& text) override { messages << text; }
   void showError(std::exception_ptr error) override {

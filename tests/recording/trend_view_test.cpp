@@ -2,6 +2,8 @@
 // figures, a flat number of points drawn however long the recording, zoom, follow and the PNG.
 #include "recording/trend_view.h"
 
+#include "tests/recording/recorded_values.h"
+
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
@@ -29,8 +31,8 @@ class TrendViewTest : public ::testing::Test {
   void feed(int count, RecordingClock::duration step = 500ms) {
     for (int i = 0; i < count; ++i) {
       now += step;
-      trend.readingTaken(now, {QString::number(20 + (i % 10), 'f', 2).replace(u'.', u',').toStdU16String(),
-                               u"abc", QString::number(i).toStdU16String()});
+      trend.readingTaken(now, {RealReading(static_cast<float>(20 + (i % 10))), Reading(kTypeText, {0x6162}),
+                               Reading(kTypeInt, {static_cast<uint16_t>(i)})});
     }
   }
 
@@ -43,7 +45,8 @@ TEST_F(TrendViewTest, CurvesForNumbersWithTheirFiguresAndGapsForFailedReads) {
   ASSERT_EQ(trend.curves().size(), 2u);  // the TEXT register has no curve
   feed(4);
   now += 500ms;
-  trend.readingTaken(now, {u"", u"", u"x"});  // both failed: no point, no zero
+  trend.readingTaken(now,
+                     {FailedReading(), FailedReading(), FailedReading()});  // both failed: no point, no zero
   feed(1);
   EXPECT_EQ(trend.curves()[0].count(), 5u);
   EXPECT_EQ(trend.series(0)->count(), 5);

@@ -108,7 +108,7 @@ TEST_F(ConfigRunTest, SnapshotHoldsEveryWritableRegisterAndRecordsTheOneThatNeve
     ASSERT_TRUE(r.value.has_value());
     EXPECT_EQ(*r.value, s.address == 108 ? u"75,25" : s.shown);
     // The raw words as the simulator's own encoder seeded them.
-    EXPECT_EQ(r.words, sim::EncodeValue(sim::TypeCodeOfName(s.type), static_cast<uint32_t>(s.count), seed));
+    EXPECT_EQ(r.words, sim::EncodeValue(velnorex::TypeCodeOf(s.type), static_cast<uint32_t>(s.count), seed));
   }
   // A failed read is asked again, as in a group read, but not for ever; every other register once.
   const auto sent = requests(false);

@@ -41,7 +41,7 @@ TEST_F(OperationsTest, FailedReadLeavesTheValueEmpty) {
   ops.ReadNode(node(u"Słowo"));
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_EQ(value(u"Słowo"), u"");
-  EXPECT_FALSE(state.ReplyOk);
+  EXPECT_FALSE(dispatcher.replyOk());
 
   fake->queueRead(WithCrc({1, 0x83, 2}));  // exception reply
   ops.ReadNode(node(u"Słowo"));
@@ -122,7 +122,7 @@ TEST_F(OperationsTest, GroupReadRepeatsARegisterWhoseReplyDoesNotFitTheRequest) 
   fake->queueRead(WithCrc({1, 3, 0}));
   ops.ReadNode(node(u"Tryb"));
   EXPECT_EQ(value(u"Tryb"), u"");
-  EXPECT_FALSE(state.ReplyOk);
+  EXPECT_FALSE(dispatcher.replyOk());
   EXPECT_TRUE(window.messages.empty());
 }
 

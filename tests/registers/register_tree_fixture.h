@@ -151,7 +151,7 @@ class OperationsTest : public ::testing::Test {
         serial(std::unique_ptr<SerialDevice>(fake)),
         modbus(serial),
         model(state),
-        dispatcher(modbus, state.ReplyOk, state.ReplyText, window),
+        dispatcher(modbus, window),
         ops(state, modbus, dispatcher, model, view, window) {
     window.state = &state;
     model.setTree(SampleTree());

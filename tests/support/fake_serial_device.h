@@ -58,6 +58,7 @@ class FakeSerialDevice : public SerialDevice {
   int write(const uint8_t* bytes, int count) override;
   int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override;
   void setLostHandler(std::function<void()> handler) override { lost_ = std::move(handler); }
+  bool timePasses() const override { return false; }
 
  private:
   std::deque<std::vector<std::vector<uint8_t>>> script_;

@@ -315,10 +315,8 @@ int Run(const std::vector<std::string>& args) {
     return kUnusable;
   }
   Modbus modbus(serial);
-  bool replyOk = false;
-  std::u16string replyText;
   ToolWindow window;
-  ExchangeDispatcher dispatcher(modbus, replyOk, replyText, window);
+  ExchangeDispatcher dispatcher(modbus, window);
   ConfigRun run(modbus, dispatcher, a.slave, true);
   if (a.command == "save") return Save(run, tree, scope, a, serial);
   run.prepareCompare(tree.root(), scope, *file);

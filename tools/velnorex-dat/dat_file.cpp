@@ -1,6 +1,8 @@
 // JSON <-> tree conversion and the definition checks of velnorex-dat.
 #include "tools/velnorex-dat/dat_file.h"
 
+#include "modbus/register_types.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -225,15 +227,6 @@ void AppendNode(std::string& out, const Node& node, int indent) {
 }
 
 // ---- checks ----
-
-bool IsRegisterType(std::u16string_view type) {
-  std::u16string upper(type);
-  for (char16_t& c : upper) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return upper == u"WORD" || upper == u"INT" || upper == u"REAL" || upper == u"PREC" || upper == u"TEXT" ||
-         upper == u"HEX";
-}
 
 bool IsNumber(std::u16string_view text) {
   int32_t v;

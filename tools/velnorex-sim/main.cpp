@@ -477,7 +477,7 @@ class Simulator {
     for (const auto& wave : o_.waves) {
       const double value =
           wave.low + (wave.high - wave.low) * (0.5 + 0.5 * std::sin(2 * 3.14159265358979 * t / wave.seconds));
-      const uint8_t code = TypeCodeOfName(velnorex::FromUtf8(wave.type));
+      const uint8_t code = velnorex::TypeCodeOf(velnorex::FromUtf8(wave.type));
       const bool integral = code == 4 || code == 5 || code == 10;  // WORD, INT, HEX
       const auto words = EncodeValue(code, wave.count, velnorex::FormatFloat(value, integral ? 0 : 4));
       for (size_t i = 0; i < words.size(); ++i)
@@ -578,7 +578,7 @@ int main(int argc, char** argv) {
   for (const auto& w : o.waves) registers.define(w.address, w.count);
   for (const auto& v : o.values) {
     const auto words =
-        EncodeValue(TypeCodeOfName(velnorex::FromUtf8(v.type)), v.count, velnorex::FromUtf8(v.text));
+        EncodeValue(velnorex::TypeCodeOf(velnorex::FromUtf8(v.type)), v.count, velnorex::FromUtf8(v.text));
     registers.define(v.address, v.count);
     for (size_t i = 0; i < words.size(); ++i) registers.set(static_cast<uint16_t>(v.address + i), words[i]);
   }

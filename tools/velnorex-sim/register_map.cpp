@@ -32,17 +32,6 @@ std::u16string UpperAscii(std::u16string_view text) {
 
 }  // namespace
 
-uint8_t TypeCodeOfName(std::u16string_view typeName) {
-  const std::u16string t = UpperAscii(typeName);
-  if (t == u"WORD") return 4;
-  if (t == u"INT") return 5;
-  if (t == u"REAL") return 6;
-  if (t == u"TEXT") return 7;
-  if (t == u"HEX") return 10;
-  if (t == u"PREC") return 11;
-  return 0;
-}
-
 std::vector<uint16_t> EncodeValue(uint8_t typeCode, uint32_t count, std::u16string_view value) {
   std::vector<uint16_t> regs(count, 0);
   if (count == 0) return regs;
@@ -93,7 +82,7 @@ size_t SeedFromDefinition(RegisterMap& map, const std::string& path) {
       if ((access == u"RO" || access == u"RW" || access == u"RP") && TryStrToInt(r.Address, address) &&
           TryStrToInt(r.Count, count) && address >= 0 && count >= 1 &&
           static_cast<int64_t>(address) + count <= RegisterMap::kSize) {
-        const auto regs = EncodeValue(TypeCodeOfName(r.Type), static_cast<uint32_t>(count), r.Value);
+        const auto regs = EncodeValue(velnorex::TypeCodeOf(r.Type), static_cast<uint32_t>(count), r.Value);
         map.define(static_cast<uint32_t>(address), static_cast<uint32_t>(count));
         for (size_t i = 0; i < regs.size(); ++i) map.set(static_cast<uint16_t>(address + i), regs[i]);
         seeded += regs.size();

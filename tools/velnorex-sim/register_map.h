@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "modbus/register_types.h"
+
 namespace velnorex::sim {
 
 class RegisterMap {
@@ -26,10 +28,6 @@ class RegisterMap {
   uint16_t values_[kSize] = {};
   std::bitset<kSize> defined_;
 };
-
-// The TypeCode of a type name, compared after upper-casing its ASCII letters: WORD 4, INT 5, REAL 6, TEXT 7,
-// HEX 10, PREC 11, else 0.
-uint8_t TypeCodeOfName(std::u16string_view typeName);
 
 // The `count` register contents that a write of `value` to a register of type `typeCode` puts into the
 // transducer: integers (WORD, INT, HEX) as 32 bits and reals (REAL, PREC) as a single, the low 16 bits in the
