@@ -17,6 +17,8 @@
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 #include "text/cp1250.h"
 #include "text/number_text.h"
 
@@ -24,7 +26,7 @@ namespace velnorex::test {
 namespace {
 
 // The exchange over the tap over the scripted device into a traffic log of five records.
-class MonitorTest : public AppTest, public ExchangeDispatcher::Window, public TransactionClient {
+class MonitorTest : public AppTest {
  protected:
   MonitorTest()
       : fake(new FakeSerialDevice),
@@ -39,29 +41,17 @@ class MonitorTest : public AppTest, public ExchangeDispatcher::Window, public Tr
   }
 
   void read(uint16_t address) {
-    RegisterNode node;
-    node.Address = IntToStr(address);
-    node.Count = u"1";
-    node.Type = u"WORD";
-    ASSERT_TRUE(modbus.BuildReadRequest(node, u"17"));
-    dispatcher.Exchange(*this);
+    ASSERT_TRUE(modbus.BuildReadRequest(RegisterRecord(IntToStr(address), u"WORD", u"1"), u"17"));
+    dispatcher.Exchange(recorder);
   }
   Bytes request() const { return Bytes(modbus.RequestFrame, modbus.RequestFrame + modbus.FrameLength); }
-
-  void processPendingMessages() override {}
-  void showMessage(const std::u16string&) override {}
-  void appendLogLine(const std::u16string&) override {}
-  void restartHighlightTimer() override {}
-  void ShowValue() override {}
-  void UM_NEXT() override {}
 
   FakeSerialDevice* fake;
   LineTap* tap;
   Serial serial;
   Modbus modbus{serial};
-  bool replyOk = false;
-  std::u16string replyText;
-  ExchangeDispatcher dispatcher{modbus, replyOk, replyText, *this};
+  TransactionRecorder recorder;
+  ExchangeDispatcher dispatcher{modbus, recorder.replyOk, recorder.replyText, recorder};
   TrafficLog log;
 };
 

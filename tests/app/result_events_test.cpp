@@ -2,11 +2,13 @@
 // the window shows and what the transaction's client is told.
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_serial_device.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 
 namespace velnorex::test {
 namespace {
 
-class ResultEvents : public AppTest, public TransactionClient {
+class ResultEvents : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
@@ -16,27 +18,22 @@ class ResultEvents : public AppTest, public TransactionClient {
     w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
     w->btConnectClick();
     ASSERT_TRUE(w->serial.PortOpen);
+    client.valuesFrom = &w->dispatcher;
   }
 
   // Reads register 0 of slave 1 as a WORD.
   void read() {
-    RegisterNode node;
-    node.Address = u"0";
-    node.Count = u"1";
-    node.Type = u"WORD";
-    w->modbus.RegisterType = TypeCodeOf(node.Type);
-    w->modbus.BuildReadRequest(node, u"1");
-    w->dispatcher.Exchange(*this);
+    w->modbus.RegisterType = TypeCodeOf(u"WORD");
+    w->modbus.BuildReadRequest(RegisterRecord(u"0", u"WORD", u"1"), u"1");
+    w->dispatcher.Exchange(client);
   }
 
-  void ShowValue() override {
-    calls.push_back("ShowValue " + QString::fromStdU16String(w->state.ReplyText).toStdString());
-  }
-  void UM_NEXT() override { calls.push_back("UM_NEXT"); }
+  // What the client is told, as lines: "ShowValue 42", "UM_NEXT".
+  std::vector<std::string> calls() const { return client.trace(); }
 
+  TransactionRecorder client;  // the client only: the window is the real one
   FakeSerialDevice* fake = nullptr;
   std::unique_ptr<TForm1> w;
-  std::vector<std::string> calls;
 };
 
 TEST_F(ResultEvents, AGoodReplyShowsTheValueStartsTheHighlightAndStepsOn) {
@@ -49,7 +46,7 @@ TEST_F(ResultEvents, AGoodReplyShowsTheValueStartsTheHighlightAndStepsOn) {
   read();
   EXPECT_TRUE(w->state.ReplyOk);
   EXPECT_EQ(w->state.ReplyText, u"42");
-  EXPECT_EQ(calls, (std::vector<std::string>{"ShowValue 42", "UM_NEXT"}));
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ShowValue 42", "UM_NEXT"}));
   EXPECT_TRUE(w->HighlightTimer.isActive());
   EXPECT_EQ(w->Memo1->toPlainText(), QString());  // answered within the first read: no "." line
 }
@@ -66,25 +63,25 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   EXPECT_FALSE(w->state.ReplyOk);
   EXPECT_EQ(w->state.ReplyText, u"before");
   EXPECT_FALSE(w->HighlightTimer.isActive());
-  EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
+  EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
 
   // A corrupted byte: CRC error, ReplyText kept.
-  calls.clear();
+  client.clear();
   exception[2] ^= 0x01;
   fake->queueRead(exception);
   read();
   EXPECT_FALSE(w->state.ReplyOk);
   EXPECT_EQ(w->state.ReplyText, u"before");
-  EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
+  EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
 
   // Silence in both reads: time-out, ReplyText emptied; the link stays up and lime.
-  calls.clear();
+  client.clear();
   fake->queueSilence();
   fake->queueSilence();
   read();
   EXPECT_FALSE(w->state.ReplyOk);
   EXPECT_EQ(w->state.ReplyText, u"");
-  EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
+  EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
   EXPECT_TRUE(w->serial.PortOpen);
   EXPECT_EQ(w->shConnect->color(), kColorLime);
 }
@@ -98,14 +95,14 @@ TEST_F(ResultEvents, ALateReplyLeavesADotInTheLogAndAClosedPortAMessage) {
   fake->queueRead(reply);
   read();
   EXPECT_EQ(w->Memo1->toPlainText(), QStringLiteral("."));
-  EXPECT_EQ(calls, (std::vector<std::string>{"ShowValue 7", "UM_NEXT"}));
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ShowValue 7", "UM_NEXT"}));
 
-  calls.clear();
+  client.clear();
   w->btDisconnectClick();
   read();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, QStringLiteral("brak połączenia !"));
-  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(calls().empty());
 }
 
 }  // namespace

@@ -1,0 +1,97 @@
+// The shared transaction recorder of the tests, benchmarks and the reply fuzz harness.
+#include "tests/support/transaction_recorder.h"
+
+#include <iterator>
+#include <tuple>
+#include <utility>
+
+#include "text/number_text.h"
+
+namespace velnorex::test {
+
+std::vector<std::u16string> TransactionRecorder::texts(Event event) const {
+  std::vector<std::u16string> out;
+  for (const Entry& e : entries_) {
+    if (e.event == event) out.push_back(e.text);
+  }
+  return out;
+}
+
+std::vector<TransactionRecorder::Event> TransactionRecorder::results() const {
+  std::vector<Event> out;
+  for (const Entry& e : entries_) {
+    if (e.event <= Event::UM_CRCERROR || e.event == Event::UM_NEXT) out.push_back(e.event);
+  }
+  return out;
+}
+
+std::vector<std::string> TransactionRecorder::trace() const {
+  // In the order of Event.
+  static const char* const kNames[] = {
+      "UM_REPLY", "UM_TIMEOUT", "UM_CRCERROR", "ShowValue", "StartHighlightTimer",
+      "UM_NEXT",  "pending",    "message",     "log"};
+  static_assert(std::size(kNames) == std::tuple_size_v<decltype(counts_)>);
+  std::vector<std::string> out;
+  for (const Entry& e : entries_) {
+    std::string line = kNames[static_cast<size_t>(e.event)];
+    if (e.event == Event::ShowValue || e.event == Event::Message || e.event == Event::LogLine)
+      line += " " + ToUtf8(e.text);
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
+void TransactionRecorder::clear() {
+  entries_.clear();
+  counts_.fill(0);
+}
+
+void TransactionRecorder::record(Event event, const std::u16string& text) {
+  ++counts_[static_cast<size_t>(event)];
+  if (keepEntries) entries_.push_back({event, text});
+}
+
+void TransactionRecorder::processPendingMessages() {
+  record(Event::Pending);
+  if (onPending) onPending();
+}
+
+void TransactionRecorder::showMessage(const std::u16string& text) {
+  record(Event::Message, text);
+}
+
+void TransactionRecorder::appendLogLine(const std::u16string& line) {
+  record(Event::LogLine, line);
+}
+
+void TransactionRecorder::restartHighlightTimer() {
+  record(Event::Highlight);
+}
+
+void TransactionRecorder::transactionEnded(const TransactionSummary& summary) {
+  switch (summary.result) {
+    case ExchangeResult::UM_REPLY:
+      record(Event::UM_REPLY);
+      break;
+    case ExchangeResult::UM_TIMEOUT:
+      record(Event::UM_TIMEOUT);
+      break;
+    case ExchangeResult::UM_CRCERROR:
+      record(Event::UM_CRCERROR);
+      break;
+  }
+}
+
+// The client's side. The dispatcher tells a read's value by ShowValue (the value in ReplyText) and the end of
+// every transaction by UM_NEXT; when the client is handed one result instead, only these two change.
+void TransactionRecorder::ShowValue() {
+  record(Event::ShowValue, valuesFrom ? valuesFrom->replyText() : replyText);
+  if (onShowValue) onShowValue();
+}
+
+void TransactionRecorder::UM_NEXT() {
+  record(Event::UM_NEXT);
+  if (onNext) onNext();
+}
+
+}  // namespace velnorex::test

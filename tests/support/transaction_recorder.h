@@ -1,0 +1,83 @@
+// The window's side of a transaction, the client that started it and an observer of its summary in one
+// recorder: what the real result trip tells each of them, in the order it came. Plain C++, so that the reply
+// fuzz harness records with it too.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "modbus/exchange_dispatcher.h"
+
+namespace velnorex::test {
+
+class TransactionRecorder final : public ExchangeDispatcher::Window,
+                                  public TransactionClient,
+                                  public TransactionObserver {
+ public:
+  // The result events keep the dispatcher's names; the rest say which call came.
+  enum class Event {
+    UM_REPLY,
+    UM_TIMEOUT,
+    UM_CRCERROR,
+    ShowValue,
+    Highlight,
+    UM_NEXT,
+    Pending,
+    Message,
+    LogLine
+  };
+  struct Entry {
+    Event event;
+    std::u16string text;  // the value shown, the message or the log line
+  };
+
+  TransactionRecorder() = default;
+  TransactionRecorder(const TransactionRecorder&) = delete;
+  TransactionRecorder& operator=(const TransactionRecorder&) = delete;
+
+  // The window's ReplyOk and ReplyText: ExchangeDispatcher{modbus, r.replyOk, r.replyText, r}.
+  bool replyOk = false;
+  std::u16string replyText;
+  // Where a shown value is read when the dispatcher writes another window's texts (the main window's).
+  const ExchangeDispatcher* valuesFrom = nullptr;
+  // Each runs after its event is recorded.
+  std::function<void()> onPending, onShowValue, onNext;
+  // Off, the events are only counted: a benchmark's transaction then allocates nothing here.
+  bool keepEntries = true;
+
+  const std::vector<Entry>& entries() const { return entries_; }
+  size_t count(Event event) const { return counts_[static_cast<size_t>(event)]; }
+  // The texts of one kind of event, in order (the log lines, the messages, the values shown).
+  std::vector<std::u16string> texts(Event event) const;
+  // The result events and UM_NEXT alone, in order.
+  std::vector<Event> results() const;
+  // Every entry as one line: "UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT", "pending", "log .",
+  // "message brak połączenia !".
+  std::vector<std::string> trace() const;
+  // Forgets the entries and the counts; ReplyOk and ReplyText stay as the dispatcher left them.
+  void clear();
+
+  // ExchangeDispatcher::Window
+  void processPendingMessages() override;
+  void showMessage(const std::u16string& text) override;
+  void appendLogLine(const std::u16string& line) override;
+  void restartHighlightTimer() override;
+
+  // TransactionObserver
+  void transactionEnded(const TransactionSummary& summary) override;
+
+  // TransactionClient: the one place that knows how the dispatcher hands a client its result.
+  void ShowValue() override;
+  void UM_NEXT() override;
+
+ private:
+  void record(Event event, const std::u16string& text = {});
+
+  std::vector<Entry> entries_;
+  std::array<size_t, static_cast<size_t>(Event::LogLine) + 1> counts_{};
+};
+
+}  // namespace velnorex::test
