@@ -9,6 +9,14 @@
 
 namespace velnorex::test {
 
+// transactionEnded names a result by its number.
+static_assert(static_cast<int>(ExchangeResult::UM_REPLY) ==
+              static_cast<int>(TransactionRecorder::Event::UM_REPLY));
+static_assert(static_cast<int>(ExchangeResult::UM_TIMEOUT) ==
+              static_cast<int>(TransactionRecorder::Event::UM_TIMEOUT));
+static_assert(static_cast<int>(ExchangeResult::UM_CRCERROR) ==
+              static_cast<int>(TransactionRecorder::Event::UM_CRCERROR));
+
 std::vector<std::u16string> TransactionRecorder::texts(Event event) const {
   std::vector<std::u16string> out;
   for (const Entry& e : entries_) {
@@ -46,52 +54,10 @@ void TransactionRecorder::clear() {
   counts_.fill(0);
 }
 
-void TransactionRecorder::record(Event event, const std::u16string& text) {
+void TransactionRecorder::record(Event event, const std::u16string& text, const std::function<void()>& then) {
   ++counts_[static_cast<size_t>(event)];
   if (keepEntries) entries_.push_back({event, text});
-}
-
-void TransactionRecorder::processPendingMessages() {
-  record(Event::Pending);
-  if (onPending) onPending();
-}
-
-void TransactionRecorder::showMessage(const std::u16string& text) {
-  record(Event::Message, text);
-}
-
-void TransactionRecorder::appendLogLine(const std::u16string& line) {
-  record(Event::LogLine, line);
-}
-
-void TransactionRecorder::restartHighlightTimer() {
-  record(Event::Highlight);
-}
-
-void TransactionRecorder::transactionEnded(const TransactionSummary& summary) {
-  switch (summary.result) {
-    case ExchangeResult::UM_REPLY:
-      record(Event::UM_REPLY);
-      break;
-    case ExchangeResult::UM_TIMEOUT:
-      record(Event::UM_TIMEOUT);
-      break;
-    case ExchangeResult::UM_CRCERROR:
-      record(Event::UM_CRCERROR);
-      break;
-  }
-}
-
-// The client's side. The dispatcher tells a read's value by ShowValue (the value in ReplyText) and the end of
-// every transaction by UM_NEXT; when the client is handed one result instead, only these two change.
-void TransactionRecorder::ShowValue() {
-  record(Event::ShowValue, valuesFrom ? valuesFrom->replyText() : replyText);
-  if (onShowValue) onShowValue();
-}
-
-void TransactionRecorder::UM_NEXT() {
-  record(Event::UM_NEXT);
-  if (onNext) onNext();
+  if (then) then();
 }
 
 }  // namespace velnorex::test

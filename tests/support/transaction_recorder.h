@@ -61,20 +61,25 @@ class TransactionRecorder final : public ExchangeDispatcher::Window,
   void clear();
 
   // ExchangeDispatcher::Window
-  void processPendingMessages() override;
-  void showMessage(const std::u16string& text) override;
-  void appendLogLine(const std::u16string& line) override;
-  void restartHighlightTimer() override;
+  void processPendingMessages() override { record(Event::Pending, {}, onPending); }
+  void showMessage(const std::u16string& text) override { record(Event::Message, text); }
+  void appendLogLine(const std::u16string& line) override { record(Event::LogLine, line); }
+  void restartHighlightTimer() override { record(Event::Highlight); }
 
   // TransactionObserver
-  void transactionEnded(const TransactionSummary& summary) override;
+  void transactionEnded(const TransactionSummary& summary) override {
+    record(static_cast<Event>(static_cast<int>(summary.result)));  // the three results come first in Event
+  }
 
-  // TransactionClient: the one place that knows how the dispatcher hands a client its result.
-  void ShowValue() override;
-  void UM_NEXT() override;
+  // TransactionClient: the one place that knows how the dispatcher hands a client its result (a read's
+  // value in ReplyText with ShowValue, the end of every transaction with UM_NEXT).
+  void ShowValue() override {
+    record(Event::ShowValue, valuesFrom ? valuesFrom->replyText() : replyText, onShowValue);
+  }
+  void UM_NEXT() override { record(Event::UM_NEXT, {}, onNext); }
 
  private:
-  void record(Event event, const std::u16string& text = {});
+  void record(Event event, const std::u16string& text = {}, const std::function<void()>& then = nullptr);
 
   std::vector<Entry> entries_;
   std::array<size_t, static_cast<size_t>(Event::LogLine) + 1> counts_{};
