@@ -249,13 +249,7 @@ TEST_F(AppTest, TheLogWindowsMenuAndCtrlTOpenTheMonitorWhichSeesTheWindowsTraffi
   ASSERT_TRUE(w->serial.PortOpen);
   const Bytes written = WithCrc({0x01, 0x06, 0x00, 0x05, 0x00, 0x07});
   fake->queueRead(written);
-  RegisterNode node;
-  node.Address = u"5";
-  node.Count = u"1";
-  node.Type = u"WORD";
-  node.Value = u"7";
-  node.Access = u"RW";
-  ASSERT_TRUE(w->modbus.BuildWriteSingleRequest(node, u"1"));
+  ASSERT_TRUE(w->modbus.BuildWriteSingleRequest(RegisterRecord(u"5", u"WORD", u"1", u"RW", u"7"), u"1"));
   w->dispatcher.Exchange(w->registerOps);
   ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.model().rowCount() == 1; }, 5000));
   EXPECT_EQ(monitor.model().cellText(0, LineMonitorModel::kRequest), QString::fromStdString(Hex(written)));
