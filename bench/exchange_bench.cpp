@@ -25,6 +25,8 @@
 #include "serial/line_tap.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 
 namespace {
 
@@ -66,18 +68,6 @@ Simulator startSimulator() {
   return s;
 }
 
-// The window's part of a transaction, as little as it can be; the real result trip decodes every reply and
-// counts the outcomes, so the work per transaction is the program's.
-class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient {
- public:
-  void processPendingMessages() override { QCoreApplication::processEvents(); }
-  void showMessage(const std::u16string&) override { ++messages; }
-  void appendLogLine(const std::u16string&) override {}
-  void restartHighlightTimer() override {}
-  void UM_NEXT(const TransactionResult&) override {}
-  int messages = 0;
-};
-
 // velnorex's master side as the program builds it: Serial over the device (under the line tap when the
 // monitor records), the Modbus unit, the real result trip, and the traffic log fed by it.
 class Master {
@@ -85,6 +75,10 @@ class Master {
   Master(std::unique_ptr<SerialDevice> device, bool monitor)
       : serial(monitor ? underTap(std::move(device)) : std::move(device)) {
     if (monitor) dispatcher.addTransactionObserver(&log.emplace(tap_));
+    // The window's part of a transaction, as little as it can be: counted, not kept. The real result trip
+    // decodes every reply and counts the outcomes, so the work per transaction is the program's.
+    window.keepEntries = false;
+    window.onPending = [] { QCoreApplication::processEvents(); };
   }
 
  private:
@@ -98,7 +92,7 @@ class Master {
  public:
   Serial serial;
   Modbus modbus{serial};
-  BenchWindow window;
+  test::TransactionRecorder window;
   ExchangeDispatcher dispatcher{modbus, window};
   std::optional<TrafficLog> log;
 };
@@ -108,15 +102,6 @@ struct Figure {
   int good = 0, bad = 0, late = 0;
 };
 
-RegisterNode Register(const char16_t* address, const char16_t* type, const char16_t* count) {
-  RegisterNode node;
-  node.Address = address;
-  node.Type = type;
-  node.Count = count;
-  node.Access = u"RO";
-  return node;
-}
-
 // (a), (c) and (d): velnorex's Serial and Modbus over QSerialPort. With `completeCheck` false each read runs
 // to its time-out, as a design without the complete-reply check would. With `monitor` the device sits under
 // the line tap and every transaction goes into the traffic log, as in the program.
@@ -125,7 +110,7 @@ Figure runVelnorex(const std::string& path, const RegisterNode& node, bool compl
   Master master(std::make_unique<QtSerialDevice>(), monitor);
   Serial& serial = master.serial;
   Modbus& modbus = master.modbus;
-  BenchWindow& window = master.window;
+  test::TransactionRecorder& window = master.window;
   ExchangeDispatcher& dispatcher = master.dispatcher;
   if (!serial.OpenPort(QString::fromStdString(path), QStringLiteral("19200,n,8,1")) ||
       !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
@@ -158,7 +143,8 @@ Figure runVelnorex(const std::string& path, const RegisterNode& node, bool compl
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   serial.ClosePort();
   const ExchangeDispatcher::Counts& n = dispatcher.counts();
-  const int failed = static_cast<int>(n.exceptions + n.timeouts + n.crcErrors) + window.messages;
+  const int failed = static_cast<int>(n.exceptions + n.timeouts + n.crcErrors) +
+                     static_cast<int>(window.count(test::TransactionRecorder::Event::Message));
   return {kRounds / seconds, static_cast<int>(n.replies - n.exceptions), failed,
           static_cast<int>(n.lateReplies)};
 }
@@ -227,7 +213,7 @@ double runInstant(bool monitor, bool report) {
   Master master(std::make_unique<InstantLine>(), monitor);
   const std::optional<TrafficLog>& log = master.log;
   master.serial.OpenPort(QStringLiteral("instant"), QStringLiteral("19200,n,8,2"));
-  const RegisterNode node = Register(u"0", u"WORD", u"1");
+  const RegisterNode node = test::RegisterRecord(u"0", u"WORD", u"1", u"RO");
   const long before = residentKilobytes();
   long atRingFull = 0;
   const auto start = Clock::now();
@@ -296,8 +282,8 @@ int main(int argc, char** argv) {
     RegisterNode node;
     int address, count;
   };
-  const Case cases[] = {{"WORD (1 register)", Register(u"0", u"WORD", u"1"), 0, 1},
-                        {"REAL (2 registers)", Register(u"10", u"REAL", u"2"), 10, 2}};
+  const Case cases[] = {{"WORD (1 register)", test::RegisterRecord(u"0", u"WORD", u"1", u"RO"), 0, 1},
+                        {"REAL (2 registers)", test::RegisterRecord(u"10", u"REAL", u"2", u"RO"), 10, 2}};
   // Three rounds of each, interleaved, so a burst of load on the machine does not fall on one design only;
   // the median of each is printed.
   constexpr int kRepeats = 3;

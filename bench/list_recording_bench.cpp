@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "registers/tree_stream.h"
+#include "tests/support/tree_builder.h"
 
 using namespace velnorex;
 
@@ -24,19 +25,15 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
 
   // Ten REAL registers (two words each), in a definition for the baseline's group read.
-  RegisterTree tree;
-  RegisterTreeNode* group = tree.root().appendChild();
-  group->data.Name = u"Pomiary";
-  group->States |= NodeState::HasChildren;
+  test::TreeBuilder tree;
+  tree.group(u"Pomiary");
   QStringList simArgs = {QStringLiteral("--baud"), QStringLiteral("19200")};
   for (int i = 0; i < 10; ++i) {
     const std::u16string address = QString::number(100 + 2 * i).toStdU16String();
-    RegisterTreeNode* node = group->appendChild();
-    node->data = {
-        u"Kanał " + QString::number(i + 1).toStdU16String(), u"", address, u"REAL", u"2", u"RO", u""};
+    tree.reg(u"Kanał " + QString::number(i + 1).toStdU16String(), address, u"REAL", u"2", u"RO");
     simArgs << QStringLiteral("--value") << QStringLiteral("%1:REAL:2:%2,5").arg(100 + 2 * i).arg(20 + i);
   }
-  SaveToFile(tree, dir.filePath(QStringLiteral("BENCH.dat")).toStdString());
+  tree.save(dir.filePath(QStringLiteral("BENCH.dat")).toStdString());
 
   QProcess sim;
   sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velnorex-sim"), simArgs);

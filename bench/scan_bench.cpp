@@ -21,6 +21,8 @@
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 #include "text/number_text.h"
 
 using namespace velnorex;
@@ -45,16 +47,6 @@ class BenchHost : public SearchDialogHost {
 
  private:
   QString port_;
-};
-
-// The window's part of the exchange, as little as it can be.
-class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient {
- public:
-  void processPendingMessages() override { QCoreApplication::processEvents(); }
-  void showMessage(const std::u16string&) override {}
-  void appendLogLine(const std::u16string&) override {}
-  void restartHighlightTimer() override {}
-  void UM_NEXT(const TransactionResult&) override {}
 };
 
 struct DialogFigures {
@@ -123,16 +115,16 @@ DialogFigures runDialog(Modbus& modbus, const QString& port) {
 // The same 247 probes through the one exchange: a read of register 0 per address, with the connection's
 // time-outs and the retry read a silent address costs there.
 double runThroughExchange(Modbus& modbus, Serial& serial, const QString& port, int& found) {
-  BenchWindow window;
+  // The window's part of the exchange, as little as it can be.
+  test::TransactionRecorder window;
+  window.keepEntries = false;
+  window.onPending = [] { QCoreApplication::processEvents(); };
   ExchangeDispatcher dispatcher(modbus, window);
   if (!serial.OpenPort(port, QStringLiteral("19200,e,8,1")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
     std::exit(1);
   }
-  RegisterNode node;
-  node.Address = u"0";
-  node.Type = u"WORD";
-  node.Count = u"1";
+  const RegisterNode node = test::RegisterRecord(u"0", u"WORD", u"1", u"");
   const auto start = Clock::now();
   for (int address = 1; address <= 247; ++address) {
     modbus.BuildReadRequest(node, IntToStr(address));

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "registers/tree_stream.h"
+#include "tests/support/tree_builder.h"
 #include "text/number_text.h"
 
 namespace {
@@ -20,32 +22,20 @@ std::u16string Join(std::u16string head, const std::u16string& tail) {
 }
 
 // 100 groups of 33 registers, each register with two options: 100 + 3300 + 6600 = 10,000 nodes.
-RegisterTree MakeTree() {
-  RegisterTree tree;
+std::unique_ptr<RegisterTree> MakeTree() {
+  test::TreeBuilder b;
   int address = 0;
   for (int g = 0; g < 100; ++g) {
-    auto* group = tree.root().appendChild();
-    group->data.Name = Join(u"Grupa rejestrów ", IntToStr(g + 1));
-    group->States |= NodeState::HasChildren;
-    for (int r = 0; r < 33; ++r) {
-      auto* reg = group->appendChild();
-      reg->data = {Join(u"Wilgotność względna ", IntToStr(address)),
-                   u"",
-                   Join(u"$", IntToHex(address, 4)),
-                   u"HEX",
-                   u"1",
-                   u"RW",
-                   u"$0012"};
-      reg->States |= NodeState::HasChildren;
-      ++address;
-      for (int o = 0; o < 2; ++o) {
-        auto* opt = reg->appendChild();
-        opt->data = {o == 0 ? u"wyłączony" : u"włączony", u"", u"", u"BIT", u"", u"", IntToStr(o)};
-        opt->checkType = CheckType::ctCheckBox;
-      }
+    b.group(Join(u"Grupa rejestrów ", IntToStr(g + 1)));
+    for (int r = 0; r < 33; ++r, ++address) {
+      b.reg(Join(u"Wilgotność względna ", IntToStr(address)), Join(u"$", IntToHex(address, 4)), u"HEX", u"1",
+            u"RW", u"$0012");
+      b.open().option(u"wyłączony", u"0", CheckType::ctCheckBox, false, u"BIT");
+      b.option(u"włączony", u"1", CheckType::ctCheckBox, false, u"BIT").end();
     }
+    b.end();
   }
-  return tree;
+  return b.take();
 }
 
 size_t CountNodes(const RegisterTree::Node& node) {
@@ -57,9 +47,9 @@ size_t CountNodes(const RegisterTree::Node& node) {
 }  // namespace
 
 int main() {
-  RegisterTree source = MakeTree();
-  const std::vector<uint8_t> data = SaveToStream(source);
-  const size_t nodes = CountNodes(source.root());
+  const std::unique_ptr<RegisterTree> source = MakeTree();
+  const std::vector<uint8_t> data = SaveToStream(*source);
+  const size_t nodes = CountNodes(source->root());
   constexpr int kRuns = 21;
   std::vector<double> ms;
   RegisterTree tree;

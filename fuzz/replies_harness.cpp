@@ -19,6 +19,8 @@
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "tests/support/fake_serial_device.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 #include "text/cp1250.h"
 #include "text/number_text.h"
 
@@ -79,52 +81,12 @@ class FencedDevice final : public FakeSerialDevice {
   size_t fenceSize_ = 0;
 };
 
-enum class Event { Reply, Timeout, CrcError, ShowValue, Highlight, Next, Pending, Message, LogLine };
-
-// The window and the transaction's client, as small as the dispatcher lets them be: they record what came.
-class Recorder final : public ExchangeDispatcher::Window,
-                       public TransactionClient,
-                       public TransactionObserver {
- public:
-  void transactionEnded(const TransactionSummary& summary) override {
-    const ExchangeResult result = summary.result;
-    events.push_back(result == ExchangeResult::UM_REPLY     ? Event::Reply
-                     : result == ExchangeResult::UM_TIMEOUT ? Event::Timeout
-                                                            : Event::CrcError);
-  }
-  void ShowValue(const TransactionResult& result) override {
-    events.push_back(Event::ShowValue);
-    shown = DisplayText(result.value);
-  }
-  void UM_NEXT(const TransactionResult&) override { events.push_back(Event::Next); }
-  void processPendingMessages() override {
-    events.push_back(Event::Pending);
-    if (onPending) onPending();
-  }
-  void showMessage(const std::u16string& text) override {
-    events.push_back(Event::Message);
-    message = text;
-  }
-  void appendLogLine(const std::u16string& line) override {
-    events.push_back(Event::LogLine);
-    logLine = line;
-  }
-  void restartHighlightTimer() override { events.push_back(Event::Highlight); }
-
-  size_t count(Event e) const { return static_cast<size_t>(std::count(events.begin(), events.end(), e)); }
-
-  std::vector<Event> events;
-  std::u16string shown, message, logLine;
-  std::function<void()> onPending;
-};
+using Event = test::TransactionRecorder::Event;
 
 // A client that must never hear anything: its commands come while another transaction runs.
 class Intruder final : public TransactionClient {
  public:
-  void ShowValue(const TransactionResult& result) override {
-    (void)result;
-    ++calls;
-  }
+  void ShowValue(const TransactionResult&) override { ++calls; }
   void UM_NEXT(const TransactionResult&) override { ++calls; }
   int calls = 0;
 };
@@ -135,14 +97,7 @@ struct Request {
 };
 
 RegisterNode Node(std::u16string type, int count, std::u16string value) {
-  RegisterNode node;
-  node.Name = u"r";
-  node.Address = u"100";
-  node.Type = std::move(type);
-  node.Count = IntToStr(count);
-  node.Access = u"RW";
-  node.Value = std::move(value);
-  return node;
+  return test::RegisterRecord(u"100", std::move(type), IntToStr(count), u"RW", std::move(value), u"r");
 }
 
 // A read of every type (an unknown one too) of one and two registers and of the count the input chose (1 to
@@ -283,7 +238,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
   auto* device = new FencedDevice;
   Serial serial{std::unique_ptr<SerialDevice>(device)};
   Modbus modbus(serial);
-  Recorder window;
+  test::TransactionRecorder window;
   ExchangeDispatcher dispatcher(modbus, window);
   dispatcher.addTransactionObserver(&window);
   Intruder intruder;
@@ -321,7 +276,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     for (const Read& read : line) device->queueChunks(read);
     device->reads.clear();
     device->writes.clear();
-    window.events.clear();
+    window.clear();
     const std::u16string textBefore = dispatcher.replyText();
     vanishArmed = (flags & kPortMask) == kPortVanishes && r + 1 == requests.size();
     const bool portOpen = serial.PortOpen;
@@ -348,11 +303,12 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     }
     VELNOREX_FUZZ_CHECK(!modbus.InTransaction());
     VELNOREX_FUZZ_CHECK(intruder.calls == 0);
-    const std::vector<Event>& events = window.events;
+    std::vector<Event> events;
+    for (const auto& entry : window.entries()) events.push_back(entry.event);
 
     if (!portOpen) {
       VELNOREX_FUZZ_CHECK(events.size() == 1 && events[0] == Event::Message);
-      VELNOREX_FUZZ_CHECK(window.message == u"brak połączenia !");
+      VELNOREX_FUZZ_CHECK(window.entries()[0].text == u"brak połączenia !");
       VELNOREX_FUZZ_CHECK(device->writes.empty());
       continue;
     }
@@ -403,30 +359,31 @@ int FuzzReplies(const uint8_t* data, size_t size) {
 
     // Exactly one result event, UM_NEXT exactly once and last; the pending messages only between two
     // reads, the "." only for a late reply.
-    VELNOREX_FUZZ_CHECK(
-        window.count(Event::Reply) + window.count(Event::Timeout) + window.count(Event::CrcError) == 1);
-    VELNOREX_FUZZ_CHECK(window.count(Event::Next) == 1 && events.back() == Event::Next);
+    VELNOREX_FUZZ_CHECK(window.count(Event::UM_REPLY) + window.count(Event::UM_TIMEOUT) +
+                            window.count(Event::UM_CRCERROR) ==
+                        1);
+    VELNOREX_FUZZ_CHECK(window.count(Event::UM_NEXT) == 1 && events.back() == Event::UM_NEXT);
     VELNOREX_FUZZ_CHECK(window.count(Event::Pending) == (firstEmpty ? 1u : 0u));
     VELNOREX_FUZZ_CHECK(window.count(Event::LogLine) == (late ? 1u : 0u));
-    VELNOREX_FUZZ_CHECK(!late || window.logLine == u".");
+    VELNOREX_FUZZ_CHECK(!late || window.texts(Event::LogLine) == std::vector<std::u16string>{u"."});
     VELNOREX_FUZZ_CHECK(window.count(Event::Message) == 0);
     const size_t resultAt = (firstEmpty ? 1u : 0u) + (late ? 1u : 0u);
     VELNOREX_FUZZ_CHECK(resultAt < events.size());
     const Event result = events[resultAt];
 
     const bool crcGood = CheckReplyCrc(received.data(), static_cast<uint16_t>(received.size()));
-    VELNOREX_FUZZ_CHECK((result == Event::Timeout) == received.empty());
-    VELNOREX_FUZZ_CHECK(crcGood || result != Event::Reply);
+    VELNOREX_FUZZ_CHECK((result == Event::UM_TIMEOUT) == received.empty());
+    VELNOREX_FUZZ_CHECK(crcGood || result != Event::UM_REPLY);
     // Only the answer to this request is decoded: another slave's, function's or size's reply never is.
     const Bytes& sent = device->writes[0];
-    VELNOREX_FUZZ_CHECK(result != Event::Reply ||
+    VELNOREX_FUZZ_CHECK(result != Event::UM_REPLY ||
                         ReplyFitsRequest(sent.data(), sent.size(), received.data(), received.size()));
     switch (result) {
-      case Event::Timeout:
+      case Event::UM_TIMEOUT:
         VELNOREX_FUZZ_CHECK(!dispatcher.replyOk() && dispatcher.replyText().empty());
         VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
         break;
-      case Event::CrcError:
+      case Event::UM_CRCERROR:
         VELNOREX_FUZZ_CHECK(!dispatcher.replyOk() && dispatcher.replyText() == textBefore);
         VELNOREX_FUZZ_CHECK(events.size() == resultAt + 2);
         break;
@@ -441,7 +398,8 @@ int FuzzReplies(const uint8_t* data, size_t size) {
         VELNOREX_FUZZ_CHECK(dispatcher.replyOk());
         VELNOREX_FUZZ_CHECK(window.count(Event::Highlight) == 1);
         if (request.function == kReadHoldingRegisters) {
-          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 1 && window.shown == dispatcher.replyText());
+          VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 1 &&
+                              window.texts(Event::ShowValue)[0] == dispatcher.replyText());
           CheckValue(TypeCodeOf(request.node.Type), received, dispatcher.replyText());
         } else {
           VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 0 && dispatcher.replyText().empty());

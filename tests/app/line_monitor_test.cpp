@@ -17,6 +17,8 @@
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 #include "text/cp1250.h"
 #include "text/number_text.h"
 
@@ -24,7 +26,7 @@ namespace velnorex::test {
 namespace {
 
 // The exchange over the tap over the scripted device into a traffic log of five records.
-class MonitorTest : public AppTest, public ExchangeDispatcher::Window, public TransactionClient {
+class MonitorTest : public AppTest {
  protected:
   MonitorTest()
       : fake(new FakeSerialDevice),
@@ -39,26 +41,17 @@ class MonitorTest : public AppTest, public ExchangeDispatcher::Window, public Tr
   }
 
   void read(uint16_t address) {
-    RegisterNode node;
-    node.Address = IntToStr(address);
-    node.Count = u"1";
-    node.Type = u"WORD";
-    ASSERT_TRUE(modbus.BuildReadRequest(node, u"17"));
-    dispatcher.Exchange(*this);
+    ASSERT_TRUE(modbus.BuildReadRequest(RegisterRecord(IntToStr(address), u"WORD", u"1"), u"17"));
+    dispatcher.Exchange(recorder);
   }
   Bytes request() const { return Bytes(modbus.RequestFrame, modbus.RequestFrame + modbus.FrameLength); }
-
-  void processPendingMessages() override {}
-  void showMessage(const std::u16string&) override {}
-  void appendLogLine(const std::u16string&) override {}
-  void restartHighlightTimer() override {}
-  void UM_NEXT(const TransactionResult&) override {}
 
   FakeSerialDevice* fake;
   LineTap* tap;
   Serial serial;
   Modbus modbus{serial};
-  ExchangeDispatcher dispatcher{modbus, *this};
+  TransactionRecorder recorder;
+  ExchangeDispatcher dispatcher{modbus, recorder};
   TrafficLog log;
 };
 
@@ -256,13 +249,7 @@ TEST_F(AppTest, TheLogWindowsMenuAndCtrlTOpenTheMonitorWhichSeesTheWindowsTraffi
   ASSERT_TRUE(w->serial.PortOpen);
   const Bytes written = WithCrc({0x01, 0x06, 0x00, 0x05, 0x00, 0x07});
   fake->queueRead(written);
-  RegisterNode node;
-  node.Address = u"5";
-  node.Count = u"1";
-  node.Type = u"WORD";
-  node.Value = u"7";
-  node.Access = u"RW";
-  ASSERT_TRUE(w->modbus.BuildWriteSingleRequest(node, u"1"));
+  ASSERT_TRUE(w->modbus.BuildWriteSingleRequest(RegisterRecord(u"5", u"WORD", u"1", u"RW", u"7"), u"1"));
   w->dispatcher.Exchange(w->registerOps);
   ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.model().rowCount() == 1; }, 5000));
   EXPECT_EQ(monitor.model().cellText(0, LineMonitorModel::kRequest), QString::fromStdString(Hex(written)));

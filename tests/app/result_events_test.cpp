@@ -2,11 +2,13 @@
 // the window shows and what the transaction's client is told.
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_serial_device.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 
 namespace velnorex::test {
 namespace {
 
-class ResultEvents : public AppTest, public TransactionClient {
+class ResultEvents : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
@@ -20,23 +22,17 @@ class ResultEvents : public AppTest, public TransactionClient {
 
   // Reads register 0 of slave 1 as a WORD.
   void read() {
-    RegisterNode node;
-    node.Address = u"0";
-    node.Count = u"1";
-    node.Type = u"WORD";
-    w->modbus.RegisterType = TypeCodeOf(node.Type);
-    w->modbus.BuildReadRequest(node, u"1");
-    w->dispatcher.Exchange(*this);
+    w->modbus.RegisterType = TypeCodeOf(u"WORD");
+    w->modbus.BuildReadRequest(RegisterRecord(u"0", u"WORD", u"1"), u"1");
+    w->dispatcher.Exchange(client);
   }
 
-  void ShowValue(const TransactionResult& result) override {
-    calls.push_back("ShowValue " + QString::fromStdU16String(DisplayText(result.value)).toStdString());
-  }
-  void UM_NEXT(const TransactionResult&) override { calls.push_back("UM_NEXT"); }
+  // What the client is told, as lines: "ShowValue 42", "UM_NEXT".
+  std::vector<std::string> calls() const { return client.trace(); }
 
+  TransactionRecorder client;  // the client only: the window is the real one
   FakeSerialDevice* fake = nullptr;
   std::unique_ptr<TForm1> w;
-  std::vector<std::string> calls;
 };
 
 TEST_F(ResultEvents, AGoodReplyShowsTheValueStartsTheHighlightAndStepsOn) {
@@ -49,7 +45,7 @@ TEST_F(ResultEvents, AGoodReplyShowsTheValueStartsTheHighlightAndStepsOn) {
   read();
   EXPECT_TRUE(w->dispatcher.replyOk());
   EXPECT_EQ(w->dispatcher.replyText(), u"42");
-  EXPECT_EQ(calls, (std::vector<std::string>{"ShowValue 42", "UM_NEXT"}));
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ShowValue 42", "UM_NEXT"}));
   EXPECT_TRUE(w->HighlightTimer.isActive());
   EXPECT_EQ(w->Memo1->toPlainText(), QString());  // answered within the first read: no "." line
 }
@@ -60,6 +56,7 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   const uint16_t crc = Crc16(exception.data(), 3);
   exception.push_back(uint8_t(crc & 0xFF));
   exception.push_back(uint8_t(crc >> 8));
+  // A good read of 7 first, so that what the failures leave of ReplyText shows.
   std::vector<uint8_t> before{0x01, 0x03, 0x02, 0x00, 0x07};
   const uint16_t beforeCrc = Crc16(before.data(), uint16_t(before.size()));
   before.push_back(uint8_t(beforeCrc & 0xFF));
@@ -67,31 +64,31 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   fake->queueRead(before);
   read();
   w->HighlightTimer.stop();
-  calls.clear();
+  client.clear();
   fake->queueRead(exception);
   read();
   EXPECT_FALSE(w->dispatcher.replyOk());
   EXPECT_EQ(w->dispatcher.replyText(), u"7");
   EXPECT_FALSE(w->HighlightTimer.isActive());
-  EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
+  EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
 
   // A corrupted byte: CRC error, ReplyText kept.
-  calls.clear();
+  client.clear();
   exception[2] ^= 0x01;
   fake->queueRead(exception);
   read();
   EXPECT_FALSE(w->dispatcher.replyOk());
   EXPECT_EQ(w->dispatcher.replyText(), u"7");
-  EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
+  EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
 
   // Silence in both reads: time-out, ReplyText emptied; the link stays up and lime.
-  calls.clear();
+  client.clear();
   fake->queueSilence();
   fake->queueSilence();
   read();
   EXPECT_FALSE(w->dispatcher.replyOk());
   EXPECT_EQ(w->dispatcher.replyText(), u"");
-  EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
+  EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
   EXPECT_TRUE(w->serial.PortOpen);
   EXPECT_EQ(w->shConnect->color(), kColorLime);
 }
@@ -105,14 +102,14 @@ TEST_F(ResultEvents, ALateReplyLeavesADotInTheLogAndAClosedPortAMessage) {
   fake->queueRead(reply);
   read();
   EXPECT_EQ(w->Memo1->toPlainText(), QStringLiteral("."));
-  EXPECT_EQ(calls, (std::vector<std::string>{"ShowValue 7", "UM_NEXT"}));
+  EXPECT_EQ(calls(), (std::vector<std::string>{"ShowValue 7", "UM_NEXT"}));
 
-  calls.clear();
+  client.clear();
   w->btDisconnectClick();
   read();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, QStringLiteral("brak połączenia !"));
-  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(calls().empty());
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "registers/tree_stream.h"
 #include "tests/support/frames.h"
 #include "tests/support/simulator.h"
+#include "tests/support/tree_builder.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
@@ -47,20 +48,6 @@ inline bool WaitFor(const std::function<bool()>& condition,
     QTest::qWait(5);
   }
   return true;
-}
-
-inline RegisterTreeNode* AddNode(RegisterTreeNode* parent, std::u16string name, std::u16string address = {},
-                                 std::u16string type = {}, std::u16string count = {},
-                                 std::u16string access = {}, std::u16string value = {},
-                                 CheckType checkType = CheckType::ctNone) {
-  parent->States |= NodeState::HasChildren;
-  RegisterTreeNode* node = parent->appendChild();
-  node->States = NodeState::Visible | NodeState::Initialized;
-  node->data = RegisterNode{
-      std::move(name), {}, std::move(address), std::move(type), std::move(count), std::move(access),
-      std::move(value)};
-  node->checkType = checkType;
-  return node;
 }
 
 class WindowTest : public ::testing::Test {
@@ -94,18 +81,14 @@ class WindowTest : public ::testing::Test {
   // Definitions that the samples lack: a lower-case "rw", a register whose bytes are composed from two
   // untyped sub-groups, and an empty group.
   void writeShapesDefinition() {
-    RegisterTree tree;
-    RegisterTreeNode* group = AddNode(&tree.root(), u"Kształty");
-    AddNode(group, u"Małe rw", u"300", u"WORD", u"1", u"rw", u"1");
-    RegisterTreeNode* bytes = AddNode(group, u"Bajty", u"301", u"WORD", u"1", u"RW", u"$1234");
-    RegisterTreeNode* high = AddNode(bytes, u"Starszy");
-    AddNode(high, u"H2", {}, {}, {}, {}, u"$0200", CheckType::ctRadioButton);
-    AddNode(high, u"H3", {}, {}, {}, {}, u"$0300", CheckType::ctRadioButton);
-    RegisterTreeNode* low = AddNode(bytes, u"Młodszy");
-    AddNode(low, u"L5", {}, {}, {}, {}, u"5", CheckType::ctRadioButton);
-    AddNode(low, u"L6", {}, {}, {}, {}, u"6", CheckType::ctRadioButton);
-    AddNode(&tree.root(), u"Pusta grupa");
-    SaveToFile(tree, dir.filePath(QStringLiteral("KSZTALTY.dat")).toStdString());
+    constexpr CheckType radio = CheckType::ctRadioButton;
+    TreeBuilder b;
+    b.group(u"Kształty").reg(u"Małe rw", u"300", u"WORD", u"1", u"rw", u"1");
+    b.reg(u"Bajty", u"301", u"WORD", u"1", u"RW", u"$1234").open();
+    b.group(u"Starszy").option(u"H2", u"$0200", radio).option(u"H3", u"$0300", radio).end();
+    b.group(u"Młodszy").option(u"L5", u"5", radio).option(u"L6", u"6", radio).end();
+    b.end().end().group(u"Pusta grupa");
+    b.save(dir.filePath(QStringLiteral("KSZTALTY.dat")).toStdString());
   }
 
   // Starts the simulator with a definition from the private folder and connects the window to it.

@@ -27,9 +27,10 @@ class ListRecordingTest : public WindowTest {
     WindowTest::SetUp();
     if (HasFatalFailure()) return;
     // Connections need a definition for connectTo; the list itself is independent of it.
-    RegisterTree tree;
-    AddNode(AddNode(&tree.root(), u"Pomiary"), u"Temp", u"100", u"INT", u"1", u"RO", u"");
-    SaveToFile(tree, dir.filePath(QStringLiteral("TEMP.dat")).toStdString());
+    TreeBuilder()
+        .group(u"Pomiary")
+        .reg(u"Temp", u"100", u"INT", u"1", u"RO")
+        .save(dir.filePath(QStringLiteral("TEMP.dat")).toStdString());
   }
   void fillList() { FillSampleWatchList(*form->VLModel); }
   void startList(const QString& interval = QStringLiteral("0,5")) {

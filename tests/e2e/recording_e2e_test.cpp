@@ -24,14 +24,15 @@ class RecordingWindowTest : public WindowTest {
     WindowTest::SetUp();
     if (HasFatalFailure()) return;
     // The register of the watch list's documented file, and a second definition to switch to.
-    RegisterTree tree;
-    RegisterTreeNode* group = AddNode(&tree.root(), u"Pomiary");
-    AddNode(group, u"Temp", u"100", u"INT", u"1", u"RO", u"");
-    AddNode(group, u"Wilgotność", u"101", u"WORD", u"1", u"RW", u"");
-    SaveToFile(tree, dir.filePath(QStringLiteral("TEMP.dat")).toStdString());
-    RegisterTree other;
-    AddNode(AddNode(&other.root(), u"Inne"), u"Ciśnienie", u"7", u"WORD", u"2", u"RO", u"");
-    SaveToFile(other, dir.filePath(QStringLiteral("INNE.dat")).toStdString());
+    TreeBuilder()
+        .group(u"Pomiary")
+        .reg(u"Temp", u"100", u"INT", u"1", u"RO")
+        .reg(u"Wilgotność", u"101", u"WORD", u"1", u"RW")
+        .save(dir.filePath(QStringLiteral("TEMP.dat")).toStdString());
+    TreeBuilder()
+        .group(u"Inne")
+        .reg(u"Ciśnienie", u"7", u"WORD", u"2", u"RO")
+        .save(dir.filePath(QStringLiteral("INNE.dat")).toStdString());
   }
 
   void startRecordingOfTemp(const QString& interval = QStringLiteral("1")) {

@@ -9,7 +9,7 @@
 namespace velnorex::test {
 namespace {
 
-using WM = LineRecorder::Event;
+using WM = TransactionRecorder::Event;
 
 struct EchoLine : MasterLine {
   EchoLine() { dispatcher.addTransactionObserver(&log); }
@@ -34,18 +34,18 @@ TEST(EchoingAdapter, WritesSucceedFailWithTheTransducersExceptionOrTimeOutAsWith
   line.write(u"1", u"WORD", u"1", u"7", /*single=*/true);
   EXPECT_EQ(line.result(), WM::UM_TIMEOUT);
   EXPECT_FALSE(line.dispatcher.replyOk());
-  EXPECT_EQ(line.host.highlights, 0);
+  EXPECT_EQ(line.host.count(WM::Highlight), 0u);
 
   line.write(u"1", u"WORD", u"1", u"7", /*single=*/true);
   EXPECT_EQ(line.result(), WM::UM_REPLY);
   EXPECT_TRUE(line.dispatcher.replyOk());
-  EXPECT_EQ(line.host.highlights, 1);
+  EXPECT_EQ(line.host.count(WM::Highlight), 1u);
 
   // The write the transducer refuses is shown as refused, not as written.
   line.write(u"30", u"WORD", u"1", u"1", /*single=*/true);
   EXPECT_EQ(line.result(), WM::UM_REPLY);
   EXPECT_FALSE(line.dispatcher.replyOk());
-  EXPECT_EQ(line.host.highlights, 0);
+  EXPECT_EQ(line.host.count(WM::Highlight), 0u);
   EXPECT_EQ(line.last().outcome, TrafficOutcome::Exception);
   EXPECT_EQ(line.last().exceptionCode, 3);
 

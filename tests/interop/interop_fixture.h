@@ -14,52 +14,16 @@
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
+#include "tests/support/transaction_recorder.h"
+#include "tests/support/tree_builder.h"
 
 namespace velnorex::test {
-
-// The window's side of a transaction and whoever started it, recorded; the result trip is the real one.
-class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient, public TransactionObserver {
- public:
-  // ExchangeDispatcher::Window
-  void processPendingMessages() override { QCoreApplication::processEvents(); }
-  void showMessage(const std::u16string& text) override { messages.push_back(text); }
-  void appendLogLine(const std::u16string& line) override { logLines.push_back(line); }
-  void restartHighlightTimer() override { ++highlights; }
-  // TransactionClient
-  void ShowValue(const TransactionResult& result) override { shown.push_back(DisplayText(result.value)); }
-  void UM_NEXT(const TransactionResult&) override { events.push_back(Event::UM_NEXT); }
-  // TransactionObserver
-  void transactionEnded(const TransactionSummary& summary) override {
-    events.push_back(static_cast<Event>(summary.result));
-  }
-
-  void clear() {
-    events.clear();
-    messages.clear();
-    logLines.clear();
-    shown.clear();
-    highlights = 0;
-  }
-
-  // The result events and the closing UM_NEXT, in the order they came.
-  enum class Event {
-    UM_REPLY = static_cast<int>(ExchangeResult::UM_REPLY),
-    UM_TIMEOUT = static_cast<int>(ExchangeResult::UM_TIMEOUT),
-    UM_CRCERROR = static_cast<int>(ExchangeResult::UM_CRCERROR),
-    UM_NEXT,
-  };
-
-  std::vector<Event> events;
-  std::vector<std::u16string> messages;
-  std::vector<std::u16string> logLines;
-  std::vector<std::u16string> shown;
-  int highlights = 0;
-};
 
 class MasterLine {
  public:
   MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial) {
     dispatcher.addTransactionObserver(&host);
+    host.onPending = [] { QCoreApplication::processEvents(); };
   }
 
   // Opens the port with the program's time-outs (read interval 30 ms, read total `readTotalMs`, write 30 ms).
@@ -71,21 +35,11 @@ class MasterLine {
            serial.SetPortTimeouts(30, 0, readTotalMs, 0, 30);
   }
 
-  static RegisterNode writableRegister(const std::u16string& address, const std::u16string& type,
-                                       const std::u16string& count, const std::u16string& value = {}) {
-    RegisterNode node;
-    node.Address = address;
-    node.Type = type;
-    node.Count = count;
-    node.Access = u"RW";
-    node.Value = value;
-    return node;
-  }
-
   // One read of a register as the tree does it; the events and texts land in `host`.
-  void read(const std::u16string& address, const std::u16string& type, const std::u16string& count) {
+  void read(const std::u16string& address, const std::u16string& type, const std::u16string& count,
+            const std::u16string& slave = u"1") {
     host.clear();
-    modbus.BuildReadRequest(writableRegister(address, type, count), u"1");
+    modbus.BuildReadRequest(RegisterRecord(address, type, count), slave);
     dispatcher.Exchange(host);
   }
 
@@ -93,7 +47,7 @@ class MasterLine {
   void write(const std::u16string& address, const std::u16string& type, const std::u16string& count,
              const std::u16string& value, bool single) {
     host.clear();
-    const RegisterNode node = writableRegister(address, type, count, value);
+    const RegisterNode node = RegisterRecord(address, type, count, u"RW", value);
     if (single) {
       modbus.BuildWriteSingleRequest(node, u"1");
     } else {
@@ -104,18 +58,19 @@ class MasterLine {
   }
 
   // The result event of the last transaction (the one before the closing UM_NEXT).
-  LineRecorder::Event result() const {
-    return host.events.size() >= 2 ? host.events[host.events.size() - 2] : LineRecorder::Event::UM_NEXT;
+  TransactionRecorder::Event result() const {
+    const auto events = host.results();
+    return events.size() >= 2 ? events[events.size() - 2] : TransactionRecorder::Event::UM_NEXT;
   }
 
   Serial serial;
   Modbus modbus;
-  LineRecorder host;
+  TransactionRecorder host;
   ExchangeDispatcher dispatcher{modbus, host};
 };
 
-inline std::vector<LineRecorder::Event> ReplyThenNext() {
-  return {LineRecorder::Event::UM_REPLY, LineRecorder::Event::UM_NEXT};
+inline std::vector<TransactionRecorder::Event> ReplyThenNext() {
+  return {TransactionRecorder::Event::UM_REPLY, TransactionRecorder::Event::UM_NEXT};
 }
 
 }  // namespace velnorex::test

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "registers/tree_stream.h"
+#include "tests/support/tree_builder.h"
 #include "tools/velnorex-sim/bus.h"
 #include "tools/velnorex-sim/register_map.h"
 #include "tools/velnorex-sim/rtu_slave.h"
@@ -134,20 +135,15 @@ TEST(SimEncodeValue, EncodesAsTheProgramWritesWithFunction16) {
 }
 
 TEST(SimSeed, DefinesEveryRegisterNodeOfADefinitionFile) {
-  RegisterTree tree;
-  auto* group = tree.root().appendChild();
-  group->data = {u"Pomiary", u"", u"", u"", u"", u"", u""};
-  auto* real = group->appendChild();
-  real->data = {u"Temperatura", u"", u"$64", u"REAL", u"2", u"ro", u"21,5"};
-  auto* word = group->appendChild();
-  word->data = {u"Adres", u"", u"200", u"WORD", u"1", u"RP", u"7"};
-  auto* option = word->appendChild();  // an option is no register, even with an address
-  option->data = {u"7", u"", u"300", u"BIT", u"1", u"", u"7"};
-  auto* bad = group->appendChild();
-  bad->data = {u"Zły", u"", u"x1", u"WORD", u"1", u"RW", u"1"};
+  test::TreeBuilder b;
+  b.group(u"Pomiary").reg(u"Temperatura", u"$64", u"REAL", u"2", u"ro", u"21,5");
+  b.reg(u"Adres", u"200", u"WORD", u"1", u"RP", u"7").open();
+  // An option is no register, even with an address.
+  b.node(test::RegisterRecord(u"300", u"BIT", u"1", u"", u"7", u"7")).end();
+  b.reg(u"Zły", u"x1", u"WORD", u"1", u"RW", u"1");
   const auto path =
       std::filesystem::temp_directory_path() / ("velnorex-seed-" + std::to_string(::getpid()) + ".dat");
-  SaveToFile(tree, path.string());
+  b.save(path.string());
 
   static RegisterMap map;
   map = RegisterMap();

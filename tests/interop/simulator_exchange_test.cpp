@@ -1,5 +1,5 @@
-// The program's exchange over a real pseudo-terminal against velnorex-sim: every value type, writes, the
-// diagnostics echo, and the simulator's faults (late, silent, bad CRC, exception) taking the matching path.
+// The program's exchange over a real pseudo-terminal against velnorex-sim: the bytes on the wire, and the
+// simulator's faults (late, silent, bad CRC, exception) taking the matching path.
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -25,7 +25,7 @@ namespace velnorex::test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using WM = LineRecorder::Event;
+using WM = TransactionRecorder::Event;
 
 // The simulator's port opened raw, to put on the line what the program never would.
 class RawLine {
@@ -91,86 +91,32 @@ TEST(SimulatorExchange, TornGarbledAndForeignFramesGetNoAnswerAndTheLineRecovers
   EXPECT_EQ(wire[6], (WireFrame{'<', reply}));
 }
 
-TEST(SimulatorExchange, ReadsEveryTypeAndShowsTheBytesOnTheWire) {
-  SimulatorProcess sim({"--value", "100:REAL:2:1,5", "--value", "102:WORD:1:65535", "--value", "103:INT:1:-2",
-                        "--value", "104:HEX:1:$1A2", "--value", "105:HEX:1:5", "--value", "110:PREC:2:0,1",
-                        "--value", "120:TEXT:4:Hello"});
+// The reads and writes themselves run against both peers from one table (peer_exchange_test.cpp); here the
+// simulator's log shows what went over the line, byte for byte.
+TEST(SimulatorExchange, ReadsAndWritesShowTheirBytesOnTheWire) {
+  SimulatorProcess sim({"--registers", "0:40", "--value", "100:REAL:2:1,5"});
   MasterLine line;
   ASSERT_TRUE(line.open(sim.path()));
 
-  struct Case {
-    std::u16string address, type, count, text;
-  };
-  const std::vector<Case> cases{
-      {u"100", u"REAL", u"2", u"1,50"},  {u"100", u"PREC", u"2", u"1,5000000000"},
-      {u"102", u"WORD", u"1", u"65535"}, {u"102", u"INT", u"1", u"-1"},
-      {u"103", u"INT", u"1", u"-2"},     {u"104", u"HEX", u"1", u"$1A2"},
-      {u"105", u"hex", u"1", u"$05"},    {u"110", u"PREC", u"2", u"0,1000000015"},
-      {u"110", u"REAL", u"2", u"0,10"},  {u"120", u"TEXT", u"4", u"Hello"},
-      {u"$78", u"TEXT", u"2", u"Hell"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.address.begin(), c.address.end()) + " " +
-                 std::string(c.type.begin(), c.type.end()));
-    line.read(c.address, c.type, c.count);
-    EXPECT_EQ(line.host.events, ReplyThenNext());
-    EXPECT_TRUE(line.dispatcher.replyOk());
-    EXPECT_EQ(line.dispatcher.replyText(), c.text);
-    EXPECT_TRUE(line.host.logLines.empty());  // answered within the first read: no "." line
-  }
-
-  // The first transaction, byte for byte: the request for two registers at 100 and the REAL 1,5 reply.
-  const auto wire = sim.waitForLogLines(2 * cases.size());
-  ASSERT_GE(wire.size(), 2u);
-  EXPECT_EQ(wire[0], (WireFrame{'>', {0x01, 0x03, 0x00, 0x64, 0x00, 0x02, 0x85, 0xD4}}));
-  EXPECT_EQ(wire[1], (WireFrame{'<', {0x01, 0x03, 0x04, 0x00, 0x00, 0x3F, 0xC0, 0xEB, 0x93}}));
-  EXPECT_EQ(wire.size(), 2 * cases.size());
-}
-
-TEST(SimulatorExchange, WritesWithFunctions6And16AndReadsThemBack) {
-  SimulatorProcess sim({"--registers", "0:40"});
-  MasterLine line;
-  ASSERT_TRUE(line.open(sim.path()));
-
+  line.read(u"100", u"REAL", u"2");
+  EXPECT_EQ(line.dispatcher.replyText(), u"1,50");
   line.write(u"1", u"WORD", u"1", u"2", /*single=*/true);
-  EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_TRUE(line.dispatcher.replyOk());
-  EXPECT_EQ(line.host.highlights, 1);
   line.write(u"10", u"REAL", u"2", u"1,5", /*single=*/false);
-  EXPECT_EQ(line.host.events, ReplyThenNext());
   line.write(u"20", u"INT", u"2", u"-2", /*single=*/false);
   line.write(u"30", u"TEXT", u"2", u"ABC", /*single=*/false);
-  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.results(), ReplyThenNext());
 
-  const auto wire = sim.waitForLogLines(8);
-  ASSERT_EQ(wire.size(), 8u);
-  EXPECT_EQ(wire[0].bytes, (Bytes{0x01, 0x06, 0x00, 0x01, 0x00, 0x02, 0x59, 0xCB}));
-  EXPECT_EQ(wire[1].bytes, wire[0].bytes);  // echoed
-  EXPECT_EQ(wire[2].bytes,
+  const auto wire = sim.waitForLogLines(10);
+  ASSERT_EQ(wire.size(), 10u);
+  // The request for two registers at 100 and the REAL 1,5 reply.
+  EXPECT_EQ(wire[0], (WireFrame{'>', {0x01, 0x03, 0x00, 0x64, 0x00, 0x02, 0x85, 0xD4}}));
+  EXPECT_EQ(wire[1], (WireFrame{'<', {0x01, 0x03, 0x04, 0x00, 0x00, 0x3F, 0xC0, 0xEB, 0x93}}));
+  EXPECT_EQ(wire[2].bytes, (Bytes{0x01, 0x06, 0x00, 0x01, 0x00, 0x02, 0x59, 0xCB}));
+  EXPECT_EQ(wire[3].bytes, wire[2].bytes);  // echoed
+  EXPECT_EQ(wire[4].bytes,
             (Bytes{0x01, 0x10, 0x00, 0x0A, 0x00, 0x02, 0x04, 0x00, 0x00, 0x3F, 0xC0, 0x62, 0x70}));
-  EXPECT_EQ(Bytes(wire[4].bytes.begin() + 7, wire[4].bytes.begin() + 11), (Bytes{0xFF, 0xFE, 0xFF, 0xFF}));
-  EXPECT_EQ(Bytes(wire[6].bytes.begin() + 7, wire[6].bytes.begin() + 11), (Bytes{0x41, 0x42, 0x43, 0x00}));
-
-  line.read(u"1", u"WORD", u"1");
-  EXPECT_EQ(line.dispatcher.replyText(), u"2");
-  line.read(u"10", u"REAL", u"2");
-  EXPECT_EQ(line.dispatcher.replyText(), u"1,50");
-  line.read(u"20", u"INT", u"1");
-  EXPECT_EQ(line.dispatcher.replyText(), u"-2");
-  line.read(u"30", u"TEXT", u"2");
-  EXPECT_EQ(line.dispatcher.replyText(), u"ABC");
-}
-
-TEST(SimulatorExchange, DiagnosticsRestartIsEchoed) {
-  SimulatorProcess sim;
-  MasterLine line;
-  ASSERT_TRUE(line.open(sim.path()));
-  EXPECT_TRUE(
-      line.modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", line.dispatcher.hostFor(line.host)));
-  EXPECT_EQ(line.host.events, ReplyThenNext());
-  EXPECT_TRUE(line.dispatcher.replyOk());
-  const Bytes reset{0x01, 0x08, 0x00, 0x01, 0xFF, 0x00, 0xF0, 0x3B};
-  EXPECT_EQ(sim.waitForLogLines(2), (std::vector<WireFrame>{{'>', reset}, {'<', reset}}));
+  EXPECT_EQ(Bytes(wire[6].bytes.begin() + 7, wire[6].bytes.begin() + 11), (Bytes{0xFF, 0xFE, 0xFF, 0xFF}));
+  EXPECT_EQ(Bytes(wire[8].bytes.begin() + 7, wire[8].bytes.begin() + 11), (Bytes{0x41, 0x42, 0x43, 0x00}));
 }
 
 TEST(SimulatorExchange, LateAnswerLandsInTheSecondReadAfterADotLine) {
@@ -179,8 +125,8 @@ TEST(SimulatorExchange, LateAnswerLandsInTheSecondReadAfterADotLine) {
   MasterLine line;
   ASSERT_TRUE(line.open(sim.path(), QStringLiteral("9600,n,8,2"), 400));
   line.read(u"7", u"WORD", u"1");
-  EXPECT_EQ(line.host.logLines, (std::vector<std::u16string>{u"."}));
-  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.texts(WM::LogLine), (std::vector<std::u16string>{u"."}));
+  EXPECT_EQ(line.host.results(), ReplyThenNext());
   EXPECT_EQ(line.dispatcher.replyText(), u"4321");
 }
 
@@ -189,14 +135,14 @@ TEST(SimulatorExchange, SilenceTimesOutAndTheNextRequestIsAnswered) {
   MasterLine line;
   ASSERT_TRUE(line.open(sim.path()));
   line.read(u"7", u"WORD", u"1");
-  EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_TIMEOUT, WM::UM_NEXT}));
+  EXPECT_EQ(line.host.results(), (std::vector<WM>{WM::UM_TIMEOUT, WM::UM_NEXT}));
   EXPECT_FALSE(line.dispatcher.replyOk());
   EXPECT_TRUE(line.dispatcher.replyText().empty());
-  EXPECT_TRUE(line.host.logLines.empty());
+  EXPECT_TRUE(line.host.texts(WM::LogLine).empty());
   EXPECT_TRUE(line.serial.PortOpen);
 
   line.read(u"7", u"WORD", u"1");
-  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.results(), ReplyThenNext());
   EXPECT_EQ(line.dispatcher.replyText(), u"4321");
   // Both requests reached the line; only the second was answered.
   const auto wire = sim.waitForLogLines(3);
@@ -211,14 +157,14 @@ TEST(SimulatorExchange, CorruptedCrcIsACrcError) {
   MasterLine line;
   ASSERT_TRUE(line.open(sim.path()));
   line.read(u"7", u"WORD", u"1");
-  EXPECT_EQ(line.host.events, (std::vector<WM>{WM::UM_CRCERROR, WM::UM_NEXT}));
+  EXPECT_EQ(line.host.results(), (std::vector<WM>{WM::UM_CRCERROR, WM::UM_NEXT}));
   EXPECT_FALSE(line.dispatcher.replyOk());
   const auto wire = sim.waitForLogLines(2);
   ASSERT_EQ(wire.size(), 2u);
   EXPECT_EQ(Bytes(line.serial.ReplyBuffer, line.serial.ReplyBuffer + line.serial.BytesRead), wire[1].bytes);
 
   line.read(u"7", u"WORD", u"1");  // only the first reply is spoiled
-  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.results(), ReplyThenNext());
   EXPECT_EQ(line.dispatcher.replyText(), u"4321");
 }
 
@@ -228,20 +174,18 @@ TEST(SimulatorExchange, ExceptionRepliesTakeTheExceptionPath) {
   ASSERT_TRUE(line.open(sim.path()));
 
   line.read(u"4", u"REAL", u"2");  // touches 5
-  EXPECT_EQ(line.host.events, ReplyThenNext());
+  EXPECT_EQ(line.host.results(), ReplyThenNext());
   EXPECT_FALSE(line.dispatcher.replyOk());
-  EXPECT_EQ(line.host.highlights, 0);
+  EXPECT_EQ(line.host.count(WM::Highlight), 0u);
 
-  line.read(u"50", u"WORD", u"2");  // no such register
-  EXPECT_FALSE(line.dispatcher.replyOk());
+  // (A register that does not exist, exception 2, is in the table both peers run.)
   line.write(u"5", u"WORD", u"1", u"1", /*single=*/true);
   EXPECT_FALSE(line.dispatcher.replyOk());
 
-  const auto wire = sim.waitForLogLines(6);
-  ASSERT_EQ(wire.size(), 6u);
+  const auto wire = sim.waitForLogLines(4);
+  ASSERT_EQ(wire.size(), 4u);
   EXPECT_EQ(wire[1].bytes, (Bytes{0x01, 0x83, 0x04, 0x40, 0xF3}));
-  EXPECT_EQ(wire[3].bytes, (Bytes{0x01, 0x83, 0x02, 0xC0, 0xF1}));
-  EXPECT_EQ(wire[5].bytes[1], 0x86);
+  EXPECT_EQ(wire[3].bytes[1], 0x86);
 }
 
 TEST(SimulatorExchange, LineTimeEmulationStillCompletesEveryRead) {
@@ -251,7 +195,7 @@ TEST(SimulatorExchange, LineTimeEmulationStillCompletesEveryRead) {
   ASSERT_TRUE(line.open(sim.path(), QStringLiteral("9600,n,8,2"), 400));
   for (int i = 0; i < 3; ++i) {
     line.read(u"100", u"REAL", u"2");
-    EXPECT_EQ(line.host.events, ReplyThenNext());
+    EXPECT_EQ(line.host.results(), ReplyThenNext());
     EXPECT_EQ(line.dispatcher.replyText(), u"-12,25");
   }
 }
@@ -298,7 +242,7 @@ TEST(SimulatorExchange, SeededFromEachSampleDefinitionEveryRegisterReadsBackItsV
       SCOPED_TRACE(ToUtf8(r.Name) + " at " + ToUtf8(r.Address));
       ++registers;
       line.read(r.Address, r.Type, r.Count);
-      ASSERT_EQ(line.host.events, ReplyThenNext());
+      ASSERT_EQ(line.host.results(), ReplyThenNext());
       ASSERT_TRUE(line.dispatcher.replyOk());
       // The text shown may be spelt differently ("$12" for "$0012"), but it must stand for the same contents.
       const uint8_t type = velnorex::TypeCodeOf(r.Type);

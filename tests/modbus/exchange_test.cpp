@@ -4,50 +4,12 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "tests/modbus/modbus_fixture.h"
+#include "tests/support/transaction_recorder.h"
 #include "text/errors.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
 namespace {
-
-// The window and the transaction's client as the real result trip meets them, recorded in order.
-class RecordingHost : public ExchangeDispatcher::Window,
-                      public TransactionClient,
-                      public TransactionObserver {
- public:
-  void transactionEnded(const TransactionSummary& summary) override {
-    const ExchangeResult result = summary.result;
-    switch (result) {
-      case ExchangeResult::UM_REPLY:
-        events.push_back("UM_REPLY");
-        break;
-      case ExchangeResult::UM_TIMEOUT:
-        events.push_back("UM_TIMEOUT");
-        break;
-      case ExchangeResult::UM_CRCERROR:
-        events.push_back("UM_CRCERROR");
-        break;
-    }
-  }
-  void UM_NEXT(const TransactionResult&) override {
-    events.push_back("UM_NEXT");
-    if (onNext) onNext();
-  }
-  void processPendingMessages() override {
-    events.push_back("pending");
-    if (onPending) onPending();
-  }
-  void showMessage(const std::u16string& text) override { events.push_back("message " + ToUtf8(text)); }
-  void appendLogLine(const std::u16string& line) override { events.push_back("log " + ToUtf8(line)); }
-  void ShowValue(const TransactionResult& result) override {
-    events.push_back("ShowValue " + ToUtf8(DisplayText(result.value)));
-    if (onShowValue) onShowValue();
-  }
-  void restartHighlightTimer() override { events.push_back("StartHighlightTimer"); }
-
-  std::vector<std::string> events;
-  std::function<void()> onPending, onNext, onShowValue;
-};
 
 using Events = std::vector<std::string>;
 
@@ -59,20 +21,21 @@ class ExchangeTest : public ModbusTest {
   void SetUp() override {
     dispatcher.addTransactionObserver(&host);
     OpenPort();
+    // A good read of 7 first: ReplyOk is true and ReplyText "7", so that what a result leaves of them shows.
     ASSERT_TRUE(modbus.BuildReadRequest(Register(u"100", u"WORD", u"1"), u"1"));
+    fake->queueRead(WithCrc({0x01, 0x03, 0x02, 0x00, 0x07}));
+    dispatcher.Exchange(host);
+    ASSERT_EQ(dispatcher.replyText(), u"7");
+    host.clear();
+    fake->writes.clear();
+    fake->readCalls = 0;
+    fake->purgeCalls = 0;
     request = Frame();
   }
 
   std::string Written(size_t i) const { return i < fake->writes.size() ? Hex(fake->writes[i]) : "(none)"; }
-  // A good read first, so that ReplyText holds "5" and what a failure leaves of it shows.
-  void ReadFive() {
-    fake->queueRead(kFive);
-    dispatcher.Exchange(host);
-    ASSERT_EQ(dispatcher.replyText(), u"5");
-    host.events.clear();
-  }
 
-  RecordingHost host;
+  TransactionRecorder host;
   ExchangeDispatcher dispatcher{modbus, host};
   std::string request;
 };
@@ -80,7 +43,7 @@ class ExchangeTest : public ModbusTest {
 TEST_F(ExchangeTest, ReplyInTheFirstRead) {
   fake->queueRead(kFive);
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_EQ(Written(0), request);
   EXPECT_EQ(fake->purgeCalls, 1);
@@ -97,7 +60,7 @@ TEST_F(ExchangeTest, CompleteReplyEndsTheReadEarly) {
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);
   EXPECT_EQ(fake->chunksLeftInLastRead, 1);
   EXPECT_EQ(serial.BytesRead, 7u);
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
 
   // An exception reply is complete at five bytes.
   fake->queueChunks({{0x01, 0x83, 0x02}, {0xC0, 0xF1}, {0xEE}});
@@ -110,7 +73,7 @@ TEST_F(ExchangeTest, ReplyInTheSecondRead) {
   fake->queueSilence();
   fake->queueRead(kFive);
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events,
+  EXPECT_EQ(host.trace(),
             (Events{"pending", "log .", "UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_EQ(fake->writes.size(), 1u);
@@ -120,7 +83,7 @@ TEST_F(ExchangeTest, SilenceEndsInTimeout) {
   fake->queueSilence();
   fake->queueSilence();
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_FALSE(dispatcher.replyOk());
   EXPECT_EQ(dispatcher.replyText(), u"");
@@ -131,23 +94,21 @@ TEST_F(ExchangeTest, FailedWriteEndsInTimeout) {
   // A refused write is not looked at: both reads still happen and find nothing.
   fake->failWrite = true;
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_TRUE(fake->writes.empty());
 }
 
 TEST_F(ExchangeTest, CorruptedReplyIsACrcErrorWithoutRetry) {
-  ReadFive();
-  const int readsBefore = fake->readCalls;
   Bytes corrupted = kFive;
   corrupted[4] = 0x06;
   fake->queueRead(corrupted);
   fake->queueRead(kFive);  // must not be read
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
-  EXPECT_EQ(fake->readCalls, readsBefore + 1);
+  EXPECT_EQ(host.trace(), (Events{"UM_CRCERROR", "UM_NEXT"}));
+  EXPECT_EQ(fake->readCalls, 1);
   EXPECT_FALSE(dispatcher.replyOk());
-  EXPECT_EQ(dispatcher.replyText(), u"5");  // a CRC error leaves the text as it was
+  EXPECT_EQ(dispatcher.replyText(), u"7");  // a CRC error leaves the text as it was
   EXPECT_EQ(fake->scriptLeft(), 1u);
 }
 
@@ -156,7 +117,7 @@ TEST_F(ExchangeTest, IncompleteReplyIsACrcError) {
   fake->queueRead({0x01, 0x03, 0x02, 0x00});
   fake->queueRead({0x05, 0x78, 0x47});
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_CRCERROR", "UM_NEXT"}));
   EXPECT_EQ(fake->readCalls, 1);
   EXPECT_EQ(serial.BytesRead, 4u);
   EXPECT_EQ(fake->scriptLeft(), 1u);
@@ -166,49 +127,46 @@ TEST_F(ExchangeTest, StrayByteAfterAGoodReplyIsACrcError) {
   // A good reply followed by a stray byte in the same read is no reply to the request. With 0xEE the CRC over
   // everything fails; with 0x00 it checks out again (a message and its CRC give the CRC 0), and the size
   // that does not fit the request tells.
-  ReadFive();
   for (uint8_t stray : {0xEE, 0x00}) {
-    host.events.clear();
+    host.clear();
     Bytes trailing = kFive;
     trailing.push_back(stray);
     fake->queueRead(trailing);
     dispatcher.Exchange(host);
-    EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"})) << int(stray);
-    EXPECT_EQ(dispatcher.replyText(), u"5");
+    EXPECT_EQ(host.trace(), (Events{"UM_CRCERROR", "UM_NEXT"})) << int(stray);
+    EXPECT_EQ(dispatcher.replyText(), u"7");
   }
 }
 
 TEST_F(ExchangeTest, AReplyThatDoesNotFitTheRequestIsACrcError) {
   // One register asked for: a good CRC over byte count 0, or over two registers, decodes into nothing the
   // request asked for. No value, the text kept, no highlight: the group step asks again.
-  ReadFive();
   for (const Bytes& reply :
        {WithCrc({0x01, 0x03, 0x00}), WithCrc({0x01, 0x03, 0x04, 0x00, 0x05, 0x00, 0x06})}) {
-    host.events.clear();
+    host.clear();
     fake->queueRead(reply);
     dispatcher.Exchange(host);
-    EXPECT_EQ(host.events, (Events{"UM_CRCERROR", "UM_NEXT"})) << Hex(reply);
+    EXPECT_EQ(host.trace(), (Events{"UM_CRCERROR", "UM_NEXT"})) << Hex(reply);
     EXPECT_FALSE(dispatcher.replyOk());
-    EXPECT_EQ(dispatcher.replyText(), u"5");
+    EXPECT_EQ(dispatcher.replyText(), u"7");
   }
   EXPECT_EQ(dispatcher.counts().crcErrors, 2u);
-  EXPECT_EQ(dispatcher.counts().replies, 1u);  // the first read's
+  EXPECT_EQ(dispatcher.counts().replies, 1u);  // the good read before them
 }
 
 TEST_F(ExchangeTest, ExceptionReplyStartsNoHighlight) {
-  ReadFive();
   fake->queueRead({0x01, 0x83, 0x02, 0xC0, 0xF1});
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_REPLY", "UM_NEXT"}));
   EXPECT_FALSE(dispatcher.replyOk());
-  EXPECT_EQ(dispatcher.replyText(), u"5");
+  EXPECT_EQ(dispatcher.replyText(), u"7");
 }
 
 TEST_F(ExchangeTest, ClosedPortShowsTheMessageOnceAndSendsNothing) {
   serial.ClosePort();
   const int purges = fake->purgeCalls;
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"message brak połączenia !"}));
+  EXPECT_EQ(host.trace(), (Events{"message brak połączenia !"}));
   EXPECT_TRUE(fake->writes.empty());
   EXPECT_EQ(fake->readCalls, 0);
   EXPECT_EQ(fake->purgeCalls, purges);
@@ -221,17 +179,17 @@ TEST_F(ExchangeTest, WriteRepliesShowNoValueButHighlight) {
   fake->queueRead({0x01, 0x06, 0x00, 0x01, 0x00, 0x02, 0x59, 0xCB});  // the echo of the request
   dispatcher.Exchange(host);
   // A write's reply shows no value: the tree keeps what was written.
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
   // A reply equal to the request could be an adapter's echo: it ends the read only once the line is quiet.
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Quiet);
 
-  host.events.clear();
+  host.clear();
   modbus.RegisterType = kTypeReal;
   ASSERT_TRUE(modbus.BuildWriteMultipleRequest(Register(u"10", u"REAL", u"2", u"1,5"), u"1"));
   // address, function 16, start 10, quantity 2, CRC
   fake->queueRead({0x01, 0x10, 0x00, 0x0A, 0x00, 0x02, 0x61, 0xCA});
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(Written(1), "01 10 00 0A 00 02 04 00 00 3F C0 62 70");
 }
 
@@ -243,15 +201,15 @@ TEST_F(ExchangeTest, DiagnosticsRequestRunsItsOwnExchange) {
   EXPECT_EQ(Written(0), Hex(echo));
   EXPECT_EQ(modbus.RegisterType, kTypeHex);
   EXPECT_EQ(modbus.RegisterCount, 0x00);
-  EXPECT_EQ(host.events, (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"UM_REPLY", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(dispatcher.replyText(), u"");
 
   // Slave 0: nothing sent, nothing shown, no event; only RegisterType is set.
-  host.events.clear();
+  host.clear();
   modbus.RegisterType = kTypeWord;
   EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"0", dispatcher.hostFor(host)));
   EXPECT_EQ(fake->writes.size(), 1u);
-  EXPECT_TRUE(host.events.empty());
+  EXPECT_TRUE(host.trace().empty());
   EXPECT_EQ(modbus.RegisterType, kTypeHex);
   // 256 is slave 0 too: the low 8 bits count.
   EXPECT_FALSE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"256", dispatcher.hostFor(host)));
@@ -260,7 +218,7 @@ TEST_F(ExchangeTest, DiagnosticsRequestRunsItsOwnExchange) {
   // With the port closed, the exchange shows its message.
   serial.ClosePort();
   EXPECT_TRUE(modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(host)));
-  EXPECT_EQ(host.events, (Events{"message brak połączenia !"}));
+  EXPECT_EQ(host.trace(), (Events{"message brak połączenia !"}));
 }
 
 TEST_F(ExchangeTest, CommandsDuringTheTransactionAreIgnored) {
@@ -288,7 +246,7 @@ TEST_F(ExchangeTest, CommandsDuringTheTransactionAreIgnored) {
 
   dispatcher.Exchange(host);
   EXPECT_TRUE(attempted);
-  EXPECT_EQ(host.events,
+  EXPECT_EQ(host.trace(),
             (Events{"pending", "log .", "UM_REPLY", "ShowValue 5", "StartHighlightTimer", "UM_NEXT"}));
   EXPECT_EQ(fake->writes.size(), 1u);
   EXPECT_EQ(fake->purgeCalls, 1);
@@ -321,7 +279,7 @@ TEST_F(ExchangeTest, DeviceLostBetweenTheReads) {
   host.onPending = [&] { fake->vanish(); };
   fake->queueSilence();
   dispatcher.Exchange(host);
-  EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
+  EXPECT_EQ(host.trace(), (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
   EXPECT_FALSE(serial.PortOpen);
 }
 

@@ -14,19 +14,14 @@
 #include "modbus/modbus.h"
 #include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
+#include "tests/support/tree_builder.h"
 
 namespace velnorex::test {
 
 inline RegisterNode Register(std::u16string address, std::u16string type, std::u16string count,
                              std::u16string value = {}) {
-  RegisterNode node;
-  node.Name = u"test";
-  node.Address = std::move(address);
-  node.Type = std::move(type);
-  node.Count = std::move(count);
-  node.Access = u"RW";
-  node.Value = std::move(value);
-  return node;
+  return RegisterRecord(std::move(address), std::move(type), std::move(count), u"RW", std::move(value),
+                        u"test");
 }
 
 class ModbusTest : public ::testing::Test {

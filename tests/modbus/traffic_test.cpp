@@ -8,30 +8,11 @@
 #include "modbus/traffic_log.h"
 #include "serial/line_tap.h"
 #include "tests/modbus/modbus_fixture.h"
+#include "tests/support/transaction_recorder.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
 namespace {
-
-// The window and the client of the transactions, recorded as one line of events.
-class Recorder : public ExchangeDispatcher::Window, public TransactionClient, public TransactionObserver {
- public:
-  void processPendingMessages() override { events += "pending "; }
-  void showMessage(const std::u16string& text) override { events += "message:" + ToUtf8(text) + " "; }
-  void appendLogLine(const std::u16string& line) override { events += "log" + ToUtf8(line) + " "; }
-  void restartHighlightTimer() override { events += "highlight "; }
-  void ShowValue(const TransactionResult& result) override {
-    events += "value:" + ToUtf8(DisplayText(result.value)) + " ";
-  }
-  void UM_NEXT(const TransactionResult&) override { events += "UM_NEXT"; }
-  void transactionEnded(const TransactionSummary& summary) override {
-    const ExchangeResult result = summary.result;
-    events += result == ExchangeResult::UM_REPLY     ? "UM_REPLY "
-              : result == ExchangeResult::UM_TIMEOUT ? "UM_TIMEOUT "
-                                                     : "UM_CRCERROR ";
-  }
-  std::string events;
-};
 
 // Serial over the tap over the scripted device, the Modbus unit, the real result trip and a traffic log.
 class TrafficTest : public ::testing::Test {
@@ -51,11 +32,14 @@ class TrafficTest : public ::testing::Test {
     ASSERT_TRUE(serial.OpenPort(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("19200,e,8,1")));
   }
 
-  // Runs one transaction with the request that the builder put into the frame; returns the events.
+  // Runs one transaction with the request that the builder put into the frame; returns its events as one
+  // line.
   std::string exchange() {
-    host.events.clear();
+    host.clear();
     dispatcher.Exchange(host);
-    return host.events;
+    std::string line;
+    for (const std::string& event : host.trace()) line += (line.empty() ? "" : " ") + event;
+    return line;
   }
   Bytes request() const { return Bytes(modbus.RequestFrame, modbus.RequestFrame + modbus.FrameLength); }
   void read(const std::u16string& address, const std::u16string& count = u"1") {
@@ -73,7 +57,7 @@ class TrafficTest : public ::testing::Test {
   LineTap* tap;            // owned by serial
   Serial serial;
   Modbus modbus;
-  Recorder host;
+  TransactionRecorder host;
   ExchangeDispatcher dispatcher{modbus, host};
   TrafficLog log;
 };
@@ -96,7 +80,7 @@ TEST_F(TrafficTest, EveryOutcomeIsRecordedWithItsBytesInOrder) {
     fake->onRead = nullptr;
   };
   fake->queueChunks({{0x01, 0x03}, {0x02, 0x00, 0x05, 0x78, 0x47}});
-  EXPECT_EQ(exchange(), "UM_REPLY value:5 highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY ShowValue 5 StartHighlightTimer UM_NEXT");
   fake->queueRead(kIllegalAddress);
   EXPECT_EQ(exchange(), "UM_REPLY UM_NEXT");
   fake->queueSilence();
@@ -106,9 +90,9 @@ TEST_F(TrafficTest, EveryOutcomeIsRecordedWithItsBytesInOrder) {
   EXPECT_EQ(exchange(), "UM_CRCERROR UM_NEXT");
   fake->queueSilence();
   fake->queueRead(kFive);
-  EXPECT_EQ(exchange(), "pending log. UM_REPLY value:5 highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "pending log . UM_REPLY ShowValue 5 StartHighlightTimer UM_NEXT");
   fake->queueChunks({ask, kFive});
-  EXPECT_EQ(exchange(), "UM_REPLY value:5 highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY ShowValue 5 StartHighlightTimer UM_NEXT");
   EXPECT_EQ(tap->capture().received, ask.size() + kFive.size());
   EXPECT_EQ(tap->capture().chunkCount, 2);
   EXPECT_EQ(tap->capture().bytesWritten, 8);
@@ -196,7 +180,7 @@ TEST_F(TrafficTest, TheAdaptersEchoIsRemovedWhereverItStands) {
   read(u"100");
   const Bytes echo3 = request();
   fake->queueChunks({echo3, kFive});
-  EXPECT_EQ(exchange(), "UM_REPLY value:5 highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY ShowValue 5 StartHighlightTimer UM_NEXT");
   EXPECT_EQ(serial.BytesRead, 7u);
   EXPECT_EQ(Hex(bytes(last(), true)), Hex(kFive));  // as it came: decoding swaps the buffer's data bytes
   EXPECT_EQ(serial.ReplyBuffer[7], 0);  // what the echo vacated reads as 0, as after the zero-fill
@@ -216,7 +200,7 @@ TEST_F(TrafficTest, TheAdaptersEchoIsRemovedWhereverItStands) {
 
   // The echo of a write answered normally, the reply equal to the echo.
   fake->queueChunks({echo6, echo6});
-  EXPECT_EQ(exchange(), "UM_REPLY highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY StartHighlightTimer UM_NEXT");
   EXPECT_TRUE(dispatcher.replyOk());
 
   // The echo alone: on a line known to echo it is no reply; the read waits for the reply to its own end.
@@ -230,14 +214,14 @@ TEST_F(TrafficTest, TheAdaptersEchoIsRemovedWhereverItStands) {
   // The echo in the first read, the reply only in the retry read: a late reply.
   fake->queueRead(echo6);
   fake->queueRead(echo6);
-  EXPECT_EQ(exchange(), "pending log. UM_REPLY highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "pending log . UM_REPLY StartHighlightTimer UM_NEXT");
   EXPECT_TRUE(last().late);
   EXPECT_TRUE(last().echoRemoved);
 
   // A reply with no echo in front: this adapter does not echo (any more).
   read(u"100");
   fake->queueRead(kFive);
-  EXPECT_EQ(exchange(), "UM_REPLY value:5 highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY ShowValue 5 StartHighlightTimer UM_NEXT");
   EXPECT_FALSE(modbus.LineEchoes());
   EXPECT_FALSE(last().echoRemoved);
 }
@@ -255,14 +239,14 @@ TEST_F(TrafficTest, AReplyEqualToTheRequestOnALineNotKnownToEcho) {
   // A write's reply is the request itself: it ends the read once the line stays quiet after it, and counts.
   writeSingle(u"1", u"2");
   fake->queueRead(request());
-  EXPECT_EQ(exchange(), "UM_REPLY highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY StartHighlightTimer UM_NEXT");
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Quiet);
   EXPECT_FALSE(last().echoRemoved);
   EXPECT_EQ(modbus.FrameGapUs(), 2005u);  // 3.5 characters of 11 bits at 19200 baud
 
   // More after it within the quiet: it was the echo, and the reply follows.
   fake->queueChunks({request(), request()});
-  EXPECT_EQ(exchange(), "UM_REPLY highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY StartHighlightTimer UM_NEXT");
   EXPECT_TRUE(last().echoRemoved);
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);
 
@@ -287,7 +271,7 @@ TEST_F(TrafficTest, AnEchoThatFillsTheBufferLeavesRoomForTheRestOfTheReply) {
   first.insert(first.end(), reply.begin(), reply.begin() + 120);
   fake->queueRead(first);
   fake->queueRead(Bytes(reply.begin() + 120, reply.end()));
-  EXPECT_EQ(exchange(), "UM_REPLY value:1 highlight UM_NEXT");
+  EXPECT_EQ(exchange(), "UM_REPLY ShowValue 1 StartHighlightTimer UM_NEXT");
   EXPECT_EQ(serial.BytesRead, 125u);
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_EQ(fake->lastReadEnd, FakeSerialDevice::ReadEnd::Complete);

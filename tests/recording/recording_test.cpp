@@ -16,8 +16,7 @@ namespace {
 class RecordingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    BuildSampleTree(tree);
-    group = tree.root().child(0);
+    group = tree->root().child(0);
     temp = group->child(0);
     mode = group->child(1);
     host.slave = QStringLiteral("12");
@@ -38,7 +37,7 @@ class RecordingTest : public ::testing::Test {
            !host.memo.isReadOnly() && host.treeEnabled && host.indicator == kColorMediumGrey;
   }
 
-  RegisterTree tree;
+  std::unique_ptr<RegisterTree> tree = SampleTree();
   RegisterTreeNode* group = nullptr;
   RegisterTreeNode* temp = nullptr;
   RegisterTreeNode* mode = nullptr;
@@ -274,7 +273,7 @@ TEST_F(RecordingTest, ALoadOfAnotherDefinitionEndsTheRecordingBeforeTheTreeGoes)
   rec.btRecClick();
   // What the device selection does before it loads: stop, then the tree goes and the view state with it.
   rec.StopRecording();
-  tree.clear();
+  tree->clear();
   host.state.CurrentNode = nullptr;
   host.state.CurrentRecord = nullptr;
   host.focused = nullptr;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 #include "recording/recording.h"
 #include "registers/tree_stream.h"
+#include "tests/support/tree_builder.h"
 
 namespace velnorex::test {
 
@@ -69,14 +71,12 @@ class TestHost : public RecordingHost {
 };
 
 // A small register tree: group "Pomiary" holding "Temperatura" (100, INT, RO) and "Tryb" (101, WORD, RW).
-inline void BuildSampleTree(RegisterTree& tree) {
-  RegisterTreeNode* group = tree.root().appendChild();
-  group->data.Name = u"Pomiary";
-  group->States |= NodeState::HasChildren;
-  RegisterTreeNode* temp = group->appendChild();
-  temp->data = {u"Temperatura", u"", u"100", u"INT", u"1", u"RO", u"7"};
-  RegisterTreeNode* mode = group->appendChild();
-  mode->data = {u"Tryb", u"", u"101", u"WORD", u"1", u"rw", u""};
+inline std::unique_ptr<RegisterTree> SampleTree() {
+  return TreeBuilder()
+      .group(u"Pomiary")
+      .reg(u"Temperatura", u"100", u"INT", u"1", u"RO", u"7")
+      .reg(u"Tryb", u"101", u"WORD", u"1", u"rw")
+      .take();
 }
 
 }  // namespace velnorex::test

@@ -21,70 +21,45 @@
 #include "registers/register_tree_view.h"
 #include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
+#include "tests/support/tree_builder.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
 
-// Appends a node; the parent gets its has-children bit as a loaded file would have it.
-inline RegisterTreeNode* Add(RegisterTreeNode* parent, std::u16string name, std::u16string address = {},
-                             std::u16string type = {}, std::u16string count = {}, std::u16string access = {},
-                             std::u16string value = {}, CheckType checkType = CheckType::ctNone,
-                             CheckState checkState = CheckState::csUncheckedNormal) {
-  parent->States |= NodeState::HasChildren;
-  RegisterTreeNode* node = parent->appendChild();
-  node->States = NodeState::Visible | NodeState::Initialized;
-  node->data.Name = std::move(name);
-  node->data.Address = std::move(address);
-  node->data.Type = std::move(type);
-  node->data.Count = std::move(count);
-  node->data.Access = std::move(access);
-  node->data.Value = std::move(value);
-  node->checkType = checkType;
-  node->checkState = checkState;
-  return node;
-}
-
 // The definition most tests work on. Nodes are reachable by name through Find.
 inline std::unique_ptr<RegisterTree> SampleTree() {
-  auto tree = std::make_unique<RegisterTree>();
-  RegisterTreeNode* root = &tree->root();
-  RegisterTreeNode* measure = Add(root, u"Pomiary");
-  Add(measure, u"Temperatura", u"100", u"INT", u"1", u"RO");
-  Add(measure, u"Napięcie", u"$66", u"REAL", u"2", u"RO");
-  Add(measure, u"Opis", u"110", u"TEXT", u"2", u"RO");
+  constexpr CheckType radio = CheckType::ctRadioButton, box = CheckType::ctCheckBox;
+  TreeBuilder b;
+  b.group(u"Pomiary")
+      .reg(u"Temperatura", u"100", u"INT", u"1", u"RO")
+      .reg(u"Napięcie", u"$66", u"REAL", u"2", u"RO")
+      .reg(u"Opis", u"110", u"TEXT", u"2", u"RO")
+      .end();
+  b.group(u"Konfiguracja");
+  b.reg(u"Prędkość", u"200", u"WORD", u"1", u"RP").open();
+  b.option(u"9600", u"0", radio, true).option(u"19200", u"1", radio).end();
+  b.reg(u"Tryb", u"201", u"HEX", u"1", u"RW").open();
+  b.option(u"A", u"1", box, true, u"BIT").option(u"B", u"$12", box, false, u"BIT");
+  b.option(u"C", u"4", box, true, u"BIT");
+  b.group(u"Bajt trybu").option(u"D", u"18", box, true, u"BIT").end();
+  b.end();
+  b.reg(u"Słowo", u"202", u"WORD", u"1", u"RW");
+  b.reg(u"Długie", u"204", u"INT", u"2", u"RW");
+  b.reg(u"Małe", u"206", u"WORD", u"1", u"rw");
+  b.reg(u"Stałe", u"207", u"WORD", u"1", u"RO").open().option(u"Siedem", u"7", box).end();
+  b.reg(u"Bajty", u"208", u"WORD", u"1", u"RW", u"$1234").open();
+  b.group(u"Wysoki").option(u"H2", u"$0200", radio).option(u"H3", u"$0300", radio).end();
+  b.group(u"Niski").option(u"L5", u"5", radio).option(u"L6", u"6", radio).end();
+  b.end();
+  b.reg(u"Inny HEX", u"209", u"HEX", u"1", u"RW").open().option(u"X", u"1", box, true, u"BIT").end();
+  b.end();
 
-  RegisterTreeNode* config = Add(root, u"Konfiguracja");
-  RegisterTreeNode* speed = Add(config, u"Prędkość", u"200", u"WORD", u"1", u"RP");
-  Add(speed, u"9600", {}, {}, {}, {}, u"0", CheckType::ctRadioButton, CheckState::csCheckedNormal);
-  Add(speed, u"19200", {}, {}, {}, {}, u"1", CheckType::ctRadioButton);
-  RegisterTreeNode* mode = Add(config, u"Tryb", u"201", u"HEX", u"1", u"RW");
-  Add(mode, u"A", {}, u"BIT", {}, {}, u"1", CheckType::ctCheckBox, CheckState::csCheckedNormal);
-  Add(mode, u"B", {}, u"BIT", {}, {}, u"$12", CheckType::ctCheckBox);
-  Add(mode, u"C", {}, u"BIT", {}, {}, u"4", CheckType::ctCheckBox, CheckState::csCheckedNormal);
-  RegisterTreeNode* modeBytes = Add(mode, u"Bajt trybu");
-  Add(modeBytes, u"D", {}, u"BIT", {}, {}, u"18", CheckType::ctCheckBox, CheckState::csCheckedNormal);
-  Add(config, u"Słowo", u"202", u"WORD", u"1", u"RW");
-  Add(config, u"Długie", u"204", u"INT", u"2", u"RW");
-  Add(config, u"Małe", u"206", u"WORD", u"1", u"rw");
-  RegisterTreeNode* ro = Add(config, u"Stałe", u"207", u"WORD", u"1", u"RO");
-  Add(ro, u"Siedem", {}, {}, {}, {}, u"7", CheckType::ctCheckBox);
-  RegisterTreeNode* bytes = Add(config, u"Bajty", u"208", u"WORD", u"1", u"RW", u"$1234");
-  RegisterTreeNode* high = Add(bytes, u"Wysoki");
-  Add(high, u"H2", {}, {}, {}, {}, u"$0200", CheckType::ctRadioButton);
-  Add(high, u"H3", {}, {}, {}, {}, u"$0300", CheckType::ctRadioButton);
-  RegisterTreeNode* low = Add(bytes, u"Niski");
-  Add(low, u"L5", {}, {}, {}, {}, u"5", CheckType::ctRadioButton);
-  Add(low, u"L6", {}, {}, {}, {}, u"6", CheckType::ctRadioButton);
-  RegisterTreeNode* other = Add(config, u"Inny HEX", u"209", u"HEX", u"1", u"RW");
-  Add(other, u"X", {}, u"BIT", {}, {}, u"1", CheckType::ctCheckBox, CheckState::csCheckedNormal);
-
-  Add(root, u"Pusta");
-  RegisterTreeNode* hidden = Add(root, u"Ukryty", u"300", u"WORD", u"1", u"RO");
-  hidden->States &= static_cast<uint16_t>(~NodeState::Visible);
-  RegisterTreeNode* noBit = Add(root, u"Bez bitu", u"301", u"WORD", u"1", u"RO");
-  Add(noBit, u"Dziecko");
-  noBit->States &= static_cast<uint16_t>(~NodeState::HasChildren);
-  return tree;
+  b.group(u"Pusta").end();
+  b.reg(u"Ukryty", u"300", u"WORD", u"1", u"RO");
+  b.last()->States &= static_cast<uint16_t>(~NodeState::Visible);
+  b.reg(u"Bez bitu", u"301", u"WORD", u"1", u"RO").open().group(u"Dziecko").end().end();
+  b.last()->parent()->States &= static_cast<uint16_t>(~NodeState::HasChildren);
+  return b.take();
 }
 
 inline RegisterTreeNode* Find(RegisterTreeNode& from, std::u16string_view name) {
