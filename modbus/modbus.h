@@ -111,9 +111,10 @@ class Modbus {
   std::chrono::steady_clock::duration Elapsed() const { return elapsed_; }
 
   // After a transaction that got no fitting reply, the transducer may still answer it; a reply arriving
-  // during the next transaction would be taken for that one's. The next exchange first lets the line fall
-  // quiet: it discards what arrives until nothing has come for this long since the failure or since the
-  // last byte, within kQuietLimit.
+  // during a later transaction whose reply looks alike (same slave, function and size) would be taken for
+  // that one's. Such an exchange first lets the line fall quiet: it discards what arrives until nothing has
+  // come for this long since the failure or since the last byte, within kQuietLimit. Any other reply is
+  // refused by its slave, function or size, so other requests do not wait.
   static constexpr std::chrono::milliseconds kLateReplyGuard{150};
   static constexpr std::chrono::milliseconds kQuietLimit{1000};
 
@@ -186,9 +187,12 @@ class Modbus {
   bool replyMalformed_ = false;
   std::chrono::steady_clock::time_point startedAt_;
   std::chrono::steady_clock::duration elapsed_{};
-  // The last transaction got no fitting reply, at failedAt_: a late one may still be on its way.
+  // The last failed transaction got no fitting reply, at failedAt_: a late one may still be on its way. Its
+  // request is kept to tell which later requests its reply could be taken for.
   bool quietNeeded_ = false;
   std::chrono::steady_clock::time_point failedAt_;
+  uint8_t failedRequest_[8] = {};
+  uint8_t failedRequestLength_ = 0;
   uint32_t droppedLate_ = 0;  // bytes discarded before the last request
 };
 

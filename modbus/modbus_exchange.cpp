@@ -49,7 +49,9 @@ void Modbus::Exchange(ExchangeHost& host) {
   }
   TransactionScope scope(inTransaction_);
   droppedLate_ = 0;
-  if (quietNeeded_ && serial_.LineTimePasses()) waitForQuietLine(host);
+  if (quietNeeded_ && serial_.LineTimePasses() &&
+      RepliesLookAlike(failedRequest_, failedRequestLength_, RequestFrame, FrameLength))
+    waitForQuietLine(host);
   echoMayFollow_ = true;
   echoLength_ = 0;
   lateReply_ = false;
@@ -82,9 +84,13 @@ void Modbus::Exchange(ExchangeHost& host) {
 void Modbus::endTransaction(ExchangeHost& host, ExchangeResult result) {
   const auto now = std::chrono::steady_clock::now();
   elapsed_ = now - startedAt_;
-  // Without a fitting reply the transducer may still be answering: the next request waits for quiet.
-  quietNeeded_ = result != ExchangeResult::UM_REPLY;
-  failedAt_ = now;
+  // Without a fitting reply the transducer may still be answering: a request it could be taken for waits.
+  if (result != ExchangeResult::UM_REPLY) {
+    quietNeeded_ = true;
+    failedAt_ = now;
+    failedRequestLength_ = static_cast<uint8_t>(std::min<size_t>(FrameLength, sizeof failedRequest_));
+    std::memcpy(failedRequest_, RequestFrame, failedRequestLength_);
+  }
   host.perform(result);
 }
 

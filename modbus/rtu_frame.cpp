@@ -118,6 +118,14 @@ bool ReplyFitsRequest(const uint8_t* request, size_t requestLength, const uint8_
   return count == expected;
 }
 
+bool RepliesLookAlike(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength) {
+  const RequestFields first = DecodeRequest(a, aLength);
+  const RequestFields second = DecodeRequest(b, bLength);
+  return first.valid && second.valid && first.slave == second.slave && first.function == second.function &&
+         ExpectedReplyLength(first.function, first.quantity) ==
+             ExpectedReplyLength(second.function, second.quantity);
+}
+
 size_t RequestEchoLength(const uint8_t* request, size_t requestLength, const uint8_t* bytes, size_t count) {
   if (requestLength == 0 || count < requestLength) return 0;
   return std::memcmp(bytes, request, requestLength) == 0 ? requestLength : 0;

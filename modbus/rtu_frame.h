@@ -53,6 +53,10 @@ bool ReplyComplete(const uint8_t* bytes, size_t count);
 // other request, or a malformed one: it must not be decoded as this one's.
 bool ReplyFitsRequest(const uint8_t* request, size_t requestLength, const uint8_t* reply, size_t count);
 
+// A reply to request `a` would fit request `b` as well: the same slave, function and reply size. Only then
+// can a late reply to `a` be taken for `b`'s.
+bool RepliesLookAlike(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength);
+
 // An RS-485 adapter with local echo hands back every request before the reply.
 // The length of the echo at the front of `bytes`: the request's length when they begin with an exact copy of
 // it, else 0.

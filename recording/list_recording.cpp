@@ -11,6 +11,7 @@
 
 #include "recording/log_lines.h"
 #include "registers/palette.h"
+#include "serial/mode_string.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -24,22 +25,20 @@ QString FromU16(const std::u16string& text) {
 // Characters of a read: the request, and the reply with two bytes per register.
 constexpr double kRequestCharacters = 8;
 constexpr double kReplyOverheadCharacters = 5;
-// The silence that ends an RTU frame, after the request and after the reply.
-constexpr double kFrameGapCharacters = 3.5;
 
 }  // namespace
 
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line) {
   if (line.baudRate <= 0) return 0;
-  const double bits = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBitsTenths / 10.0;
-  const double characterMs = bits * 1000.0 / line.baudRate;
+  const double characterMs = CharacterNs(line) / 1e6;
+  // The silence that ends an RTU frame, after the request and after the reply.
+  const double gapsMs = 2 * (FrameGapNs(line) / 1e6);
   double total = 0;
   for (const WatchEntry& entry : entries) {
     int32_t count = 0;
     TryStrToInt(entry.Count, count);
-    const double characters =
-        kRequestCharacters + kReplyOverheadCharacters + 2.0 * (count & 0xFF) + 2 * kFrameGapCharacters;
-    total += characters * characterMs + ListRecording::kTurnaroundMs;
+    const double characters = kRequestCharacters + kReplyOverheadCharacters + 2.0 * (count & 0xFF);
+    total += characters * characterMs + gapsMs + ListRecording::kTurnaroundMs;
   }
   return total;
 }

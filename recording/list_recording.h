@@ -30,9 +30,9 @@ class ListRecordingHost : public RecordingHost {
 };
 
 // The time one round of a list needs on the line, in milliseconds: per entry the request (8 characters), a
-// gap of 3.5 characters, the reply (5 + 2 per register), another gap, and an allowance for the transducer's
-// turnaround and the program's step. Characters are 1 start bit, the data bits, the parity bit and the stop
-// bits of `line`.
+// frame's silence (FrameGapNs), the reply (5 + 2 per register), another silence, and an allowance for the
+// transducer's turnaround and the program's step. Characters are 1 start bit, the data bits, the parity bit
+// and the stop bits of `line`.
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line);
 // The interval of a list recording in milliseconds from eInterval's text: a real with ',' and at most one
 // decimal ("0,5", "2"). Throws ConvertError for a text that is no number; 0 for a number that is no positive

@@ -104,6 +104,32 @@ TEST_F(ListRecordingTest, ThePanelIsShownHiddenAndItsEntriesRemovedAndReordered)
   EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("recordings"))).exists());
 }
 
+TEST_F(ListRecordingTest, ATransducerThatAnswersLateLeavesItsCellsEmptyNeverWrong) {
+  // Both registers of one slave, one register each: a reply to the first that comes after the exchange gave
+  // up on it looks exactly like a reply to the second. -1234 is $FB2E.
+  connectTo(QStringLiteral("TEMP.dat"),
+            {"--value", "10:INT:1:-1234", "--value", "11:HEX:1:$0011", "--delay-ms", "100"});
+  const RegisterNode temp{u"Temp", {}, u"10", u"INT", u"1", u"RO", {}};
+  const RegisterNode mode{u"Tryb", {}, u"11", u"HEX", u"1", u"RO", {}};
+  form->VLModel->AddToWatchList(&temp, QStringLiteral("1"));
+  form->VLModel->AddToWatchList(&mode, QStringLiteral("1"));
+  startList();
+  ASSERT_TRUE(form->listRecording.running());
+  ASSERT_TRUE(WaitFor([&] { return form->listRecording.rounds() >= 4; }));
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  ASSERT_EQ(csvFiles().size(), 1);
+  const QList<QByteArray> csv = csvLines(csvFiles()[0]);
+  ASSERT_GE(csv.size(), 5);
+  for (qsizetype i = 1; i < csv.size(); ++i) {
+    const QList<QByteArray> cells = csv[i].chopped(1).split(',');
+    ASSERT_EQ(cells.size(), 3) << csv[i].toStdString();
+    EXPECT_TRUE(cells[1].isEmpty() || cells[1] == "-1234") << csv[i].toStdString();
+    EXPECT_TRUE(cells[2].isEmpty() || cells[2] == "$11") << csv[i].toStdString();
+  }
+  // The late replies came, and were counted as dropped rather than taken.
+  EXPECT_GT(form->lineMonitor.log().counts().lateDropped, 0u);
+}
+
 TEST_F(ListRecordingTest, EveryEntryIsReadFromItsSlaveInListOrderIntoLogCsvAndTrend) {
   connectTo(QStringLiteral("TEMP.dat"), kSimulatorValues);
   fillList();
