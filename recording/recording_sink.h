@@ -26,6 +26,9 @@ class RecordingSink {
   // One reading made at `when`: the decoded texts in column order, an empty text where the read failed.
   virtual void readingTaken(RecordingClock::time_point when, const std::vector<std::u16string>& values) = 0;
   virtual void recordingStopped() = 0;
+  // Every reading of the running recording is being kept in full (in a file), so that what the log window
+  // shows of a long recording may be thinned.
+  virtual bool keepsEveryReading() const { return false; }
 };
 
 }  // namespace velnorex

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFileDialog>
@@ -22,6 +24,7 @@
 #include <QtCharts/QValueAxis>
 
 #include "recording/csv_recording_file.h"
+#include "text/file_replace.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -205,7 +208,13 @@ bool TrendView::follow() const {
 
 bool TrendView::savePng(const QString& path) {
   refresh();
-  return view_->grab().save(path, "PNG");
+  // Encoded in memory, then written as every other file is: a failure or a crash never leaves a torn
+  // picture in place of an earlier one.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !view_->grab().save(&buffer, "PNG")) return false;
+  return ReplaceFileAtomically(std::filesystem::path(path.toStdU16String()),
+                               std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))) == 0;
 }
 
 void TrendView::savePngClick() {

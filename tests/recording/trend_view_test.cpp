@@ -123,6 +123,26 @@ TEST_F(TrendViewTest, SavesWhatItShowsAsPng) {
   EXPECT_TRUE(file.read(8).startsWith("\x89PNG"));
   QImage image(path);
   EXPECT_EQ(image.size(), trend.chartView()->size());
+  file.close();
+
+  // Saved again over the earlier picture, it replaces the file whole, as every file is written: whoever is
+  // still reading the earlier one reads it to its end, and the file keeps its permissions.
+  QFile earlier(path);
+  ASSERT_TRUE(earlier.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  earlier.write("earlier picture");
+  earlier.close();
+  ASSERT_TRUE(
+      QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+  QFile reader(path);
+  ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+  feed(5);
+  ASSERT_TRUE(trend.savePng(path));
+  EXPECT_EQ(reader.readAll(), QByteArray("earlier picture"));
+  EXPECT_EQ(QImage(path).size(), trend.chartView()->size());
+  EXPECT_EQ(
+      QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                  QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther),
+      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
 
   // A file that cannot be written is told to the operator.
   QStringList messages;
