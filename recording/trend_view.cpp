@@ -248,6 +248,23 @@ QString TrendView::figuresText(size_t curve) const {
            numberText(c.mean()));
 }
 
+QString TrendView::thinnedText() const {
+  double until = 0;
+  double columnMs = 0;
+  for (const TrendCurve& c : curves_) {
+    if (c.thinnedPoints() == 0) continue;
+    until = std::max(until, c.thinnedUntil());
+    columnMs = std::max(columnMs, c.columnMs());
+  }
+  if (columnMs <= 0) return {};
+  const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(until));
+  const QDateTime newest = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last_));
+  const QString when =
+      at.toString(at.date() == newest.date() ? QStringLiteral("HH:mm:ss") : QStringLiteral("dd.MM HH:mm:ss"));
+  return QStringLiteral("do %1 wykres pokazuje tylko min i maks co %2 s")
+      .arg(when, numberText(columnMs / 1000.0));
+}
+
 void TrendView::showFigures() {
   QString text;
   for (size_t curve = 0; curve < curves_.size(); ++curve) {
@@ -255,6 +272,9 @@ void TrendView::showFigures() {
     text += QStringLiteral("<span style=\"color:%1\">&#9632;</span> %2")
                 .arg(series_[curve]->color().name(), figuresText(curve).toHtmlEscaped());
   }
+  // The operator is told where the curves no longer show every reading (the file still holds them all).
+  if (const QString thinned = thinnedText(); !thinned.isEmpty())
+    text += QStringLiteral("<br><i>%1</i>").arg(thinned.toHtmlEscaped());
   figures_->setText(text);
 }
 

@@ -49,6 +49,7 @@ TEST_F(TrendViewTest, CurvesForNumbersWithTheirFiguresAndGapsForFailedReads) {
   EXPECT_EQ(trend.series(0)->count(), 5);
   EXPECT_EQ(trend.figuresText(0), QStringLiteral("Temp: 20 (min 20, maks 23, śr 21,2)"));
   EXPECT_EQ(trend.figuresText(1), QStringLiteral("Licznik: 0 (min 0, maks 3, śr 1,2)"));
+  EXPECT_EQ(trend.thinnedText(), QString());
   EXPECT_EQ(trend.series(0)->name(), QStringLiteral("Temp"));
   const QLabel* figures = trend.findChild<QLabel*>(QStringLiteral("trendFigures"));
   ASSERT_NE(figures, nullptr);
@@ -71,6 +72,12 @@ TEST_F(TrendViewTest, ALongRecordingDrawsAFlatNumberOfPointsAndZoomFollowsTheEnd
   const int columns = static_cast<int>(trend.chart()->plotArea().width());
   ASSERT_GT(columns, 100);
   EXPECT_EQ(trend.curves()[0].count(), 30000u);
+  // The older readings are thinned, and the trend says up to when and how coarsely.
+  ASSERT_GT(trend.curves()[0].thinnedPoints(), 0u);
+  EXPECT_LT(trend.curves()[0].points().size(), 30000u);
+  EXPECT_TRUE(trend.thinnedText().startsWith(QStringLiteral("do "))) << trend.thinnedText().toStdString();
+  EXPECT_TRUE(trend.thinnedText().contains(QStringLiteral(" wykres pokazuje tylko min i maks co ")));
+  EXPECT_TRUE(trend.findChild<QLabel*>(QStringLiteral("trendFigures"))->text().contains(trend.thinnedText()));
   // Two points per column of the envelope at most (the plot is no wider than the view), and the two
   // neighbours.
   EXPECT_LE(trend.series(0)->count(), 2 * trend.chartView()->width() / TrendView::kPixelsPerColumn + 2);
