@@ -111,8 +111,9 @@ void TrendCurve::thin() {
     columnMs_ *= 2;
     kept = ThinByColumn(points_.data(), kept, columnMs_);
   }
-  std::move(points_.begin() + static_cast<std::ptrdiff_t>(end), points_.end(),
-            points_.begin() + static_cast<std::ptrdiff_t>(kept));
+  if (kept < end)
+    std::move(points_.begin() + static_cast<std::ptrdiff_t>(end), points_.end(),
+              points_.begin() + static_cast<std::ptrdiff_t>(kept));
   points_.resize(kept + kRecentPoints);
   thinned_ = kept;
 }
