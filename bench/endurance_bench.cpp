@@ -2,8 +2,8 @@
 // on a pseudo-terminal (no line time), through the real window with the traffic monitor open, the CSV file
 // and the trend. Prints the resident memory after the warm-up and at the end, and the growth per round.
 // Usage: endurance_bench [ROUNDS (default 200000)] [WARM-UP ROUNDS (default 10000)] [--keep-every-line]
-// (--keep-every-line: the log window keeps every line of the list, as it did before it was bounded, to see
-// what the lines cost)
+// (--keep-every-line: the log window keeps every line of the list and its undo history, as it did before it
+// was bounded, to see what the lines cost)
 #include <unistd.h>
 
 #include <cstdio>
@@ -94,7 +94,10 @@ int main(int argc, char** argv) {
   }
   // The rounds are driven here, one as soon as the last has ended; the timer's ticks would only wait.
   form.ListRecordTimer.stop();
-  if (keepEveryLine) form.listRecording.setLogWindowLimit(std::numeric_limits<int>::max(), 0);
+  if (keepEveryLine) {
+    form.listRecording.setLogWindowLimit(std::numeric_limits<int>::max(), 0);
+    form.Memo1->setUndoRedoEnabled(true);
+  }
 
   std::printf("endurance: list recording of 4 registers, full speed against velnorex-sim, monitor open%s\n",
               keepEveryLine ? ", every log line kept" : "");
