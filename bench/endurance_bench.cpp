@@ -1,9 +1,10 @@
 // Endurance of a list recording: four registers recorded round after round at full speed against velnorex-sim
 // on a pseudo-terminal (no line time), through the real window with the traffic monitor open, the CSV file
 // and the trend. Prints the resident memory after the warm-up and at the end, and the growth per round.
-// Usage: endurance_bench [ROUNDS (default 200000)] [WARM-UP ROUNDS (default 10000)] [--keep-every-line]
+// Usage: endurance_bench [ROUNDS (default 200000)] [WARM-UP ROUNDS (default 10000)]
+//                        [--keep-every-line [--without-undo]]
 // (--keep-every-line: the log window keeps every line of the list and its undo history, as it did before it
-// was bounded, to see what the lines cost)
+// was bounded, to see what the lines cost; --without-undo: the lines without the undo history)
 #include <unistd.h>
 
 #include <cstdio>
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   const uint64_t total = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 200000;
   const uint64_t warmUp = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 10000;
   const bool keepEveryLine = argc > 3 && std::string_view(argv[3]) == "--keep-every-line";
+  const bool keepUndo = keepEveryLine && !(argc > 4 && std::string_view(argv[4]) == "--without-undo");
   if (total <= warmUp) {
     std::fprintf(stderr, "usage: endurance_bench [ROUNDS] [WARM-UP ROUNDS], ROUNDS above WARM-UP\n");
     return 2;
@@ -96,11 +98,13 @@ int main(int argc, char** argv) {
   form.ListRecordTimer.stop();
   if (keepEveryLine) {
     form.listRecording.setLogWindowLimit(std::numeric_limits<int>::max(), 0);
-    form.Memo1->setUndoRedoEnabled(true);
+    form.Memo1->setUndoRedoEnabled(keepUndo);
   }
 
   std::printf("endurance: list recording of 4 registers, full speed against velnorex-sim, monitor open%s\n",
-              keepEveryLine ? ", every log line kept" : "");
+              keepEveryLine
+                  ? (keepUndo ? ", every log line and the undo history kept" : ", every log line kept")
+                  : "");
   std::printf("resident memory before the recording: %.1f MB\n", atStart);
   QElapsedTimer clock;
   clock.start();
