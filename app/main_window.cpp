@@ -12,11 +12,11 @@
 #include "app/window_bounds.h"
 #include "app/window_settings.h"
 #include "recording/log_lines.h"
+#include "recording/trend_view.h"
 #include "registers/device_files.h"
 #include "registers/palette.h"
 #include "serial/qt_serial_device.h"
 #include "text/number_text.h"
-#include "recording/trend_view.h"
 
 using namespace velnorex;
 
@@ -124,6 +124,7 @@ void TForm1::wireRecording() {
   connect(Ruchnalinii1, &QAction::triggered, this, guarded([this] { Ruchnalinii1Click(); }));
   connect(&ListRecordTimer, &QTimer::timeout, this, guarded([this] { ListRecordTimerTimer(); }));
   connect(Otworzfoldernagran1, &QAction::triggered, this, guarded([this] { Otworzfoldernagran1Click(); }));
+  connect(cbxRecList, &QCheckBox::toggled, this, guarded([this] { cbxRecListClick(); }));
 }
 
 void TForm1::wireWatchList() {
@@ -195,11 +196,11 @@ void TForm1::FormCreate() {
   restoreIndex(cbxBaud, settings.baudRate);
 
   eInterval->setText(settings.interval);
-  // A text that isn't an integer ends the start-up here, with the conversion's message; tenths of a second,
-  // which the list recording takes, are no error.
-  double tenths = 0;
-  if (!TryStrToFloat(eInterval->text().toStdU16String(), tenths))
-    StrToInt(eInterval->text().toStdU16String());
+  // The list's interval has a key of its own and is checked only when a list recording starts; it is taken
+  // before the conversion below, which may end the start-up.
+  otherInterval_ = settings.listInterval;
+  // A text that isn't an integer ends the start-up here, with the conversion's message.
+  StrToInt(eInterval->text().toStdU16String());
 
   eSlave->setText(settings.slave);
 
@@ -257,14 +258,16 @@ void TForm1::saveSettings() {
   settings.split = VT->isVisible() ? VT->height() : splitHeight_;
   settings.baudRate = ItemIndex(cbxBaud);
   settings.parity = ItemIndex(cbxParity);
-  settings.interval = eInterval->text();
+  const bool list = cbxRecList->isChecked();
+  settings.interval = list ? otherInterval_ : eInterval->text();
+  settings.listInterval = list ? eInterval->text() : otherInterval_;
   settings.slave = eSlave->text();
   settings.Save(paths_.settingsFile);
 }
 
 void TForm1::saveLog() {
   // An empty log has no line and leaves an earlier file as it was.
-  if (Memo1->document()->isEmpty()) return;
+  if (!HoldsALine(*Memo1)) return;
   SaveLogFile(*Memo1, paths_.logFile);
 }
 
@@ -369,6 +372,13 @@ void TForm1::btRecClick() {
     listRecording.btRecClick();
   else
     recording.btRecClick();
+}
+void TForm1::cbxRecListClick() {
+  // Each kind of recording keeps its own interval: the list's may hold tenths, the register's is whole
+  // seconds, and "Interwał:" shows the one that "Rejestarcja" would start with.
+  const QString shown = eInterval->text();
+  eInterval->setText(otherInterval_);
+  otherInterval_ = shown;
 }
 void TForm1::RecordTimerTimer() {
   recording.RecordTick();

@@ -97,6 +97,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
 
   // --- recording, the log window's menu and the watch list ---
   void btRecClick();
+  void cbxRecListClick();
   void RecordTimerTimer();
   void Wyczy1Click();
   void Kopiuj1Click();
@@ -142,7 +143,8 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   // The traffic on the line, timed by the tap under `serial`, and the window "Ruch na linii".
   velnorex::LineMonitor lineMonitor{static_cast<const velnorex::LineTap&>(serial.device()), dispatcher, this};
   // Every recording also streams into a CSV file and the trend; the watch list can be recorded whole.
-  velnorex::RecordingOutputs recordingOutputs{[this](const QString& text) { hosts_.showMessage(text); }};
+  velnorex::RecordingOutputs recordingOutputs{[this](const QString& text) { hosts_.showMessage(text); },
+                                              [this](const QString& text) { hosts_.reportLine(text); }};
   velnorex::ListRecording listRecording{hosts_, modbus, dispatcher, serial, *VLModel, recordingOutputs};
   velnorex::WatchListPanel watchListPanel{*VL,          *VLModel,       *Listarejestrow1,
                                           *Usunzlisty1, *Przesunwgore1, *Przesunwdol1};
@@ -163,6 +165,8 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void saveLog();
 
   Paths paths_;
+  // The interval of the kind of recording that "cała lista" does not choose now.
+  QString otherInterval_ = QStringLiteral("1");
   int splitHeight_ = 240;  // VT's height as restored, until the window is laid out
   bool closed_ = false;
 };

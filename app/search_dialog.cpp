@@ -107,10 +107,10 @@ SearchDialog::SearchDialog(Modbus& modbus, SearchDialogHost& host, QWidget* pare
   plan->addWidget(parities, 2, 0, 1, 4);
 
   plan->addWidget(new QLabel(QStringLiteral("Adresy od:"), this), 3, 0);
-  eFrom = spinBox(QStringLiteral("eFrom"), 1, 247, 1, this);
+  eFrom = spinBox(QStringLiteral("eFrom"), kFirstSlaveAddress, kLastSlaveAddress, kFirstSlaveAddress, this);
   plan->addWidget(eFrom, 3, 1);
   plan->addWidget(new QLabel(QStringLiteral("do:"), this), 3, 2);
-  eTo = spinBox(QStringLiteral("eTo"), 1, 247, 247, this);
+  eTo = spinBox(QStringLiteral("eTo"), kFirstSlaveAddress, kLastSlaveAddress, kLastSlaveAddress, this);
   plan->addWidget(eTo, 3, 3);
 
   plan->addWidget(new QLabel(QStringLiteral("Zapytanie:"), this), 4, 0);

@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "recording/log_lines.h"
 #include "registers/palette.h"
 
 namespace velnorex {
@@ -29,7 +30,7 @@ void WindowHosts::showMessage(const std::u16string& text) {
   showMessage(QString::fromStdU16String(text));
 }
 void WindowHosts::appendLogLine(const std::u16string& line) {
-  form_.Memo1->appendPlainText(QString::fromStdU16String(line));
+  AppendLine(*form_.Memo1, QString::fromStdU16String(line));
 }
 
 bool WindowHosts::singleRegisterWrites() const {
@@ -109,6 +110,10 @@ void WindowHosts::setWatchListLocked(bool locked) {
 }
 QWidget* WindowHosts::dialogParent() {
   return &form_;
+}
+void WindowHosts::reportLine(const QString& text) {
+  AppendLine(*form_.Memo1, text);
+  form_.stBar->showMessage(text);
 }
 
 }  // namespace velnorex

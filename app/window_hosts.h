@@ -66,6 +66,10 @@ class WindowHosts final : public ExchangeDispatcher::Window,
   // ConfigCommandsHost (the rest is shared with the others)
   QWidget* dialogParent() override;
 
+  // The recording's outputs: something the operator should know that must not stop a recording, as a line
+  // of the log window and on the status line.
+  void reportLine(const QString& text);
+
  private:
   TForm1& form_;
 };

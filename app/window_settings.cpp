@@ -1,4 +1,4 @@
-// The settings file's nine keys, in the order the file has always had them.
+// The settings file's nine keys, in the order the file has always had them, and the list's interval.
 #include "app/window_settings.h"
 
 #include "app/ini_profile.h"
@@ -25,6 +25,7 @@ WindowSettings WindowSettings::Load(const QString& path) {
   s.parity = ini.ReadInteger(kCfg, QStringLiteral("Parity"), s.parity);
   s.baudRate = ini.ReadInteger(kCfg, QStringLiteral("BaudRate"), s.baudRate);
   s.interval = ini.ReadString(kCfg, QStringLiteral("Interval"), s.interval);
+  s.listInterval = ini.ReadString(kCfg, QStringLiteral("ListInterval"), s.listInterval);
   s.slave = ini.ReadString(kData, QStringLiteral("Slave"), s.slave);
   return s;
 }
@@ -39,6 +40,7 @@ void WindowSettings::Save(const QString& path) const {
   ini.WriteInteger(kCfg, QStringLiteral("BaudRate"), baudRate);
   ini.WriteInteger(kCfg, QStringLiteral("Parity"), parity);
   ini.WriteString(kCfg, QStringLiteral("Interval"), interval);
+  ini.WriteString(kCfg, QStringLiteral("ListInterval"), listInterval);
   ini.WriteString(kData, QStringLiteral("Slave"), slave);
   if (!ini.Save())
     throw Error(QStringLiteral("Unable to write to %1: %2").arg(path, ini.errorString()).toStdString());

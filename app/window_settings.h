@@ -16,13 +16,16 @@ struct WindowSettings {
   int parity = 0;
   int baudRate = 0;
   QString interval = QStringLiteral("1");
+  // "Cfg": the list recording's interval as typed, which may hold tenths ("0,5"); a key of its own, so that
+  // "Interval" stays the one-register recording's whole seconds.
+  QString listInterval = QStringLiteral("1");
   // "Data": the slave address as typed.
   QString slave = QStringLiteral("1");
 
   // A missing file, key or a value that is not an integer gives the default.
   static WindowSettings Load(const QString& path);
-  // Writes the nine keys, keeping everything else in the file; a new file gets its sections in the order
-  // "Form", "Cfg", "Data". Throws Error naming the file when it cannot be written.
+  // Writes the nine keys and "ListInterval", keeping everything else in the file; a new file gets its
+  // sections in the order "Form", "Cfg", "Data". Throws Error naming the file when it cannot be written.
   void Save(const QString& path) const;
 };
 

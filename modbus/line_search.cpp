@@ -54,7 +54,8 @@ std::string CheckPlan(const SearchPlan& plan) {
     if (s.parity != 'n' && s.parity != 'e' && s.parity != 'o')
       return std::string("unknown parity ") + s.parity;
   }
-  if (plan.firstAddress < 1 || plan.lastAddress > 247 || plan.firstAddress > plan.lastAddress)
+  if (plan.firstAddress < kFirstSlaveAddress || plan.lastAddress > kLastSlaveAddress ||
+      plan.firstAddress > plan.lastAddress)
     return "the addresses must run from 1 to 247, the first not above the last";
   if (plan.budgetMs < 0 || plan.budgetMs > 60000) return "the reply budget must be 0 to 60000 ms";
   return {};
@@ -70,10 +71,6 @@ std::string ReplyText(const SearchHit& hit) {
       break;
   }
   return "echo";
-}
-
-const char* ParityName(char parity) {
-  return parity == 'e' ? "even" : parity == 'o' ? "odd" : "none";
 }
 
 LineSearch::LineSearch(Modbus& modbus, SearchPlan plan)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "modbus/modbus.h"
+#include "text/line_words.h"
 
 namespace velnorex {
 
@@ -28,8 +29,8 @@ enum class ProbeKind {
 struct SearchPlan {
   QString portPath;
   std::vector<SearchSetting> settings;
-  int firstAddress = 1;  // 1..247; broadcast (0) is never probed
-  int lastAddress = 247;
+  int firstAddress = kFirstSlaveAddress;  // broadcast (0) is never probed
+  int lastAddress = kLastSlaveAddress;
   ProbeKind probe = ProbeKind::ReadRegister;
   uint16_t probeRegister = 0;
   int budgetMs = 30;  // the time a transducer is given to begin its answer once the request is on the line
@@ -49,8 +50,6 @@ struct SearchHit {
 
 // "value 1234", "exception 2" or "echo": what answered, as the tool and the dialog show it.
 std::string ReplyText(const SearchHit& hit);
-// "none", "even" or "odd".
-const char* ParityName(char parity);
 
 struct SearchProgress {
   int done = 0;        // probes finished, those of settings the port refused included

@@ -7,6 +7,8 @@
 
 #include <QDateTime>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "recording/log_lines.h"
@@ -25,6 +27,9 @@ QString FromU16(const std::u16string& text) {
 // Characters of a read: the request, and the reply with two bytes per register.
 constexpr double kRequestCharacters = 8;
 constexpr double kReplyOverheadCharacters = 5;
+
+// The user state of the log window's line that stands for the lines dropped.
+constexpr int kDroppedLinesMark = 0x44524f50;
 
 }  // namespace
 
@@ -116,8 +121,14 @@ void ListRecording::StartRecording() {
     AppendLine(memo, QStringLiteral("Slave:") + FromU16(entry.Slave) + u'\t' +
                          RegisterLine(FromU16(entry.Address), FromU16(entry.Name)));
   AppendLine(memo, QString());
+  logStart_ = QTextCursor(memo.document()->lastBlock());
+  // Lines appended at its very position (the empty line's end) come after it.
+  logStart_.setKeepPositionOnInsert(true);
+  droppedLines_ = 0;
   sink_.recordingStarted(columns_, u"lista");
 
+  // Nobody undoes a recording's lines, and an undo history would keep every line dropped from the window.
+  memo.setUndoRedoEnabled(false);
   memo.setReadOnly(true);
   host_.setRegisterTreeEnabled(false);
   host_.setWatchListLocked(true);
@@ -191,9 +202,47 @@ void ListRecording::finishRound() {
   }
   AppendLine(host_.logWindow(), lineBuffer_);
   sink_.readingTaken(roundTime_, values_);
+  dropOldLogLines();
   longestRoundMs_ = std::max(
       longestRoundMs_,
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - roundStart_).count());
+}
+
+void ListRecording::dropOldLogLines() {
+  // Only lines that a file keeps may leave the window.
+  if (!sink_.keepsEveryReading()) return;
+  QTextDocument* document = host_.logWindow().document();
+  if (document->blockCount() <= logLinesKept_) return;
+  // The readings follow the header's empty line (after "Wyczyść", the window's first line), and the line
+  // that counts the dropped ones, once there is one.
+  const QTextBlock start = logStart_.block();
+  QTextBlock mark = start.next();
+  if (mark.isValid() && mark.userState() != kDroppedLinesMark) mark = QTextBlock();
+  const QTextBlock first = mark.isValid() ? mark.next() : start.next();
+  if (!first.isValid()) return;
+  const int lines = document->blockCount() - first.blockNumber();
+  if (lines <= logLinesKept_) return;
+  const int drop = lines - (logLinesKept_ - logLinesDropped_);
+
+  QTextCursor cursor(first);
+  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, drop);
+  cursor.removeSelectedText();
+  droppedLines_ += static_cast<uint64_t>(drop);
+
+  const QString text =
+      QStringLiteral("usunięto z okna %1 starszych wierszy; wszystkie odczyty są w pliku CSV")
+          .arg(droppedLines_);
+  if (mark.isValid()) {
+    QTextCursor line(mark);
+    line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    line.insertText(text);
+  } else {
+    QTextCursor line(logStart_.block());
+    line.movePosition(QTextCursor::EndOfBlock);
+    line.insertBlock();
+    line.insertText(text);
+    line.block().setUserState(kDroppedLinesMark);
+  }
 }
 
 void ListRecording::StopRecording() {
@@ -207,6 +256,7 @@ void ListRecording::StopRecording() {
   if (skipped_ > 0) AppendLine(memo, QStringLiteral("pominięte odczyty: %1").arg(skipped_));
   AppendLine(memo, QString());
   memo.setReadOnly(false);
+  memo.setUndoRedoEnabled(true);
   host_.setRegisterTreeEnabled(true);
   host_.setWatchListLocked(false);
   sink_.recordingStopped();

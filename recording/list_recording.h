@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <QTextCursor>
+
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "modbus/step_sequence.h"
@@ -42,6 +44,11 @@ int ListIntervalMs(std::u16string_view text);
 class ListRecording final : public TransactionClient {
  public:
   static constexpr double kTurnaroundMs = 5.0;
+  // While a file keeps every reading, the log window keeps at most this many lines of a running list
+  // recording: older ones are dropped, kLogLinesDropped at a time, and one line in their place says how many
+  // went. Without a file every line stays.
+  static constexpr int kLogLinesKept = 10000;
+  static constexpr int kLogLinesDropped = 1000;
 
   ListRecording(ListRecordingHost& host, Modbus& modbus, ExchangeDispatcher& dispatcher, const Serial& serial,
                 const WatchListModel& list, RecordingSink& sink);
@@ -69,12 +76,20 @@ class ListRecording final : public TransactionClient {
   double longestRoundMs() const { return longestRoundMs_; }
   uint64_t skippedTicks() const { return skipped_; }
   int intervalMs() const { return intervalMs_; }
+  // Lines of this recording dropped from the log window so far.
+  uint64_t droppedLogLines() const { return droppedLines_; }
+  // Tests shrink the log window's share to watch it at work.
+  void setLogWindowLimit(int kept, int dropped) {
+    logLinesKept_ = kept;
+    logLinesDropped_ = dropped;
+  }
 
  private:
   void startRound();
   // Reads entry `index_`, or ends the round after the last one.
   void readCurrent();
   void finishRound();
+  void dropOldLogLines();
 
   ListRecordingHost& host_;
   Modbus& modbus_;
@@ -91,6 +106,11 @@ class ListRecording final : public TransactionClient {
   std::vector<RecordedColumn> columns_;
   std::vector<RecordedValue> values_;
   QString lineBuffer_;
+  // The start of the header's empty line in the log window: the readings follow it.
+  QTextCursor logStart_;
+  uint64_t droppedLines_ = 0;
+  int logLinesKept_ = kLogLinesKept;
+  int logLinesDropped_ = kLogLinesDropped;
   size_t index_ = 0;
   RecordingClock::time_point roundTime_;
   std::chrono::steady_clock::time_point roundStart_;

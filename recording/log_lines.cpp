@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCursor>
 
 #include "registers/tree_stream.h"
 #include "text/cp1250.h"
@@ -54,14 +55,38 @@ QString ReadingLine(const QTime& time, const QString& value) {
   return TimeText(time) + u'\t' + value;
 }
 
+namespace {
+
+// A document cannot tell one empty line from no text at all: its first block carries this state while it
+// stands for an empty line that was appended. Wyczyść and setPlainText make new blocks without it.
+constexpr int kEmptyLineHeld = 0x4c494e45;
+
+}  // namespace
+
+bool HoldsALine(const QPlainTextEdit& memo) {
+  const QTextDocument* document = memo.document();
+  return !document->isEmpty() || document->firstBlock().userState() == kEmptyLineHeld;
+}
+
 void AppendLine(QPlainTextEdit& memo, const QString& line) {
-  memo.appendPlainText(line);
+  QTextDocument* document = memo.document();
+  if (document->isEmpty() && document->firstBlock().userState() == kEmptyLineHeld) {
+    // appendPlainText would write into the empty line instead of after it.
+    document->firstBlock().setUserState(-1);
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    cursor.insertText(line);
+  } else {
+    memo.appendPlainText(line);
+    if (document->isEmpty()) document->firstBlock().setUserState(kEmptyLineHeld);
+  }
   if (QScrollBar* bar = memo.verticalScrollBar()) bar->setValue(bar->maximum());
 }
 
 std::string LogFileBytes(const QPlainTextEdit& memo) {
+  if (!HoldsALine(memo)) return {};
   const QTextDocument* document = memo.document();
-  if (document->isEmpty()) return {};
   std::string bytes;
   for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
     bytes += ToCp1250(block.text().toStdU16String());

@@ -22,8 +22,11 @@ QString DeviceLine(const QString& slaveText, const QString& deviceText);
 QString RegisterLine(const QString& address, const QString& name);
 QString ReadingLine(const QTime& time, const QString& value);
 
-// Appends one line at the end of the log window and shows it, whatever the operator's cursor is doing.
+// Appends one line at the end of the log window and shows it, whatever the operator's cursor is doing. An
+// empty line appended to an empty window is kept as a line.
 void AppendLine(QPlainTextEdit& memo, const QString& line);
+// The log window holds at least one line, an empty one included: what decides whether a ".log" is written.
+bool HoldsALine(const QPlainTextEdit& memo);
 
 // The whole text of the log window as a log file holds it: code page 1250, every line ending with CR LF; an
 // empty window gives no bytes.

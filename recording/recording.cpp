@@ -55,17 +55,20 @@ void Recording::StartRecording() {
     return;
   }
 
-  // The button tests the focused node; the read acts on CurrentNode. They differ after a keyboard move or a
-  // load of another definition; the operator sees the focused register selected, so that one is recorded.
-  RegisterTreeNode* focused = host_.focusedNode();
-  if (IsRegister(focused)) state.CurrentNode = focused;
+  // The register recorded is CurrentNode, the one "Rejestr:" names. Only when it is no register (nothing
+  // clicked since the start or since a definition was loaded, or a group clicked and the focus moved on with
+  // the keyboard) does the focused register, which the button has checked, take its place and its name.
   if (!IsRegister(state.CurrentNode)) {
-    host_.showMessage(QStringLiteral("nie wybrano rejestru"));
-    return;
+    RegisterTreeNode* focused = host_.focusedNode();
+    if (!IsRegister(focused)) {
+      host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+      return;
+    }
+    state.CurrentNode = focused;
+    host_.setRegisterText(QString::fromStdU16String(focused->data.Name));
   }
   // The header names the recorded register, whatever record was read last.
   state.CurrentRecord = &state.CurrentNode->data;
-  host_.setRegisterText(QString::fromStdU16String(state.CurrentRecord->Name));
 
   state.Recording = true;
   state.RecordNode = state.CurrentNode;
@@ -101,6 +104,8 @@ void Recording::StartRecording() {
   LogReading();
 
   host_.recordTimer().start(interval * 1000);
+  // An undo history of a recording's lines would only cost memory: nobody undoes them.
+  memo.setUndoRedoEnabled(false);
   memo.setReadOnly(true);
   host_.setRegisterTreeEnabled(false);
   host_.setRecordIndicator(kColorYellow);
@@ -150,6 +155,7 @@ void Recording::StopRecording() {
   state.Recording = false;
   AppendLine(host_.logWindow(), QString());
   host_.logWindow().setReadOnly(false);
+  host_.logWindow().setUndoRedoEnabled(true);
   host_.setRegisterTreeEnabled(true);
   host_.refreshRegisterTree();
   if (sink_) sink_->recordingStopped();

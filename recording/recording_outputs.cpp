@@ -6,9 +6,11 @@
 
 namespace velnorex {
 
-RecordingOutputs::RecordingOutputs(std::function<void(const QString&)> showMessage)
+RecordingOutputs::RecordingOutputs(std::function<void(const QString&)> showMessage,
+                                   std::function<void(const QString&)> report)
     : openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
-      showMessage_(std::move(showMessage)) {}
+      showMessage_(std::move(showMessage)),
+      report_(std::move(report)) {}
 
 void RecordingOutputs::openFolder() {
   if (folder_.isEmpty() || !QDir().mkpath(folder_) || !openUrl(QUrl::fromLocalFile(folder_)))
@@ -47,9 +49,10 @@ void RecordingOutputs::recordingStopped() {
 }
 
 void RecordingOutputs::fail(const std::exception& error) {
-  // Once per recording: the file is given up, the log window and the trend go on.
+  // Once per recording: the file is given up, the log window and the trend go on. A message box here would
+  // hold the recording up until the operator came back to close it.
   file_.reset();
-  showMessage_(QString::fromUtf8(error.what()));
+  report_(QStringLiteral("%1; rejestracja trwa bez pliku").arg(QString::fromUtf8(error.what())));
 }
 
 }  // namespace velnorex

@@ -1,5 +1,6 @@
 // Where a recording's readings go besides the log window: the CSV file in the recordings folder, and the
-// trend. A file that cannot be written is reported once and given up; the recording itself goes on.
+// trend. A file that cannot be made or written is reported once, without a message box that would stand
+// between the header and the readings, and given up; the recording goes on in the log window and the trend.
 #pragma once
 
 #include <functional>
@@ -15,8 +16,10 @@ namespace velnorex {
 
 class RecordingOutputs final : public RecordingSink {
  public:
-  // `showMessage` is the window's message box.
-  explicit RecordingOutputs(std::function<void(const QString&)> showMessage);
+  // `showMessage` is the window's message box, for the operator's own commands; `report` tells of a file
+  // given up while a recording runs (a line in the log window and the status line), and must not block.
+  RecordingOutputs(std::function<void(const QString&)> showMessage,
+                   std::function<void(const QString&)> report);
 
   // The recordings folder; empty: recordings are not written to files.
   void setFolder(const QString& folder) { folder_ = folder; }
@@ -35,11 +38,13 @@ class RecordingOutputs final : public RecordingSink {
   void recordingStarted(const std::vector<RecordedColumn>& columns, const std::u16string& label) override;
   void readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) override;
   void recordingStopped() override;
+  bool keepsEveryReading() const override { return file_ != nullptr; }
 
  private:
   void fail(const std::exception& error);
 
   std::function<void(const QString&)> showMessage_;
+  std::function<void(const QString&)> report_;
   QString folder_;
   RecordingSink* trend_ = nullptr;
   std::unique_ptr<CsvRecordingFile> file_;

@@ -41,6 +41,9 @@ class RecordingSink {
   // One reading made at `when`: the values in column order.
   virtual void readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) = 0;
   virtual void recordingStopped() = 0;
+  // Every reading of the running recording is being kept in full (in a file), so that what the log window
+  // shows of a long recording may be thinned.
+  virtual bool keepsEveryReading() const { return false; }
 };
 
 }  // namespace velnorex

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFileDialog>
@@ -23,6 +25,7 @@
 
 #include "modbus/register_types.h"
 #include "recording/csv_recording_file.h"
+#include "text/file_replace.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -207,7 +210,13 @@ bool TrendView::follow() const {
 
 bool TrendView::savePng(const QString& path) {
   refresh();
-  return view_->grab().save(path, "PNG");
+  // Encoded in memory, then written as every other file is: a failure or a crash never leaves a torn
+  // picture in place of an earlier one.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !view_->grab().save(&buffer, "PNG")) return false;
+  return ReplaceFileAtomically(std::filesystem::path(path.toStdU16String()),
+                               std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))) == 0;
 }
 
 void TrendView::savePngClick() {
@@ -241,6 +250,23 @@ QString TrendView::figuresText(size_t curve) const {
            numberText(c.mean()));
 }
 
+QString TrendView::thinnedText() const {
+  double until = 0;
+  double columnMs = 0;
+  for (const TrendCurve& c : curves_) {
+    if (c.thinnedPoints() == 0) continue;
+    until = std::max(until, c.thinnedUntil());
+    columnMs = std::max(columnMs, c.columnMs());
+  }
+  if (columnMs <= 0) return {};
+  const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(until));
+  const QDateTime newest = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last_));
+  const QString when =
+      at.toString(at.date() == newest.date() ? QStringLiteral("HH:mm:ss") : QStringLiteral("dd.MM HH:mm:ss"));
+  return QStringLiteral("do %1 wykres pokazuje tylko min i maks co %2 s")
+      .arg(when, numberText(columnMs / 1000.0));
+}
+
 void TrendView::showFigures() {
   QString text;
   for (size_t curve = 0; curve < curves_.size(); ++curve) {
@@ -248,6 +274,9 @@ void TrendView::showFigures() {
     text += QStringLiteral("<span style=\"color:%1\">&#9632;</span> %2")
                 .arg(series_[curve]->color().name(), figuresText(curve).toHtmlEscaped());
   }
+  // The operator is told where the curves no longer show every reading (the file still holds them all).
+  if (const QString thinned = thinnedText(); !thinned.isEmpty())
+    text += QStringLiteral("<br><i>%1</i>").arg(thinned.toHtmlEscaped());
   figures_->setText(text);
 }
 

@@ -59,6 +59,9 @@ class TrendView final : public QWidget, public RecordingSink {
 
   // "<name>: <last> (min <min>, maks <max>, śr <mean>)", the line of a curve under the chart.
   QString figuresText(size_t curve) const;
+  // Under the figures once a long recording's older readings are thinned: up to when, and how coarsely
+  // ("do 14:05:09 wykres pokazuje tylko min i maks co 16 s"); empty while every reading is drawn as read.
+  QString thinnedText() const;
 
   // For tests and the benchmark: what is drawn.
   const std::vector<TrendCurve>& curves() const { return curves_; }

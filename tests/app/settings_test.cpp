@@ -91,7 +91,8 @@ TEST_F(AppTest, ExitWritesTheNineKeysAndTheNextStartRestoresThem) {
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(readFile(paths().settingsFile),
             std::string("[Form]\r\nTop=5\r\nLeft=30\r\nHeight=590\r\nWidth=700\r\nSplit=275\r\n"
-                        "[Cfg]\r\nBaudRate=1\r\nParity=-1\r\nInterval=abc\r\n[Data]\r\nSlave=x\r\n"));
+                        "[Cfg]\r\nBaudRate=1\r\nParity=-1\r\nInterval=abc\r\nListInterval=1\r\n"
+                        "[Data]\r\nSlave=x\r\n"));
 
   // A sane file restores the window as it was left.
   writeFile(paths().settingsFile,
@@ -117,11 +118,11 @@ TEST_F(AppTest, ExitKeepsWhateverElseTheSettingsFileHolds) {
     w->resize(640, 590);
     w->close();
   }
-  EXPECT_EQ(
-      readFile(paths().settingsFile),
-      std::string("; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=2\r\nColour=blue\r\nLeft=11\r\n"
-                  "Height=590\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
-                  "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\n[Data]\r\nSlave=1\r\n"));
+  EXPECT_EQ(readFile(paths().settingsFile),
+            std::string(
+                "; kept comment\r\n[Other]\r\nA=1,5\r\n\r\n[form]\r\ntop=2\r\nColour=blue\r\nLeft=11\r\n"
+                "Height=590\r\nWidth=640\r\nSplit=240\r\n\r\n[Extra]\r\nB=\r\n"
+                "[Cfg]\r\nBaudRate=0\r\nParity=0\r\nInterval=1\r\nListInterval=1\r\n[Data]\r\nSlave=1\r\n"));
 }
 
 TEST(IniProfile, ReadsWritesAndKeepsCodePage1250) {
@@ -176,17 +177,44 @@ TEST_F(AppTest, PathsForTheExecutableSitBesideIt) {
   EXPECT_EQ(p.watchListFile, exe + QStringLiteral(".lst"));
   EXPECT_TRUE(p.deviceFolders.contains(QCoreApplication::applicationDirPath()));
   // Recordings go to the user's data folder, not beside the program.
-  EXPECT_TRUE(p.recordingsFolder.endsWith(QStringLiteral("/velnorex/recordings"))) << p.recordingsFolder.toStdString();
+  EXPECT_TRUE(p.recordingsFolder.endsWith(QStringLiteral("/velnorex/recordings")))
+      << p.recordingsFolder.toStdString();
   EXPECT_FALSE(p.recordingsFolder.startsWith(QCoreApplication::applicationDirPath()));
 }
 
-TEST_F(AppTest, AnIntervalInTenthsIsNoStartUpError) {
+TEST_F(AppTest, TheListsIntervalInTenthsHasAKeyOfItsOwnAndIntervalStaysWholeSeconds) {
+  // "Interval" is converted as an integer: tenths there end the start-up with the conversion's message.
   writeFile(paths().settingsFile, "[Cfg]\r\nInterval=0,5\r\n[Data]\r\nSlave=7\r\n");
+  {
+    auto w = makeWindow();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, QStringLiteral("'0,5' is not a valid integer value."));
+    EXPECT_EQ(w->eSlave->text(), QStringLiteral("1"));  // not restored
+  }
+  messages.clear();
+
+  // The list's tenths live in "ListInterval"; "Interwał:" shows the interval of the recording that
+  // "Rejestarcja" would start, and each is written back to its own key.
+  writeFile(paths().settingsFile, "[Cfg]\r\nInterval=2\r\nListInterval=0,5\r\n[Data]\r\nSlave=7\r\n");
+  {
+    auto w = makeWindow();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(w->eInterval->text(), QStringLiteral("2"));
+    EXPECT_EQ(w->eSlave->text(), QStringLiteral("7"));
+    w->cbxRecList->setChecked(true);
+    EXPECT_EQ(w->eInterval->text(), QStringLiteral("0,5"));
+    w->eInterval->setText(QStringLiteral("0,3"));
+    w->cbxRecList->setChecked(false);
+    EXPECT_EQ(w->eInterval->text(), QStringLiteral("2"));
+    w->cbxRecList->setChecked(true);
+    EXPECT_EQ(w->eInterval->text(), QStringLiteral("0,3"));
+    w->close();  // closed with the list chosen
+  }
+  const std::string written = readFile(paths().settingsFile);
+  EXPECT_NE(written.find("Interval=2\r\nListInterval=0,3\r\n"), std::string::npos) << written;
   auto w = makeWindow();
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(w->eInterval->text(), QStringLiteral("0,5"));
-  // The rest of the start-up ran: the slave address is restored.
-  EXPECT_EQ(w->eSlave->text(), QStringLiteral("7"));
+  EXPECT_EQ(w->eInterval->text(), QStringLiteral("2"));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // slave in list order against the simulator, streams the CSV file and the trend, and survives SIGKILL.
 #include <signal.h>
 
+#include <algorithm>
+
 #include <QDirIterator>
 #include <QProcess>
 #include <QRegularExpression>
@@ -39,6 +41,16 @@ class ListRecordingTest : public WindowTest {
     QTest::mouseClick(form->btRec, Qt::LeftButton);
   }
   QStringList lines() const { return form->Memo1->toPlainText().split(u'\n'); }
+  // Runs rounds one after another, without waiting for the timer, until `count` have been made.
+  bool runRounds(uint64_t count) {
+    form->ListRecordTimer.stop();
+    while (form->listRecording.rounds() < count) {
+      const uint64_t before = form->listRecording.rounds();
+      form->listRecording.RecordTick();
+      if (!WaitFor([&] { return form->listRecording.rounds() > before; })) return false;
+    }
+    return true;
+  }
   QStringList csvFiles() const {
     QStringList files;
     QDirIterator it(dir.filePath(QStringLiteral("recordings")), {QStringLiteral("*.csv")}, QDir::Files);
@@ -294,6 +306,89 @@ TEST_F(ListRecordingTest, TheOneRegisterRecordingStreamsEveryValueAsItIsRead) {
   for (qsizetype i = 1; i < csv.size(); ++i) EXPECT_TRUE(csv[i].endsWith(",-215\r")) << csv[i].toStdString();
   ASSERT_EQ(form->chTrend->curves().size(), 1u);
   EXPECT_EQ(form->chTrend->curves()[0].count(), requests().size());
+}
+
+TEST_F(ListRecordingTest, AFileThatCannotBeMadeIsToldInTheLogAndTheStatusLineAndTheRecordingGoesOn) {
+  // A file where the recordings folder should be: neither the folder nor a file in it can be made.
+  QFile blocker(dir.filePath(QStringLiteral("recordings")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  connectTo(QStringLiteral("TEMP.dat"), kSimulatorValues);
+  selectDevice(QStringLiteral("TEMP.dat"));
+  click(u"Temp");
+  form->eInterval->setText(QStringLiteral("1"));
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  ASSERT_TRUE(form->state.Recording);
+  // No box stands between the header and the first reading.
+  EXPECT_TRUE(messages.empty()) << messages.front().toStdString();
+  const QStringList log = lines();
+  ASSERT_GE(log.size(), 6) << form->Memo1->toPlainText().toStdString();
+  EXPECT_EQ(log[2], QStringLiteral("Rejestr:100(Temp)"));
+  EXPECT_EQ(log[3], QString());
+  EXPECT_TRUE(log[4].startsWith(QStringLiteral("nie można utworzyć folderu nagrań \"%1\": ")
+                                    .arg(dir.filePath(QStringLiteral("recordings")))))
+      << log[4].toStdString();
+  EXPECT_TRUE(log[4].endsWith(QStringLiteral("; rejestracja trwa bez pliku"))) << log[4].toStdString();
+  EXPECT_EQ(form->stBar->currentMessage(), log[4]);
+  EXPECT_TRUE(log[5].endsWith(QStringLiteral("\t-215"))) << log[5].toStdString();
+  // The readings go on in the log window and the trend.
+  ASSERT_TRUE(WaitFor([&] { return lines().size() >= 7; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(lines()[6].endsWith(QStringLiteral("\t-215"))) << lines()[6].toStdString();
+  EXPECT_TRUE(form->state.Recording);
+  EXPECT_GE(form->chTrend->curves()[0].count(), 2u);
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ListRecordingTest, ALongRecordingKeepsTheNewestLinesAndSaysHowManyWentWhileTheFileKeepsThemAll) {
+  connectTo(QStringLiteral("TEMP.dat"), kSimulatorValues);
+  fillList();
+  startList();
+  form->listRecording.setLogWindowLimit(12, 5);
+  const QStringList header = lines().mid(0, 8);  // the date, six registers, the empty line
+  ASSERT_EQ(header.back(), QString());
+  const auto isReading = [](const QString& line) {
+    return line.endsWith(QStringLiteral("\t-215\t21,50\t\tabc\t$FF\t"));
+  };
+  const QString dropped =
+      QStringLiteral("usunięto z okna %1 starszych wierszy; wszystkie odczyty są w pliku CSV");
+  ASSERT_TRUE(runRounds(30));
+  QStringList log = lines();
+  EXPECT_EQ(log.mid(0, 8), header);
+  EXPECT_EQ(log[8], dropped.arg(form->listRecording.droppedLogLines())) << log[8].toStdString();
+  // The newest readings, at most twelve lines after the header; together with those dropped, every round.
+  const QStringList kept = log.mid(9);
+  EXPECT_LE(kept.size(), 12);
+  EXPECT_TRUE(std::all_of(kept.begin(), kept.end(), isReading)) << log.join(u'\n').toStdString();
+  EXPECT_EQ(form->listRecording.droppedLogLines() + static_cast<uint64_t>(kept.size()), 30u);
+  ASSERT_TRUE(form->recordingOutputs.file());
+  EXPECT_EQ(form->recordingOutputs.file()->rows(), 30u);
+
+  // "Wyczyść" in between: the lines that follow are bounded alike, and counted from there.
+  form->Wyczy1->trigger();
+  const uint64_t droppedBefore = form->listRecording.droppedLogLines();
+  ASSERT_TRUE(runRounds(60));
+  log = lines();
+  EXPECT_LE(log.size(), 14);
+  EXPECT_EQ(log.filter(QStringLiteral("usunięto z okna ")).size(), 1);
+  EXPECT_EQ(
+      log.filter(QStringLiteral("\t-215\t")).size() + form->listRecording.droppedLogLines() - droppedBefore,
+      30u);
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  ASSERT_FALSE(form->listRecording.running());
+  EXPECT_EQ(lines().back(), QString());
+  EXPECT_TRUE(form->Memo1->isUndoRedoEnabled());
+
+  // Without a file the window is the only record: every line stays.
+  form->Wyczy1->trigger();
+  form->recordingOutputs.setFolder(QString());
+  startList();
+  form->listRecording.setLogWindowLimit(12, 5);
+  ASSERT_TRUE(runRounds(20));
+  EXPECT_EQ(form->listRecording.droppedLogLines(), 0u);
+  EXPECT_EQ(lines().filter(QStringLiteral("\t-215\t")).size(), 20);
+  EXPECT_FALSE(form->Memo1->isUndoRedoEnabled());
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
 }
 
 // A recording killed outright: the child is the real window in a program of its own, recording the list

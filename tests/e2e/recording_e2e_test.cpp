@@ -151,6 +151,20 @@ TEST_F(RecordingWindowTest, ClearingDuringARecordingMakesTheNextReadingTheFirstL
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("schowek"));
 }
 
+TEST_F(RecordingWindowTest, TheStopsEmptyLineAfterClearingIsALineThatTheExitSaves) {
+  const QString logFile = dir.filePath(QStringLiteral("velnorex.log"));
+  QFile earlier(logFile);
+  ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+  earlier.write("earlier\r\n");
+  earlier.close();
+  startRecordingOfTemp();
+  form->Wyczy1->trigger();
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  ASSERT_FALSE(form->state.Recording);
+  form->close();
+  EXPECT_EQ(fileBytes(logFile), QByteArray("\r\n"));
+}
+
 TEST_F(RecordingWindowTest, NoTickStartsWhileAMessageIsOpen) {
   startRecordingOfTemp();
   int depth = 0;
@@ -207,6 +221,20 @@ TEST_F(RecordingWindowTest, FocusedRegisterBadIntervalsAndErrorsOfTicks) {
   EXPECT_FALSE(form->state.Recording);
   EXPECT_EQ(form->shRec->color(), kMediumGrey);
   EXPECT_TRUE(requests().empty());
+
+  // The keyboard moved the focus on from the register clicked: the clicked one, CurrentNode, is recorded.
+  click(u"Temp");
+  form->VT->setFocus();
+  QTest::keyClick(form->VT, Qt::Key_Down);
+  ASSERT_EQ(form->VT->focusedNode(), node(u"Wilgotność"));
+  form->eInterval->setText(QStringLiteral("1"));
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  ASSERT_TRUE(form->state.Recording);
+  EXPECT_EQ(form->state.RecordNode, node(u"Temp"));
+  EXPECT_EQ(lines()[2], QStringLiteral("Rejestr:100(Temp)"));
+  EXPECT_EQ(form->eRegister->text(), QStringLiteral("Temp"));
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  form->Wyczy1->trigger();
 
   // Focus moved with the keyboard only after a load: CurrentNode is none, the focused register is recorded.
   selectDevice(QStringLiteral("TEMP.dat"));

@@ -153,7 +153,7 @@ TEST_F(RecordingTest, BadIntervalIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(host.timer.interval(), 2000);
 }
 
-TEST_F(RecordingTest, TheFocusedRegisterIsRecordedWhenCurrentNodeIsNoneOrAnother) {
+TEST_F(RecordingTest, CurrentNodeIsRecordedAndTheFocusedRegisterStandsInOnlyForNoRegister) {
   // Focus moved with the keyboard only: CurrentNode is none.
   host.focused = temp;
   rec.btRecClick();
@@ -172,15 +172,49 @@ TEST_F(RecordingTest, TheFocusedRegisterIsRecordedWhenCurrentNodeIsNoneOrAnother
   EXPECT_EQ(host.state.CurrentRecord, &temp->data);
   rec.btRecClick();
 
-  // CurrentNode is another register than the focused one.
+  // The keyboard moved the focus to another register than CurrentNode: CurrentNode is recorded, and
+  // "Rejestr:" keeps naming it.
   host.memo.clear();
   clickOn(temp);
+  host.registerText = QStringLiteral("Temperatura");
+  host.focused = mode;
+  rec.btRecClick();
+  EXPECT_EQ(host.state.RecordNode, temp);
+  EXPECT_EQ(host.lines()[2], QStringLiteral("Rejestr:100(Temperatura)"));
+  EXPECT_EQ(host.registerText, QStringLiteral("Temperatura"));
+  EXPECT_EQ(host.reads.back(), temp);
+  rec.btRecClick();
+
+  // A group clicked, the focus moved on to a register: a group cannot be recorded, the focused register is.
+  host.memo.clear();
+  clickOn(group);
+  host.registerText = QStringLiteral("Pomiary");
   host.focused = mode;
   rec.btRecClick();
   EXPECT_EQ(host.state.RecordNode, mode);
   EXPECT_EQ(host.lines()[2], QStringLiteral("Rejestr:101(Tryb)"));
   EXPECT_EQ(host.registerText, QStringLiteral("Tryb"));
   EXPECT_EQ(host.reads.back(), mode);
+}
+
+TEST_F(RecordingTest, TheStopsEmptyLineInAClearedWindowIsALineAndTheNextLineFollowsIt) {
+  clickOn(temp);
+  rec.btRecClick();
+  host.memo.clear();  // "Wyczyść" during the recording
+  EXPECT_FALSE(HoldsALine(host.memo));
+  rec.btRecClick();
+  EXPECT_TRUE(HoldsALine(host.memo));
+  EXPECT_EQ(LogFileBytes(host.memo), "\r\n");
+  AppendLine(host.memo, QStringLiteral("."));
+  AppendLine(host.memo, QString());
+  EXPECT_EQ(host.lines(), (QStringList{QString(), QStringLiteral("."), QString()}));
+  EXPECT_EQ(LogFileBytes(host.memo), "\r\n.\r\n\r\n");
+  // A window cleared, or emptied by the operator, holds nothing.
+  host.memo.clear();
+  EXPECT_EQ(LogFileBytes(host.memo), "");
+  AppendLine(host.memo, QString());
+  host.memo.setPlainText(QString());
+  EXPECT_FALSE(HoldsALine(host.memo));
 }
 
 TEST_F(RecordingTest, TicksAreSkippedWhileBusyOrInsideAnotherTick) {

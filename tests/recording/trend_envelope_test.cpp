@@ -86,5 +86,76 @@ TEST(TrendEnvelope, CurveFiguresAreThoseOfEveryValue) {
   EXPECT_DOUBLE_EQ(curve.mean(), 10.75 / 4);
 }
 
+// A week at two readings a second, in a curve that stays within its room: the newest readings one by one,
+// every older column's lowest and highest reading kept, nothing made up, the figures those of every reading.
+TEST(TrendEnvelope, ALongCurveIsThinnedWithinItsRoomAndKeepsEveryColumnsExtremes) {
+  std::mt19937 random(99);
+  std::vector<TrendPoint> readings;
+  TrendCurve curve;
+  double t = 1'700'000'000'000.0, v = 20, low = 1e9, high = -1e9, sum = 0;
+  const size_t count = 7 * 24 * 3600 * 2;
+  size_t largest = 0;
+  for (size_t i = 0; i < count; ++i) {
+    t += 500 + double(random() % 40);  // a timer's jitter; now and then two readings at one moment
+    if (random() % 1000 == 0) t -= 500;
+    v += (double(random() % 201) - 100) / 100;
+    const double value = random() % 20000 == 0 ? v + 1000 : v;  // rare spikes
+    readings.push_back({t, value});
+    curve.append(t, value);
+    low = std::min(low, value), high = std::max(high, value), sum += value;
+    largest = std::max(largest, curve.points().size());
+  }
+  const std::vector<TrendPoint>& points = curve.points();
+  EXPECT_LE(largest, TrendCurve::kMaxPoints);
+  EXPECT_LE(points.capacity(), TrendCurve::kMaxPoints);
+  EXPECT_EQ(curve.count(), count);
+  EXPECT_EQ(curve.min(), low);
+  EXPECT_EQ(curve.max(), high);
+  EXPECT_DOUBLE_EQ(curve.mean(), sum / double(count));
+  EXPECT_EQ(curve.last(), readings.back().v);
+  ASSERT_GT(curve.thinnedPoints(), 0u);
+  ASSERT_GT(curve.columnMs(), 0);
+  EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
+                             [](const TrendPoint& a, const TrendPoint& b) { return a.t < b.t; }));
+
+  // The recent part is every reading since the thinned part ends, as read.
+  const size_t recent = points.size() - curve.thinnedPoints();
+  EXPECT_GE(recent, TrendCurve::kRecentPoints);
+  for (size_t i = 0; i < recent; ++i) {
+    const TrendPoint& p = points[points.size() - recent + i];
+    const TrendPoint& r = readings[readings.size() - recent + i];
+    ASSERT_TRUE(p.t == r.t && p.v == r.v) << i;
+  }
+  EXPECT_EQ(curve.thinnedUntil(), readings[readings.size() - recent - 1].t);
+
+  // Every thinned point is a reading, and each column of the thinned part that ends before it does holds
+  // its column's lowest and highest reading, at most two points.
+  const double width = curve.columnMs();
+  std::map<double, std::pair<double, double>> extremes;
+  for (size_t i = 0; i + recent < readings.size(); ++i) {
+    const TrendPoint& r = readings[i];
+    auto [it, fresh] = extremes.try_emplace(std::floor(r.t / width), r.v, r.v);
+    if (!fresh) it->second = {std::min(it->second.first, r.v), std::max(it->second.second, r.v)};
+  }
+  std::map<double, std::vector<double>> kept;
+  for (size_t i = 0; i < curve.thinnedPoints(); ++i) {
+    const TrendPoint& p = points[i];
+    const auto [from, to] =
+        std::equal_range(readings.begin(), readings.end(), p,
+                         [](const TrendPoint& a, const TrendPoint& b) { return a.t < b.t; });
+    ASSERT_TRUE(std::any_of(from, to, [&](const TrendPoint& r) { return r.v == p.v; })) << p.t;
+    kept[std::floor(p.t / width)].push_back(p.v);
+  }
+  EXPECT_LE(kept.size(), TrendCurve::kThinnedColumns + 1);
+  ASSERT_EQ(kept.size(), extremes.size());
+  for (const auto& [column, range] : extremes) {
+    const std::vector<double>& values = kept[column];
+    ASSERT_FALSE(values.empty()) << column;
+    ASSERT_LE(values.size(), 2u);
+    EXPECT_EQ(*std::min_element(values.begin(), values.end()), range.first) << column;
+    EXPECT_EQ(*std::max_element(values.begin(), values.end()), range.second) << column;
+  }
+}
+
 }  // namespace
 }  // namespace velnorex::test

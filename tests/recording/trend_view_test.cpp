@@ -52,6 +52,7 @@ TEST_F(TrendViewTest, CurvesForNumbersWithTheirFiguresAndGapsForFailedReads) {
   EXPECT_EQ(trend.series(0)->count(), 5);
   EXPECT_EQ(trend.figuresText(0), QStringLiteral("Temp: 20 (min 20, maks 23, śr 21,2)"));
   EXPECT_EQ(trend.figuresText(1), QStringLiteral("Licznik: 0 (min 0, maks 3, śr 1,2)"));
+  EXPECT_EQ(trend.thinnedText(), QString());
   EXPECT_EQ(trend.series(0)->name(), QStringLiteral("Temp"));
   const QLabel* figures = trend.findChild<QLabel*>(QStringLiteral("trendFigures"));
   ASSERT_NE(figures, nullptr);
@@ -74,6 +75,12 @@ TEST_F(TrendViewTest, ALongRecordingDrawsAFlatNumberOfPointsAndZoomFollowsTheEnd
   const int columns = static_cast<int>(trend.chart()->plotArea().width());
   ASSERT_GT(columns, 100);
   EXPECT_EQ(trend.curves()[0].count(), 30000u);
+  // The older readings are thinned, and the trend says up to when and how coarsely.
+  ASSERT_GT(trend.curves()[0].thinnedPoints(), 0u);
+  EXPECT_LT(trend.curves()[0].points().size(), 30000u);
+  EXPECT_TRUE(trend.thinnedText().startsWith(QStringLiteral("do "))) << trend.thinnedText().toStdString();
+  EXPECT_TRUE(trend.thinnedText().contains(QStringLiteral(" wykres pokazuje tylko min i maks co ")));
+  EXPECT_TRUE(trend.findChild<QLabel*>(QStringLiteral("trendFigures"))->text().contains(trend.thinnedText()));
   // Two points per column of the envelope at most (the plot is no wider than the view), and the two
   // neighbours.
   EXPECT_LE(trend.series(0)->count(), 2 * trend.chartView()->width() / TrendView::kPixelsPerColumn + 2);
@@ -126,6 +133,26 @@ TEST_F(TrendViewTest, SavesWhatItShowsAsPng) {
   EXPECT_TRUE(file.read(8).startsWith("\x89PNG"));
   QImage image(path);
   EXPECT_EQ(image.size(), trend.chartView()->size());
+  file.close();
+
+  // Saved again over the earlier picture, it replaces the file whole, as every file is written: whoever is
+  // still reading the earlier one reads it to its end, and the file keeps its permissions.
+  QFile earlier(path);
+  ASSERT_TRUE(earlier.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  earlier.write("earlier picture");
+  earlier.close();
+  ASSERT_TRUE(
+      QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+  QFile reader(path);
+  ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+  feed(5);
+  ASSERT_TRUE(trend.savePng(path));
+  EXPECT_EQ(reader.readAll(), QByteArray("earlier picture"));
+  EXPECT_EQ(QImage(path).size(), trend.chartView()->size());
+  EXPECT_EQ(
+      QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                  QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther),
+      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
 
   // A file that cannot be written is told to the operator.
   QStringList messages;

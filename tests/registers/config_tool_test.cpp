@@ -23,9 +23,9 @@ struct ToolResult {
   std::string out;
 };
 
-ToolResult RunTool(const std::string& args) {
+ToolResult RunProgram(const std::string& program, const std::string& args) {
   ToolResult result;
-  const std::string command = BinDir() + "/velnorex-config " + args + " 2>/dev/null";
+  const std::string command = BinDir() + "/" + program + " " + args + " 2>/dev/null";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return result;
   char buffer[4096];
@@ -33,6 +33,10 @@ ToolResult RunTool(const std::string& args) {
   const int status = ::pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+ToolResult RunTool(const std::string& args) {
+  return RunProgram("velnorex-config", args);
 }
 
 // The addresses of the output array's entries, in order.
@@ -119,6 +123,30 @@ TEST_F(ConfigTool, UsagePortAndFileErrorsExitWithTwo) {
             2);
   EXPECT_EQ(writes(sim), 0);
   EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// What the search prints is what the configuration command takes: the parity in either spelling, the
+// addresses of the search's range and no others.
+TEST_F(ConfigTool, TakesTheLineSettingsAndAddressAsTheSearchPrintsThem) {
+  SimulatorProcess sim(
+      {"--definition", BinDir() + "/THV-21.dat", "--slave", "7", "--baud", "19200", "--parity", "even"});
+  const ToolResult found =
+      RunProgram("velnorex-scan", "--port " + sim.path() + " --baud 19200 --parity e --to 9");
+  ASSERT_EQ(found.status, 0);
+  char parity[16] = {};
+  int address = 0, baud = 0;
+  ASSERT_EQ(std::sscanf(found.out.c_str(), "%d\t%d\t%15[a-z]\t", &address, &baud, parity), 3) << found.out;
+  EXPECT_EQ(std::string(parity), "even");
+  const std::string line = "--port " + sim.path() + " --baud " + std::to_string(baud) + " --definition " +
+                           BinDir() + "/THV-21.dat '" + file + "'";
+  EXPECT_EQ(
+      RunTool("save --parity " + std::string(parity) + " --slave " + std::to_string(address) + " " + line)
+          .status,
+      0);
+  EXPECT_EQ(RunTool("compare --parity E --slave 7 " + line).status, 0);
+  for (const char* refused : {"--parity even --slave 248", "--parity even --slave 255",
+                              "--parity ev --slave 7", "--parity even --slave '$7'"})
+    EXPECT_EQ(RunTool(std::string("compare ") + refused + " " + line).status, 2) << refused;
 }
 
 }  // namespace

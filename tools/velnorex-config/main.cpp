@@ -16,6 +16,7 @@
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
 #include "text/json_text.h"
+#include "text/line_words.h"
 #include "text/number_text.h"
 
 namespace {
@@ -36,9 +37,9 @@ const char* kUsage =
     "OPTIONS (all but --group required):\n"
     "  --port P            serial port (a name such as ttyUSB0, or a path)\n"
     "  --baud B            baud rate\n"
-    "  --parity n|e|o      parity (none goes with 2 stop bits)\n"
+    "  --parity P          none, even or odd, or n, e, o (none goes with 2 stop bits)\n"
     "  --definition D.dat  the transducer's definition file\n"
-    "  --slave N           bus address 1..255 (0, the broadcast address, is refused)\n"
+    "  --slave N           bus address 1..247 (0, the broadcast address, is refused)\n"
     "  --group \"A / B\"     only the registers of this group of the definition\n"
     "\n"
     "Output (stdout, JSON): save lists the registers that could not be read; compare the differing ones\n"
@@ -270,12 +271,11 @@ int Run(const std::vector<std::string>& args) {
   if (a.port.empty() || a.baud.empty() || parity.empty() || a.definition.empty() || slave.empty())
     return Usage("--port, --baud, --parity, --definition and --slave are required");
   if (a.file.empty()) return Usage("no configuration file given");
-  if (parity != "n" && parity != "e" && parity != "o") return Usage("--parity must be n, e or o");
-  a.parity = parity[0];
-  int32_t slaveNumber = 0;
-  if (!TryStrToInt(FromUtf8(slave), slaveNumber) || slaveNumber < 1 || slaveNumber > 255)
-    return Usage("--slave must be 1..255 (0 is the broadcast address)");
-  a.slave = FromUtf8(slave);
+  a.parity = ParseParity(parity);
+  if (!a.parity) return Usage("--parity must be none, even or odd");
+  const std::optional<int> slaveNumber = ParseSlaveAddress(slave);
+  if (!slaveNumber) return Usage("--slave must be 1..247 (0 is the broadcast address)");
+  a.slave = IntToStr(*slaveNumber);
   const std::string mode = RtuModeString(a.baud, a.parity);
   if (!ParseMode(mode)) return Usage("bad baud rate \"" + a.baud + "\"");
 
@@ -311,7 +311,8 @@ int Run(const std::vector<std::string>& args) {
   if (!serial.OpenPort(Serial::PathForPortName(QString::fromStdString(a.port)),
                        QString::fromStdString(mode)) ||
       !serial.SetPortTimeouts(kLineReadIntervalMs, 0, kLineReadTotalMs, 0, kLineWriteTotalMs)) {
-    std::cerr << "velnorex-config: cannot open port " << a.port << " as " << mode << "\n";
+    std::cerr << "velnorex-config: cannot open port " << a.port << " at " << a.baud << " baud, parity "
+              << ParityName(a.parity) << "\n";
     return kUnusable;
   }
   Modbus modbus(serial);

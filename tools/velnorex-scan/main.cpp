@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "modbus/line_search.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
+#include "text/line_words.h"
 
 namespace {
 
@@ -30,8 +32,8 @@ the broadcast address 0 is never used.
 
   --port PATH            the serial port (a name such as ttyUSB0 means /dev/ttyUSB0)
   --baud LIST            baud rates, comma-separated (default 9600,19200)
-  --parity LIST          parities out of none, even, odd (default none,even,odd); none goes with 2 stop
-                         bits, even and odd with 1
+  --parity LIST          parities out of none, even, odd, or n, e, o (default none,even,odd); none goes
+                         with 2 stop bits, even and odd with 1
   --from N, --to N       the address range, 1 to 247 (default 1 and 247)
   --probe read:REG|echo  function 3 reading register REG (default read:0), or function 8 sub-function 0
   --budget-ms MS         how long a transducer is given to begin its answer after the request (default 30)
@@ -105,19 +107,14 @@ Arguments parse(int argc, char** argv) {
     } else if (option == "--parity") {
       parities.clear();
       for (const auto& item : splitList(value)) {
-        if (item == "none" || item == "n")
-          parities.push_back('n');
-        else if (item == "even" || item == "e")
-          parities.push_back('e');
-        else if (item == "odd" || item == "o")
-          parities.push_back('o');
-        else
-          throw UsageError{"bad parity \"" + item + "\" (none, even or odd)"};
+        const char parity = ParseParity(item);
+        if (!parity) throw UsageError{"bad parity \"" + item + "\" (none, even or odd)"};
+        parities.push_back(parity);
       }
-    } else if (option == "--from") {
-      a.plan.firstAddress = static_cast<int>(number(value, "address", 1, 247));
-    } else if (option == "--to") {
-      a.plan.lastAddress = static_cast<int>(number(value, "address", 1, 247));
+    } else if (option == "--from" || option == "--to") {
+      const std::optional<int> address = ParseSlaveAddress(value);
+      if (!address) throw UsageError{"bad address \"" + value + "\" (1 to 247)"};
+      (option == "--from" ? a.plan.firstAddress : a.plan.lastAddress) = *address;
     } else if (option == "--probe") {
       if (value == "echo") {
         a.plan.probe = ProbeKind::Echo;

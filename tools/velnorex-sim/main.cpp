@@ -16,10 +16,12 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "text/line_words.h"
 #include "text/number_text.h"
 #include "tools/velnorex-sim/bus.h"
 #include "tools/velnorex-sim/register_map.h"
@@ -39,9 +41,9 @@ Line:
   --device PATH          serve on a serial device instead of a pseudo-terminal
   --baud B               device: the line speed; pseudo-terminal: emulate the time of 11 bits per character,
                          and answer only a master whose port is set to B baud
-  --parity n|e|o         device: parity (default n, then with 2 stop bits); pseudo-terminal, which carries
-                         no parity: answer only a master whose port has the stop bits that go with it
-                         (2 for n, 1 for e and o)
+  --parity P             none, even or odd (or n, e, o); device: the parity (default none, then with 2
+                         stop bits); pseudo-terminal, which carries no parity: answer only a master whose
+                         port has the stop bits that go with it (2 for none, 1 for even and odd)
   --echo                 return every byte the master sends at once, before any answer, as an RS-485
                          adapter with local echo does (the echo is not logged)
 Transducers:
@@ -131,12 +133,13 @@ Options parseOptions(int argc, char** argv) {
     } else if (arg == "--baud") {
       o.baud = parseNumber(v, "baud rate", 1, 4000000);
     } else if (arg == "--parity") {
-      if (v.size() != 1 || std::string_view("neoNEO").find(v[0]) == std::string_view::npos)
-        fail("bad parity " + v);
-      o.parity = static_cast<char>(v[0] | 0x20);
+      o.parity = velnorex::ParseParity(v);
+      if (!o.parity) fail("bad parity " + v + " (none, even or odd)");
       o.parityGiven = true;
     } else if (arg == "--slave") {
-      const auto address = static_cast<uint8_t>(parseNumber(v, "slave address", 1, 247));
+      const std::optional<int> parsed = velnorex::ParseSlaveAddress(v);
+      if (!parsed) fail("bad slave address '" + v + "' (1 to 247)");
+      const auto address = static_cast<uint8_t>(*parsed);
       if (std::find(o.slaves.begin(), o.slaves.end(), address) != o.slaves.end())
         fail("slave address " + v + " given twice");
       o.slaves.push_back(address);
