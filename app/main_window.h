@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/application.h"
+#include "app/config_commands.h"
 #include "app/connection_panel.h"
 #include "app/line_monitor.h"
 #include "app/main_window_layout.h"
@@ -21,7 +22,6 @@
 #include "recording/log_window_commands.h"
 #include "recording/recording.h"
 #include "recording/recording_outputs.h"
-#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "registers/watch_list_model.h"

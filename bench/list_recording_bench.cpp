@@ -13,7 +13,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "registers/tree_stream.h"
+#include "treefile/tree_stream.h"
 
 using namespace velnorex;
 

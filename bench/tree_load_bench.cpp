@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "registers/tree_stream.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace {
 

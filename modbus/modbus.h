@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "modbus/exchange_host.h"
-#include "registers/register_records.h"
 #include "serial/serial.h"
+#include "treefile/register_records.h"
 
 namespace velnorex {
 

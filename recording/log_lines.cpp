@@ -9,10 +9,10 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
-#include "registers/tree_stream.h"
 #include "text/cp1250.h"
 #include "text/file_replace.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

@@ -7,10 +7,10 @@
 #include <QFileDevice>
 #include <QFileInfo>
 
-#include "registers/tree_stream.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/as_nobody.h"
 #include "tests/support/fake_serial_device.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 namespace {

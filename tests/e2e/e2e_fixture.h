@@ -22,10 +22,10 @@
 #include "app/message_box.h"
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
-#include "registers/tree_stream.h"
 #include "tests/support/frames.h"
 #include "tests/support/simulator.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 

@@ -15,11 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include "registers/tree_stream.h"
 #include "tests/interop/interop_fixture.h"
 #include "tests/support/simulator.h"
 #include "text/number_text.h"
 #include "tools/velnorex-sim/register_map.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 namespace {

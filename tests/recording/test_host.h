@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "recording/recording.h"
-#include "registers/tree_stream.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 

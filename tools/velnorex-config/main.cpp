@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "registers/config_file.h"
-#include "registers/config_run.h"
+#include "config/config_file.h"
+#include "config/config_run.h"
 #include "serial/mode_string.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"

@@ -1,5 +1,5 @@
 // The configuration commands of the register tree's pop-up menu, run step by step from the event queue.
-#include "registers/config_commands.h"
+#include "app/config_commands.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
