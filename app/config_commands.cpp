@@ -90,7 +90,7 @@ bool ConfigCommands::mayStart() {
     host_.showMessage(QStringLiteral("trwa inna operacja"));
     return false;
   }
-  if (!serial_.PortOpen) {
+  if (!serial_.PortOpen()) {
     host_.showMessage(QStringLiteral("brak połączenia !"));
     return false;
   }
@@ -118,7 +118,7 @@ void ConfigCommands::Zapiszkonfiguracje1Click() {
   heading_.definition = host_.deviceText().toStdU16String();
   heading_.slave = StrToInt(host_.slaveText().toStdU16String()) & 0xFF;
   heading_.savedAt = CurrentDateTimeText();
-  heading_.line = serial_.DeviceControl;
+  heading_.line = serial_.DeviceControl();
   if (scope) heading_.scope = NodePath(scope);
   model_.clearComparison();
   start(Job::Save, std::move(run), fileName);

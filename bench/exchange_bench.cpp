@@ -19,6 +19,7 @@
 #include <modbus.h>
 #include <QCoreApplication>
 
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "modbus/traffic_log.h"
@@ -77,33 +78,15 @@ class BenchWindow : public ExchangeDispatcher::Window, public TransactionClient 
   void ShowValue() override {}
   void UM_NEXT() override {}
   int messages = 0;
-  bool replyOk = false;
-  std::u16string replyText;
 };
 
-// velnorex's master side as the program builds it: Serial over the device (under the line tap when the
-// monitor records), the Modbus unit, the real result trip, and the traffic log fed by it.
-class Master {
- public:
+// velnorex's master side as the program builds it: a bus over the device, with the line tap and the traffic
+// log when the monitor records, as in the window, without them as in a tool.
+struct Master {
   Master(std::unique_ptr<SerialDevice> device, bool monitor)
-      : serial(monitor ? underTap(std::move(device)) : std::move(device)) {
-    if (monitor) dispatcher.addTransactionObserver(&log.emplace(tap_));
-  }
-
- private:
-  const LineTap* tap_ = nullptr;  // before `serial`, which sets it
-  std::unique_ptr<SerialDevice> underTap(std::unique_ptr<SerialDevice> device) {
-    auto tap = std::make_unique<LineTap>(std::move(device));
-    tap_ = tap.get();
-    return tap;
-  }
-
- public:
-  Serial serial;
-  Modbus modbus{serial};
+      : bus(std::move(device), window, monitor ? Bus::Setup{} : Bus::Setup::WithoutMonitor()) {}
   BenchWindow window;
-  ExchangeDispatcher dispatcher{modbus, window.replyOk, window.replyText, window};
-  std::optional<TrafficLog> log;
+  Bus bus;
 };
 
 struct Figure {
@@ -126,12 +109,11 @@ RegisterNode Register(const char16_t* address, const char16_t* type, const char1
 Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck,
                    bool monitor = false) {
   Master master(std::make_unique<QtSerialDevice>(), monitor);
-  Serial& serial = master.serial;
-  Modbus& modbus = master.modbus;
+  Serial& serial = master.bus.serial();
+  Modbus& modbus = master.bus.modbus();
   BenchWindow& window = master.window;
-  ExchangeDispatcher& dispatcher = master.dispatcher;
-  if (!serial.OpenPort(QString::fromStdString(path), QStringLiteral("19200,n,8,1")) ||
-      !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
+  ExchangeDispatcher& dispatcher = master.bus.dispatcher();
+  if (!master.bus.open(QString::fromStdString(path), QStringLiteral("19200,n,8,1"))) {
     std::fprintf(stderr, "cannot open %s\n", path.c_str());
     std::exit(1);
   }
@@ -228,15 +210,15 @@ long residentKilobytes() {
 double runInstant(bool monitor, bool report) {
   constexpr int kTransactions = 100000;
   Master master(std::make_unique<InstantLine>(), monitor);
-  const std::optional<TrafficLog>& log = master.log;
-  master.serial.OpenPort(QStringLiteral("instant"), QStringLiteral("19200,n,8,2"));
+  const TrafficLog* log = master.bus.trafficLog();
+  master.bus.serial().OpenPort(QStringLiteral("instant"), QStringLiteral("19200,n,8,2"));
   const RegisterNode node = Register(u"0", u"WORD", u"1");
   const long before = residentKilobytes();
   long atRingFull = 0;
   const auto start = Clock::now();
   for (int i = 0; i < kTransactions; ++i) {
-    master.modbus.BuildReadRequest(node, u"1");
-    master.dispatcher.Exchange(master.window);
+    master.bus.modbus().BuildReadRequest(node, u"1");
+    master.bus.dispatcher().Exchange(master.window);
     if (log && i + 1 == static_cast<int>(log->capacity())) atRingFull = residentKilobytes();
   }
   const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kTransactions;

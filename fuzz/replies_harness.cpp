@@ -326,7 +326,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     window.replyOk = true;
     window.replyText = kStale;
     vanishArmed = (flags & kPortMask) == kPortVanishes && r + 1 == requests.size();
-    const bool portOpen = serial.PortOpen;
+    const bool portOpen = serial.PortOpen();
     const uint64_t echoesBefore = dispatcher.counts().echoesRemoved;
 
     switch (request.function) {

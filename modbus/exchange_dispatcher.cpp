@@ -35,11 +35,15 @@ void ExchangeDispatcher::removeTransactionObserver(TransactionObserver* observer
       transactionObservers_.end());
 }
 
+void ExchangeDispatcher::tellObservers(const TransactionSummary& summary) {
+  for (TransactionObserver* observer : transactionObservers_) observer->transactionEnded(summary);
+}
+
 void ExchangeDispatcher::perform(ExchangeResult result) {
   // The transaction is over on the line: it is recorded before a handler can end the operation.
   const TransactionSummary summary = modbus_.Summary(result);
   if (summary.echoLength > 0) ++counts_.echoesRemoved;
-  for (TransactionObserver* observer : transactionObservers_) observer->transactionEnded(summary);
+  tellObservers(summary);
   switch (result) {
     case ExchangeResult::UM_REPLY:
       UM_REPLY();

@@ -256,7 +256,7 @@ TEST_F(AppTest, TheLogWindowsMenuAndCtrlTOpenTheMonitorWhichSeesTheWindowsTraffi
   // A transaction of the window lands in the monitor through the tap under the window's port.
   w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
   w->btConnectClick();
-  ASSERT_TRUE(w->serial.PortOpen);
+  ASSERT_TRUE(w->serial.PortOpen());
   const Bytes written = WithCrc({0x01, 0x06, 0x00, 0x05, 0x00, 0x07});
   fake->queueRead(written);
   RegisterNode node;

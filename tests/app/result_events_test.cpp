@@ -15,7 +15,7 @@ class ResultEvents : public AppTest, public TransactionClient {
     w = makeWindow(std::move(device));
     w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
     w->btConnectClick();
-    ASSERT_TRUE(w->serial.PortOpen);
+    ASSERT_TRUE(w->serial.PortOpen());
   }
 
   // Reads register 0 of slave 1 as a WORD.
@@ -85,7 +85,7 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   EXPECT_FALSE(w->state.ReplyOk);
   EXPECT_EQ(w->state.ReplyText, u"");
   EXPECT_EQ(calls, std::vector<std::string>{"UM_NEXT"});
-  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_TRUE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorLime);
 }
 

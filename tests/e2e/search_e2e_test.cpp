@@ -26,7 +26,7 @@ class SearchTest : public WindowTest {
 TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   // The transducer listens at 19200 baud, even parity; the operator is connected at 9600, none.
   connectTo(QStringLiteral("THV-21.dat"), {"--slave", "12", "--baud", "19200", "--parity", "e"});
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_EQ(form->btSearch->text(), QStringLiteral("Szukaj…"));
   EXPECT_EQ(form->btSearch->parentWidget(), form->SerialBox);
 
@@ -74,8 +74,8 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   }
   // The operator's connection is back as it was.
   EXPECT_FALSE(form->modbus.InTransaction());
-  EXPECT_TRUE(form->serial.PortOpen);
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_TRUE(form->serial.PortOpen());
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_EQ(form->shConnect->color(), kColorLime);
 
   ASSERT_TRUE(d->btUse->isEnabled());
@@ -85,8 +85,8 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   EXPECT_EQ(form->cbxBaud->currentText(), QStringLiteral("19200"));
   EXPECT_EQ(form->cbxParity->currentText(), QStringLiteral("even"));
   EXPECT_EQ(form->eSlave->text(), QStringLiteral("12"));
-  EXPECT_TRUE(form->serial.PortOpen);
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("19200,e,8,1"));
+  EXPECT_TRUE(form->serial.PortOpen());
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("19200,e,8,1"));
   EXPECT_EQ(form->shConnect->color(), kColorLime);
   // And the transducer now answers the window's own commands.
   form->btResetClick();
@@ -123,8 +123,8 @@ TEST_F(SearchTest, RefusesToStartWhileTheRegistersAreBusyAndStopsOnPrzerwij) {
   ASSERT_TRUE(WaitFor([&] { return !d->searching(); }));
   EXPECT_LT(d->pbSearch->value(), 247);
   EXPECT_TRUE(d->lbStatus->text().startsWith(QStringLiteral("przerwano")));
-  EXPECT_TRUE(form->serial.PortOpen);
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_TRUE(form->serial.PortOpen());
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_FALSE(form->modbus.InTransaction());
   // The simulator answers any setting here: address 1 was found before the stop.
   ASSERT_GE(d->tbResults->rowCount(), 1);
@@ -136,7 +136,7 @@ TEST_F(SearchTest, RefusesToStartWhileTheRegistersAreBusyAndStopsOnPrzerwij) {
   QTest::mouseClick(d->btClose, Qt::LeftButton);
   EXPECT_FALSE(d->searching());
   EXPECT_FALSE(form->modbus.InTransaction());
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
 }
 
 

@@ -119,7 +119,7 @@ TEST_F(ExchangeTest, SilenceEndsInTimeout) {
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_FALSE(host.replyOk);
   EXPECT_EQ(host.replyText, u"");
-  EXPECT_TRUE(serial.PortOpen);
+  EXPECT_TRUE(serial.PortOpen());
 }
 
 TEST_F(ExchangeTest, FailedWriteEndsInTimeout) {
@@ -312,7 +312,7 @@ TEST_F(ExchangeTest, DeviceLostBetweenTheReads) {
   fake->queueSilence();
   dispatcher.Exchange(host);
   EXPECT_EQ(host.events, (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
-  EXPECT_FALSE(serial.PortOpen);
+  EXPECT_FALSE(serial.PortOpen());
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ TEST_F(TrafficTest, TheTapTellsWhenEachByteArrived) {
   exchange();
   const LineTap::Capture& c = tap->capture();
   ASSERT_EQ(c.chunkCount, 3);
-  EXPECT_GE(c.requestEndNs, c.writeStartNs + CharacterNs(serial.DeviceControl) * 8);
+  EXPECT_GE(c.requestEndNs, c.writeStartNs + CharacterNs(serial.DeviceControl()) * 8);
   EXPECT_EQ(tap->arrivalNs(0), c.chunks[0].ns);
   EXPECT_EQ(tap->arrivalNs(1), c.chunks[1].ns);
   EXPECT_EQ(tap->arrivalNs(2), c.chunks[1].ns);
