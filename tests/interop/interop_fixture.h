@@ -1,5 +1,5 @@
-// One master line for the interoperability tests: Serial over the real QSerialPort device, the Modbus unit,
-// the real result trip, and a recorder of what the window and the transaction's client see.
+// One master line for the interoperability tests: a bus over the real QSerialPort device (the Modbus unit,
+// the real result trip, the tap and traffic log), and a recorder of what the window and the client see.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
@@ -60,17 +61,16 @@ class LineRecorder : public ExchangeDispatcher::Window, public TransactionClient
 
 class MasterLine {
  public:
-  MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial) {
-    dispatcher.addTransactionObserver(&host);
-  }
+  MasterLine() { dispatcher.addTransactionObserver(&host); }
 
   // Opens the port with the program's time-outs (read interval 30 ms, read total `readTotalMs`, write 30 ms).
   // Tests that need a late answer to land in the second read stretch the read total instead of relying on a
   // few milliseconds of margin.
   bool open(const std::string& path, const QString& mode = QStringLiteral("9600,n,8,2"),
             uint16_t readTotalMs = 40) {
-    return serial.OpenPort(QString::fromStdString(path), mode) &&
-           serial.SetPortTimeouts(30, 0, readTotalMs, 0, 30);
+    LineTimeouts timeouts;
+    timeouts.readTotalMs = readTotalMs;
+    return serial.OpenPort(QString::fromStdString(path), mode) && serial.SetPortTimeouts(timeouts);
   }
 
   static RegisterNode writableRegister(const std::u16string& address, const std::u16string& type,
@@ -110,10 +110,13 @@ class MasterLine {
     return host.events.size() >= 2 ? host.events[host.events.size() - 2] : LineRecorder::Event::UM_NEXT;
   }
 
-  Serial serial;
-  Modbus modbus;
   LineRecorder host;
-  ExchangeDispatcher dispatcher{modbus, host.replyOk, host.replyText, host};
+  // The line as the window has it: a bus over the serial port, its tap and traffic log included.
+  Bus bus{std::make_unique<QtSerialDevice>(), host,
+          Bus::Setup{}.keepingReplyIn(host.replyOk, host.replyText)};
+  Serial& serial = bus.serial();
+  Modbus& modbus = bus.modbus();
+  ExchangeDispatcher& dispatcher = bus.dispatcher();
 };
 
 inline std::vector<LineRecorder::Event> ReplyThenNext() {
