@@ -15,6 +15,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/harnesses.h"
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
@@ -282,10 +283,13 @@ int FuzzReplies(const uint8_t* data, size_t size) {
   if (flags & kSeal) Seal(line);
 
   auto* device = new FencedDevice;
-  Serial serial{std::unique_ptr<SerialDevice>(device)};
-  Modbus modbus(serial);
   Recorder window;
-  ExchangeDispatcher dispatcher(modbus, window.replyOk, window.replyText, window);
+  // A tool's bus: the fenced device straight under Serial, without a tap.
+  Bus bus(std::unique_ptr<SerialDevice>(device), window,
+          Bus::Setup::WithoutMonitor().keepingReplyIn(window.replyOk, window.replyText));
+  Serial& serial = bus.serial();
+  Modbus& modbus = bus.modbus();
+  ExchangeDispatcher& dispatcher = bus.dispatcher();
   dispatcher.addTransactionObserver(&window);
   Intruder intruder;
   if ((flags & kPortMask) != kPortClosed) {
