@@ -42,6 +42,7 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   d->eTo->setValue(14);
   int updates = 0;
   QObject::connect(d->pbSearch, &QProgressBar::valueChanged, [&] { ++updates; });
+  const TrafficCounts monitorBefore = form->lineMonitor.log().counts();
 
   QTest::mouseClick(d->btStart, Qt::LeftButton);
   ASSERT_TRUE(d->searching());
@@ -72,6 +73,11 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
     EXPECT_LE(f.bytes[0], 14);
     EXPECT_EQ(f.bytes[1], 3);
   }
+  // The traffic monitor lists every probe: the one answer and the silence at every other address.
+  const TrafficCounts& monitor = form->lineMonitor.log().counts();
+  EXPECT_EQ(monitor.requests - monitorBefore.requests, 20u);
+  EXPECT_EQ(monitor.goodReplies - monitorBefore.goodReplies, 1u);
+  EXPECT_EQ(monitor.timeouts - monitorBefore.timeouts, 19u);
   // The operator's connection is back as it was.
   EXPECT_FALSE(form->modbus.InTransaction());
   EXPECT_TRUE(form->serial.PortOpen());
