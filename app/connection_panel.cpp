@@ -47,21 +47,26 @@ QString PortFailureText(const PortFailure& failure, const QString& path) {
              : QStringLiteral("nie można otworzyć portu %1: %2").arg(path, failure.detail);
 }
 
-ConnectionPanel::ConnectionPanel(Serial& serial, QComboBox& port, QComboBox& baud, QComboBox& parity,
+ConnectionPanel::ConnectionPanel(Bus& bus, QComboBox& port, QComboBox& baud, QComboBox& parity,
                                  IndicatorShape& indicator, QLabel* status)
-    : serial_(serial), port_(port), baud_(baud), parity_(parity), indicator_(indicator), status_(status) {}
+    : bus_(bus),
+      serial_(bus.serial()),
+      port_(port),
+      baud_(baud),
+      parity_(parity),
+      indicator_(indicator),
+      status_(status) {}
 
 void ConnectionPanel::Connect() {
-  if (serial_.PortOpen) Disconnect();
-  serial_.PortPath = Serial::PathForPortName(port_.currentText());
-  serial_.PortMode = ModeString(baud_.currentText(), ItemIndex(&parity_));
-  serial_.OpenPort(serial_.PortPath, serial_.PortMode);
-  if (!serial_.PortOpen) {
+  if (serial_.PortOpen()) Disconnect();
+  serial_.OpenPort(Serial::PathForPortName(port_.currentText()),
+                   ModeString(baud_.currentText(), ItemIndex(&parity_)));
+  if (!serial_.PortOpen()) {
     indicator_.setColor(kColorRed);
     showFailure();
     return;
   }
-  if (serial_.SetPortTimeouts(kLineReadIntervalMs, 0, kLineReadTotalMs, 0, kLineWriteTotalMs)) {
+  if (serial_.SetPortTimeouts(bus_.timeouts())) {
     indicator_.setColor(kColorLime);
   } else {
     serial_.ClosePort();
@@ -77,14 +82,14 @@ void ConnectionPanel::PortLost() {
 
 void ConnectionPanel::showFailure() {
   if (!status_) return;
-  const QString text = PortFailureText(serial_.LastFailure, serial_.PortPath);
+  const QString text = PortFailureText(serial_.LastFailure(), serial_.PortPath());
   status_->setText(text);
   status_->setToolTip(text);
   status_->setVisible(!text.isEmpty());
 }
 
 void ConnectionPanel::Disconnect() {
-  if (serial_.PortOpen) serial_.ClosePort();
+  if (serial_.PortOpen()) serial_.ClosePort();
   indicator_.setColor(kColorGrey);
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "app/indicator.h"
+#include "modbus/bus.h"
 #include "serial/serial.h"
 
 namespace velnorex {
@@ -26,11 +27,11 @@ QString PortFailureText(const PortFailure& failure, const QString& path);
 class ConnectionPanel {
  public:
   // `status`, when given, shows why a connection failed or ended, until the next connect.
-  ConnectionPanel(Serial& serial, QComboBox& port, QComboBox& baud, QComboBox& parity,
-                  IndicatorShape& indicator, QLabel* status = nullptr);
+  ConnectionPanel(Bus& bus, QComboBox& port, QComboBox& baud, QComboBox& parity, IndicatorShape& indicator,
+                  QLabel* status = nullptr);
 
-  // Opens the chosen port with the panel's mode and the time-outs; lime when it works, red and the reason
-  // in the status area when not.
+  // Opens the chosen port with the panel's mode and the bus's time-outs; lime when it works, red and the
+  // reason in the status area when not.
   void Connect();
   // Closes the port if it is open; grey in every case.
   void Disconnect();
@@ -44,6 +45,7 @@ class ConnectionPanel {
   void UseLine(const QString& port, int32_t baudRate, char parity);
 
  private:
+  Bus& bus_;
   Serial& serial_;
   QComboBox& port_;
   QComboBox& baud_;

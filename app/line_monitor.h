@@ -8,15 +8,14 @@
 #include <QWidget>
 
 #include "app/line_monitor_window.h"
-#include "modbus/exchange_dispatcher.h"
 #include "modbus/traffic_log.h"
-#include "serial/line_tap.h"
 
 namespace velnorex {
 
 class LineMonitor {
  public:
-  LineMonitor(const LineTap& tap, ExchangeDispatcher& dispatcher, QWidget* parent);
+  // `log` is the bus's, registered with its dispatcher for the whole run.
+  LineMonitor(TrafficLog& log, QWidget* parent);
   ~LineMonitor();
   LineMonitor(const LineMonitor&) = delete;
   LineMonitor& operator=(const LineMonitor&) = delete;
@@ -28,8 +27,7 @@ class LineMonitor {
   LineMonitorWindow& window() { return *window_; }
 
  private:
-  ExchangeDispatcher& dispatcher_;
-  TrafficLog log_;
+  TrafficLog& log_;
   // A window of its own above the main one; it goes before the log it shows.
   std::unique_ptr<LineMonitorWindow> window_;
 };

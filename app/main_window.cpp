@@ -28,7 +28,7 @@ TForm1::Paths TForm1::Paths::ForExecutable() {
 TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget* parent)
     : QMainWindow(parent),
       MainWindowLayout(this),
-      serial(std::make_unique<LineTap>(device ? std::move(device) : std::make_unique<QtSerialDevice>())),
+      bus(device ? std::move(device) : std::make_unique<QtSerialDevice>(), hosts_),
       paths_(paths) {
   HighlightTimer.setInterval(500);
   HighlightTimer.setSingleShot(true);
@@ -242,7 +242,7 @@ void TForm1::FormClose() {
   step([this] { Disconnect(); });
   step([this] { saveSettings(); });
   step([this] {
-    if (serial.PortOpen) serial.ClosePort();
+    if (serial.PortOpen()) serial.ClosePort();
   });
   step([this] { saveLog(); });
   step([this] { VLModel->SaveToFile(paths_.watchListFile.toStdString()); });
@@ -315,17 +315,17 @@ void TForm1::ComCBoxEnter() {
 // A change of the line setting while connected ends the connection; the new setting applies at the next
 // "Połącz".
 void TForm1::cbxBaudChange() {
-  if (serial.PortOpen) btDisconnectClick();
+  if (serial.PortOpen()) btDisconnectClick();
 }
 void TForm1::cbxParityChange() {
-  if (serial.PortOpen) btDisconnectClick();
+  if (serial.PortOpen()) btDisconnectClick();
 }
 void TForm1::ComCBoxChange() {
-  if (serial.PortOpen) btDisconnectClick();
+  if (serial.PortOpen()) btDisconnectClick();
 }
 
 void TForm1::btSearchClick() {
-  if (!searchDialog) searchDialog = new SearchDialog(modbus, hosts_, this);
+  if (!searchDialog) searchDialog = new SearchDialog(bus, hosts_, this);
   searchDialog->open();
 }
 

@@ -11,17 +11,18 @@
 #include <QTimer>
 
 #include "app/application.h"
+#include "app/config_commands.h"
 #include "app/connection_panel.h"
 #include "app/line_monitor.h"
 #include "app/main_window_layout.h"
 #include "app/window_hosts.h"
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "recording/list_recording.h"
 #include "recording/log_window_commands.h"
 #include "recording/recording.h"
 #include "recording/recording_outputs.h"
-#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 #include "registers/view_state.h"
 #include "registers/watch_list_model.h"
@@ -117,8 +118,6 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Przywroczpliku1Click();
 
   // --- units and state ---
-  velnorex::Serial serial;
-  velnorex::Modbus modbus{serial};
   velnorex::ViewState state;
   QTimer HighlightTimer;
   QTimer RecordTimer;
@@ -128,9 +127,13 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::WindowHosts hosts_{*this};
 
  public:
-  // Every transaction's result goes through here to whoever started it.
-  velnorex::ExchangeDispatcher dispatcher{modbus, hosts_};
-  velnorex::ConnectionPanel connection{serial, *ComCBox, *cbxBaud, *cbxParity, *shConnect, stPort};
+  // The line: the port under the traffic monitor's tap, the Modbus unit, the dispatcher through which every
+  // transaction's result goes to whoever started it, the traffic log and the time-outs.
+  velnorex::Bus bus;
+  velnorex::Serial& serial = bus.serial();
+  velnorex::Modbus& modbus = bus.modbus();
+  velnorex::ExchangeDispatcher& dispatcher = bus.dispatcher();
+  velnorex::ConnectionPanel connection{bus, *ComCBox, *cbxBaud, *cbxParity, *shConnect, stPort};
   // The register tree's model over the loaded definition, and the reads and writes on it.
   velnorex::RegisterTreeModel* VTModel = new velnorex::RegisterTreeModel(state, this);
   velnorex::RegisterOperations registerOps{state, modbus, dispatcher, *VTModel, *VT, hosts_};
@@ -140,8 +143,8 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::WatchListModel* VLModel = new velnorex::WatchListModel(this);
   // "Wyszukiwanie przetworników", made on first use.
   velnorex::SearchDialog* searchDialog = nullptr;
-  // The traffic on the line, timed by the tap under `serial`, and the window "Ruch na linii".
-  velnorex::LineMonitor lineMonitor{static_cast<const velnorex::LineTap&>(serial.device()), dispatcher, this};
+  // The window "Ruch na linii" over the bus's traffic log.
+  velnorex::LineMonitor lineMonitor{*bus.trafficLog(), this};
   // Every recording also streams into a CSV file and the trend; the watch list can be recorded whole.
   velnorex::RecordingOutputs recordingOutputs{[this](const QString& text) { hosts_.showMessage(text); },
                                               [this](const QString& text) { hosts_.reportLine(text); }};

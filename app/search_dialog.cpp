@@ -66,8 +66,8 @@ const std::vector<int32_t>& SearchDialog::OfferedBaudRates() {
   return rates;
 }
 
-SearchDialog::SearchDialog(Modbus& modbus, SearchDialogHost& host, QWidget* parent)
-    : QDialog(parent), modbus_(modbus), host_(host) {
+SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
+    : QDialog(parent), bus_(bus), host_(host) {
   setObjectName(QStringLiteral("SearchDialog"));
   setWindowTitle(QStringLiteral("Wyszukiwanie przetworników"));
   // The main window's commands wait while the dialog is open: its own search holds the line.
@@ -231,7 +231,7 @@ void SearchDialog::btStartClick() {
   }
   searchedPort_ = host_.portName();
   lbPort->setText(searchedPort_);
-  search_ = std::make_unique<LineSearch>(modbus_, std::move(plan));
+  search_ = std::make_unique<LineSearch>(bus_, std::move(plan));
   if (!search_->start()) {
     search_.reset();
     ShowModalMessage(this, QStringLiteral("linia jest zajęta"));

@@ -39,7 +39,7 @@ class SearchDialog : public QDialog {
   // The baud rates offered, those ticked at first.
   static const std::vector<int32_t>& OfferedBaudRates();
 
-  SearchDialog(Modbus& modbus, SearchDialogHost& host, QWidget* parent = nullptr);
+  SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent = nullptr);
   ~SearchDialog() override;
 
   // The plan that the controls describe now.
@@ -87,7 +87,7 @@ class SearchDialog : public QDialog {
   void searchEnded();
   void setControlsEnabled(bool idle);
 
-  Modbus& modbus_;
+  Bus& bus_;
   SearchDialogHost& host_;
   std::unique_ptr<LineSearch> search_;
   std::vector<SearchHit> results_;

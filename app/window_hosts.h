@@ -2,11 +2,11 @@
 // dispatcher, the register operations and the recording reach the window only through these interfaces.
 #pragma once
 
+#include "app/config_commands.h"
 #include "app/search_dialog.h"
 #include "modbus/exchange_dispatcher.h"
 #include "recording/list_recording.h"
 #include "recording/recording_host.h"
-#include "registers/config_commands.h"
 #include "registers/register_operations.h"
 
 class TForm1;

@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   form.cbxBaud->setCurrentIndex(1);
   form.ComCBox->setEditText(port);
   form.Connect();
-  if (!form.serial.PortOpen) {
+  if (!form.serial.PortOpen()) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
     return 1;
   }

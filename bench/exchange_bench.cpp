@@ -9,12 +9,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <new>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@
 #include <modbus.h>
 #include <QCoreApplication>
 
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "modbus/traffic_log.h"
@@ -71,33 +71,18 @@ Simulator startSimulator() {
   return s;
 }
 
-// velnorex's master side as the program builds it: Serial over the device (under the line tap when the
-// monitor records), the Modbus unit, the real result trip, and the traffic log fed by it.
-class Master {
- public:
+// velnorex's master side as the program builds it: a bus over the device, with the line tap and the traffic
+// log when the monitor records, as in the window, without them as in a tool. The window's part of a
+// transaction is counted, not kept; the real result trip decodes every reply and counts the outcomes, so the
+// work per transaction is the program's.
+struct Master {
   Master(std::unique_ptr<SerialDevice> device, bool monitor)
-      : serial(monitor ? underTap(std::move(device)) : std::move(device)) {
-    if (monitor) dispatcher.addTransactionObserver(&log.emplace(tap_));
-    // The window's part of a transaction, as little as it can be: counted, not kept. The real result trip
-    // decodes every reply and counts the outcomes, so the work per transaction is the program's.
+      : bus(std::move(device), window, monitor ? Bus::Setup{} : Bus::Setup::WithoutMonitor()) {
     window.keepEntries = false;
     window.onPending = [] { QCoreApplication::processEvents(); };
   }
-
- private:
-  const LineTap* tap_ = nullptr;  // before `serial`, which sets it
-  std::unique_ptr<SerialDevice> underTap(std::unique_ptr<SerialDevice> device) {
-    auto tap = std::make_unique<LineTap>(std::move(device));
-    tap_ = tap.get();
-    return tap;
-  }
-
- public:
-  Serial serial;
-  Modbus modbus{serial};
   test::TransactionRecorder window;
-  ExchangeDispatcher dispatcher{modbus, window};
-  std::optional<TrafficLog> log;
+  Bus bus;
 };
 
 struct Figure {
@@ -111,12 +96,11 @@ struct Figure {
 Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck,
                    bool monitor = false) {
   Master master(std::make_unique<QtSerialDevice>(), monitor);
-  Serial& serial = master.serial;
-  Modbus& modbus = master.modbus;
+  Serial& serial = master.bus.serial();
+  Modbus& modbus = master.bus.modbus();
   test::TransactionRecorder& window = master.window;
-  ExchangeDispatcher& dispatcher = master.dispatcher;
-  if (!serial.OpenPort(QString::fromStdString(path), QStringLiteral("19200,n,8,1")) ||
-      !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
+  ExchangeDispatcher& dispatcher = master.bus.dispatcher();
+  if (!master.bus.open(QString::fromStdString(path), QStringLiteral("19200,n,8,1"))) {
     std::fprintf(stderr, "cannot open %s\n", path.c_str());
     std::exit(1);
   }
@@ -217,19 +201,19 @@ long residentKilobytes() {
 double runInstant(bool monitor, bool report) {
   constexpr int kTransactions = 100000;
   Master master(std::make_unique<InstantLine>(), monitor);
-  const std::optional<TrafficLog>& log = master.log;
-  master.serial.OpenPort(QStringLiteral("instant"), QStringLiteral("19200,n,8,2"));
+  const TrafficLog* log = master.bus.trafficLog();
+  master.bus.serial().OpenPort(QStringLiteral("instant"), QStringLiteral("19200,n,8,2"));
   const RegisterNode node = test::RegisterRecord(u"0", u"WORD", u"1", u"RO");
   const long before = residentKilobytes();
   long atRingFull = 0;
   // The first transaction may set things up (a string's capacity); every later one must allocate nothing.
-  master.modbus.BuildReadRequest(node, u"1");
-  master.dispatcher.Exchange(master.window);
+  master.bus.modbus().BuildReadRequest(node, u"1");
+  master.bus.dispatcher().Exchange(master.window);
   const uint64_t allocationsBefore = gAllocations.load();
   const auto start = Clock::now();
   for (int i = 1; i < kTransactions; ++i) {
-    master.modbus.BuildReadRequest(node, u"1");
-    master.dispatcher.Exchange(master.window);
+    master.bus.modbus().BuildReadRequest(node, u"1");
+    master.bus.dispatcher().Exchange(master.window);
     if (log && i + 1 == static_cast<int>(log->capacity())) atRingFull = residentKilobytes();
   }
   const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kTransactions;

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
@@ -57,16 +58,15 @@ int main(int argc, char** argv) {
   const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
   ViewState state;
-  Serial serial(std::make_unique<QtSerialDevice>());
-  Modbus modbus(serial);
   RegisterTreeModel model(state);
   RegisterTreeView view;
   view.setRegisterModel(&model);
   BenchWindow window;
-  ExchangeDispatcher dispatcher(modbus, window);
-  RegisterOperations ops(state, modbus, dispatcher, model, view, window);
+  // No traffic monitor: the figure is the group read's own, as it has been measured since the first.
+  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  RegisterOperations ops(state, bus.modbus(), bus.dispatcher(), model, view, window);
   model.loadFromFile(definition.toStdString());
-  if (!serial.OpenPort(port, QStringLiteral("19200,n,8,2")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
+  if (!bus.open(port, QStringLiteral("19200,n,8,2"))) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
     return 1;
   }
@@ -89,12 +89,13 @@ int main(int argc, char** argv) {
       "mean %.1f ms, best %.1f ms, worst %.1f ms (%.1f ms per register); failed transactions %llu, late "
       "replies %llu\n",
       total / rounds, best, worst, total / rounds / group->childCount(),
-      static_cast<unsigned long long>(dispatcher.counts().timeouts + dispatcher.counts().crcErrors +
-                                      dispatcher.counts().exceptions),
-      static_cast<unsigned long long>(dispatcher.counts().lateReplies));
+      static_cast<unsigned long long>(bus.dispatcher().counts().timeouts +
+                                      bus.dispatcher().counts().crcErrors +
+                                      bus.dispatcher().counts().exceptions),
+      static_cast<unsigned long long>(bus.dispatcher().counts().lateReplies));
   std::printf("last value: %s = %s\n", qPrintable(RegisterTreeModel::VTGetText(group->child(19), 0)),
               qPrintable(RegisterTreeModel::VTGetText(group->child(19), 2)));
-  serial.ClosePort();
+  bus.close();
   sim.terminate();
   sim.waitForFinished(5000);
   return 0;

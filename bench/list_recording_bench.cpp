@@ -13,8 +13,8 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
-#include "registers/tree_stream.h"
 #include "tests/support/tree_builder.h"
+#include "treefile/tree_stream.h"
 
 using namespace velnorex;
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   form.cbxParity->setCurrentIndex(1);
   form.ComCBox->setEditText(port);
   form.Connect();
-  if (!form.serial.PortOpen) {
+  if (!form.serial.PortOpen()) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
     return 1;
   }
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(rounds), seconds * 2 + 1,
               static_cast<unsigned long long>(skipped), rows, static_cast<unsigned long long>(failures));
   std::printf("longest round %.1f ms of the 500 ms interval (line-time estimate %.1f ms)\n", longest,
-              ListRoundMs(form.VLModel->entries(), form.serial.DeviceControl));
+              ListRoundMs(form.VLModel->entries(), form.serial.DeviceControl()));
   std::printf("baseline, group read of the same 10 registers: median %.1f ms\n", groupMs[2]);
   std::printf("ratio longest round / group read: %.2f\n", longest / groupMs[2]);
   form.close();

@@ -18,6 +18,7 @@
 #include <QSocketNotifier>
 
 #include "app/search_dialog.h"
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
@@ -57,9 +58,9 @@ struct DialogFigures {
   double longestInputWaitMs = 0;
 };
 
-DialogFigures runDialog(Modbus& modbus, const QString& port) {
+DialogFigures runDialog(Bus& bus, const QString& port) {
   BenchHost host(port);
-  SearchDialog dialog(modbus, host);
+  SearchDialog dialog(bus, host);
   for (size_t i = 0; i < dialog.cbxBauds.size(); ++i)
     dialog.cbxBauds[i]->setChecked(SearchDialog::OfferedBaudRates()[i] == kBaud);
   dialog.cbxParityNone->setChecked(false);
@@ -114,25 +115,21 @@ DialogFigures runDialog(Modbus& modbus, const QString& port) {
 
 // The same 247 probes through the one exchange: a read of register 0 per address, with the connection's
 // time-outs and the retry read a silent address costs there.
-double runThroughExchange(Modbus& modbus, Serial& serial, const QString& port, int& found) {
-  // The window's part of the exchange, as little as it can be.
-  test::TransactionRecorder window;
-  window.keepEntries = false;
-  window.onPending = [] { QCoreApplication::processEvents(); };
-  ExchangeDispatcher dispatcher(modbus, window);
-  if (!serial.OpenPort(port, QStringLiteral("19200,e,8,1")) || !serial.SetPortTimeouts(30, 0, 40, 0, 30)) {
+double runThroughExchange(Bus& bus, test::TransactionRecorder& window, const QString& port, int& found) {
+  if (!bus.open(port, QStringLiteral("19200,e,8,1"))) {
     std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
     std::exit(1);
   }
   const RegisterNode node = test::RegisterRecord(u"0", u"WORD", u"1", u"");
   const auto start = Clock::now();
+  const uint64_t repliesBefore = bus.dispatcher().counts().replies;
   for (int address = 1; address <= 247; ++address) {
-    modbus.BuildReadRequest(node, IntToStr(address));
-    dispatcher.Exchange(window);
+    bus.modbus().BuildReadRequest(node, IntToStr(address));
+    bus.dispatcher().Exchange(window);
   }
   const double seconds = msBetween(start, Clock::now()) / 1000.0;
-  found = static_cast<int>(dispatcher.counts().replies);
-  serial.ClosePort();
+  found = static_cast<int>(bus.dispatcher().counts().replies - repliesBefore);
+  bus.close();
   return seconds;
 }
 
@@ -154,8 +151,11 @@ int main(int argc, char** argv) {
   }
   const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
-  Serial serial(std::make_unique<QtSerialDevice>());
-  Modbus modbus(serial);
+  // The window's part of the exchange, as little as it can be.
+  test::TransactionRecorder window;
+  window.keepEntries = false;
+  window.onPending = [] { QCoreApplication::processEvents(); };
+  Bus bus(std::make_unique<QtSerialDevice>(), window);
   std::printf(
       "scan_bench: addresses 1..247 at %d baud, even parity, transducers at 7, 100 and 230, against "
       "velnorex-sim with 11 bits per character of line time (%s)\n",
@@ -165,14 +165,14 @@ int main(int argc, char** argv) {
   // characters.
   SearchPlan plan;
   plan.settings = {{kBaud, 'e'}};
-  LineSearch nominal(modbus, plan);
+  LineSearch nominal(bus, plan);
   const double boundSeconds =
       (244.0 * nominal.firstWaitMs(plan.settings[0]) + 3.0 * LineSearch::LineTimeMs(8 + 3.5 + 7, kBaud)) /
       1000.0;
 
-  const DialogFigures d = runDialog(modbus, port);
+  const DialogFigures d = runDialog(bus, port);
   int exchangeFound = 0;
-  const double baseline = runThroughExchange(modbus, serial, port, exchangeFound);
+  const double baseline = runThroughExchange(bus, window, port, exchangeFound);
 
   std::printf("  whole search (dialog, one probe per step): %6.2f s, %zu found\n", d.seconds, d.found);
   std::printf("  the waits alone:                          %6.2f s  (search / waits = %.2f)\n", boundSeconds,

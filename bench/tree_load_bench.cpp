@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "registers/tree_stream.h"
 #include "tests/support/tree_builder.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/harnesses.h"
-#include "registers/tree_stream.h"
 #include "tools/velnorex-dat/dat_file.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::fuzz {
 

@@ -15,6 +15,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/harnesses.h"
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
@@ -236,10 +237,12 @@ int FuzzReplies(const uint8_t* data, size_t size) {
   if (flags & kSeal) Seal(line);
 
   auto* device = new FencedDevice;
-  Serial serial{std::unique_ptr<SerialDevice>(device)};
-  Modbus modbus(serial);
   test::TransactionRecorder window;
-  ExchangeDispatcher dispatcher(modbus, window);
+  // A tool's bus: the fenced device straight under Serial, without a tap.
+  Bus bus(std::unique_ptr<SerialDevice>(device), window, Bus::Setup::WithoutMonitor());
+  Serial& serial = bus.serial();
+  Modbus& modbus = bus.modbus();
+  ExchangeDispatcher& dispatcher = bus.dispatcher();
   dispatcher.addTransactionObserver(&window);
   Intruder intruder;
   if ((flags & kPortMask) != kPortClosed) {
@@ -279,7 +282,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     window.clear();
     const std::u16string textBefore = dispatcher.replyText();
     vanishArmed = (flags & kPortMask) == kPortVanishes && r + 1 == requests.size();
-    const bool portOpen = serial.PortOpen;
+    const bool portOpen = serial.PortOpen();
     const uint64_t echoesBefore = dispatcher.counts().echoesRemoved;
 
     switch (request.function) {

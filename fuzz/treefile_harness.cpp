@@ -6,7 +6,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/harnesses.h"
-#include "registers/tree_stream.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::fuzz {
 

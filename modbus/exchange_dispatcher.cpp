@@ -33,12 +33,16 @@ void ExchangeDispatcher::removeTransactionObserver(TransactionObserver* observer
       transactionObservers_.end());
 }
 
+void ExchangeDispatcher::tellObservers(const TransactionSummary& summary) {
+  for (TransactionObserver* observer : transactionObservers_) observer->transactionEnded(summary);
+}
+
 void ExchangeDispatcher::perform(ExchangeResult result) {
   // The transaction is over on the line: it is recorded before a handler can end the operation.
   const TransactionSummary summary = modbus_.Summary(result);
   if (summary.echoLength > 0) ++counts_.echoesRemoved;
   if (summary.droppedLate > 0) ++counts_.lateDropped;
-  for (TransactionObserver* observer : transactionObservers_) observer->transactionEnded(summary);
+  tellObservers(summary);
   result_.event = result;
   result_.exceptionCode = 0;
   result_.function = modbus_.FunctionCode();

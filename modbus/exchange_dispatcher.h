@@ -83,6 +83,9 @@ class ExchangeDispatcher final : public ExchangeHost {
   // registration.
   void addTransactionObserver(TransactionObserver* observer);
   void removeTransactionObserver(TransactionObserver* observer);
+  // A transaction that ran under a line hold instead of through Exchange (a probe of the line search): its
+  // observers see it as any other; nothing else happens.
+  void tellObservers(const TransactionSummary& summary);
 
   // ExchangeHost
   void perform(ExchangeResult result) override;

@@ -73,8 +73,11 @@ std::string ReplyText(const SearchHit& hit) {
   return "echo";
 }
 
-LineSearch::LineSearch(Modbus& modbus, SearchPlan plan)
-    : hold_(modbus), serial_(hold_.line()), plan_(std::move(plan)) {}
+LineSearch::LineSearch(Modbus& modbus, SearchPlan plan, ExchangeDispatcher* observers)
+    : hold_(modbus), serial_(hold_.line()), observers_(observers), plan_(std::move(plan)) {}
+
+LineSearch::LineSearch(Bus& bus, SearchPlan plan)
+    : LineSearch(bus.modbus(), std::move(plan), &bus.dispatcher()) {}
 
 LineSearch::~LineSearch() {
   if (running()) finish(SearchEnd::Cancelled);
@@ -92,11 +95,7 @@ int LineSearch::firstWaitMs(const SearchSetting& setting) const {
 bool LineSearch::start() {
   if (running() || !CheckPlan(plan_).empty()) return false;
   if (!hold_.take()) return false;
-  savedOpen_ = serial_.PortOpen;
-  savedPath_ = serial_.PortPath;
-  savedMode_ = serial_.PortMode;
-  savedSettings_ = serial_.DeviceControl;
-  savedTimeouts_ = serial_.Timeouts;
+  saved_ = serial_.setup();
   end_ = SearchEnd::Running;
   cancelRequested_ = false;
   lineRestored_ = true;
@@ -120,7 +119,7 @@ bool LineSearch::step() {
     finish(SearchEnd::Cancelled);
     return false;
   }
-  if (!settingOpen_ || !serial_.PortOpen) {
+  if (!settingOpen_ || !serial_.PortOpen()) {
     // A port that vanished in the middle of a setting is opened again, and the probe it took with it sent
     // again; the rest of the setting is given up when that fails.
     probing_ = false;
@@ -146,7 +145,7 @@ bool LineSearch::openSetting() {
   const SearchSetting& setting = plan_.settings[setting_];
   const std::string mode = RtuModeString(std::to_string(setting.baudRate), setting.parity);
   settingOpen_ = serial_.OpenPort(plan_.portPath, QString::fromStdString(mode)) &&
-                 serial_.SetPortTimeouts(0, 0, static_cast<uint16_t>(kSliceMs), 0, writeLimitMs());
+                 serial_.SetPortTimeouts(probeTimeouts(kSliceMs));
   if (!settingOpen_) return false;
   // A transducer may have taken the switch of the line for the start of a frame: give it a frame's silence.
   quietUntil_ = Clock::now() + gap();
@@ -159,9 +158,14 @@ void LineSearch::nextSetting() {
   settingOpen_ = false;
 }
 
-uint16_t LineSearch::writeLimitMs() const {
-  const int ms = ceilMs(LineTimeMs(kProbeLength, plan_.settings[setting_].baudRate)) + kWriteSlackMs;
-  return static_cast<uint16_t>(std::min(ms, 65535));
+LineTimeouts LineSearch::probeTimeouts(int readTotalMs) const {
+  // Reads end by their total or a whole reply only: a probe's answer may pause longer than any gap.
+  LineTimeouts t;
+  t.readIntervalMs = 0;
+  t.readTotalMs = static_cast<uint16_t>(readTotalMs);
+  const int writeMs = ceilMs(LineTimeMs(kProbeLength, plan_.settings[setting_].baudRate)) + kWriteSlackMs;
+  t.writeTotalMs = static_cast<uint16_t>(std::min(writeMs, 65535));
+  return t;
 }
 
 std::chrono::microseconds LineSearch::gap() const {
@@ -183,6 +187,7 @@ void LineSearch::sendProbe() {
   sentAt_ = Clock::now();
   answerCount_ = 0;
   waitLeftMs_ = firstWaitMs(plan_.settings[setting_]);
+  probeResult_ = ExchangeResult::UM_TIMEOUT;
   probing_ = true;
 }
 
@@ -200,7 +205,7 @@ int LineSearch::expectedLength() const {
 
 void LineSearch::readSlice() {
   const int slice = std::clamp(ceilMs(waitLeftMs_), 1, kSliceMs);
-  if (!serial_.SetPortTimeouts(0, 0, static_cast<uint16_t>(slice), 0, writeLimitMs())) {
+  if (!serial_.SetPortTimeouts(probeTimeouts(slice))) {
     endProbe();  // the port is gone; the next step opens it again or gives the setting up
     return;
   }
@@ -262,6 +267,9 @@ void LineSearch::evaluate(Clock::time_point at) {
       wellFormed = false;
     }
   }
+  // An answer that is no reply to the probe is a garbled one, as the exchange takes a reply that does not
+  // fit.
+  probeResult_ = wellFormed ? ExchangeResult::UM_REPLY : ExchangeResult::UM_CRCERROR;
   if (wellFormed)
     hits_.push_back(hit);
   else
@@ -270,6 +278,16 @@ void LineSearch::evaluate(Clock::time_point at) {
 
 void LineSearch::endProbe() {
   probing_ = false;
+  if (observers_) {
+    // Every probe is a transaction on the line, and the traffic monitor shows it as one.
+    TransactionSummary summary;
+    summary.result = probeResult_;
+    summary.request = request_;
+    summary.requestLength = kProbeLength;
+    summary.reply = answer_;
+    summary.replyLength = static_cast<uint8_t>(std::min(answerCount_, 255));
+    observers_->tellObservers(summary);
+  }
   ++done_;
   nominalDoneMs_ += firstWaitMs(plan_.settings[setting_]);
   if (++address_ > plan_.lastAddress) nextSetting();
@@ -297,22 +315,8 @@ SearchProgress LineSearch::progress() const {
 
 void LineSearch::finish(SearchEnd how) {
   probing_ = false;
-  if (savedOpen_) {
-    lineRestored_ = serial_.OpenPort(savedPath_, savedMode_) &&
-                    serial_.SetPortTimeouts(static_cast<uint16_t>(savedTimeouts_.ReadIntervalTimeout),
-                                            static_cast<uint16_t>(savedTimeouts_.ReadTotalTimeoutMultiplier),
-                                            static_cast<uint16_t>(savedTimeouts_.ReadTotalTimeoutConstant),
-                                            static_cast<uint16_t>(savedTimeouts_.WriteTotalTimeoutMultiplier),
-                                            static_cast<uint16_t>(savedTimeouts_.WriteTotalTimeoutConstant));
-  } else {
-    serial_.ClosePort();
-    lineRestored_ = true;
-  }
   // What the operator's port was set to stays as it was, open or not.
-  serial_.PortPath = savedPath_;
-  serial_.PortMode = savedMode_;
-  serial_.DeviceControl = savedSettings_;
-  serial_.Timeouts = savedTimeouts_;
+  lineRestored_ = serial_.Restore(saved_);
   end_ = how == SearchEnd::Finished && refused_.size() == plan_.settings.size() ? SearchEnd::PortError : how;
   hold_.release();
 }

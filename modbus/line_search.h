@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include "modbus/bus.h"
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "text/line_words.h"
 
@@ -67,7 +69,10 @@ class LineSearch {
   // by step still updates at least five times a second, whatever the budget.
   static constexpr int kSliceMs = 80;
 
-  LineSearch(Modbus& modbus, SearchPlan plan);
+  // Each probe's summary goes to the observers of `observers` (the traffic monitor), when given.
+  LineSearch(Modbus& modbus, SearchPlan plan, ExchangeDispatcher* observers = nullptr);
+  // On a bus, the probes reach its traffic log and every other observer of its dispatcher.
+  LineSearch(Bus& bus, SearchPlan plan);
   // Ends a running search as cancel() would.
   ~LineSearch();
   LineSearch(const LineSearch&) = delete;
@@ -119,22 +124,21 @@ class LineSearch {
   void evaluate(Clock::time_point at);
   void endProbe();
   void finish(SearchEnd how);
-  uint16_t writeLimitMs() const;
+  // The time-outs of a probe's reads at the current setting.
+  LineTimeouts probeTimeouts(int readTotalMs) const;
   // The silence that ends a frame at the current setting.
   std::chrono::microseconds gap() const;
   int addressCount() const { return plan_.lastAddress - plan_.firstAddress + 1; }
 
   Modbus::LineHold hold_;
   Serial& serial_;
+  ExchangeDispatcher* observers_;
   SearchPlan plan_;
   SearchEnd end_ = SearchEnd::Running;
   bool cancelRequested_ = false;
 
   // The operator's port as it was before the search.
-  bool savedOpen_ = false;
-  QString savedPath_, savedMode_;
-  PortSettings savedSettings_;
-  CommTimeouts savedTimeouts_;
+  Serial::Setup saved_;
   bool lineRestored_ = true;
 
   // Where the search stands.
@@ -148,6 +152,7 @@ class LineSearch {
   uint8_t request_[8] = {};
   uint8_t answer_[Serial::kBufferSize] = {};
   int answerCount_ = 0;
+  ExchangeResult probeResult_ = ExchangeResult::UM_TIMEOUT;
   double waitLeftMs_ = 0;
   Clock::time_point sentAt_;
   Clock::time_point quietUntil_;

@@ -13,8 +13,8 @@
 #include "modbus/register_types.h"
 #include "modbus/register_value.h"
 #include "modbus/rtu_frame.h"
-#include "registers/register_records.h"
 #include "serial/serial.h"
+#include "treefile/register_records.h"
 
 namespace velnorex {
 
@@ -153,7 +153,7 @@ class Modbus {
   // The last transaction as the line saw it, for whoever watches the traffic.
   TransactionSummary Summary(ExchangeResult result) const;
   // The adapter on this line has been seen echoing requests since the port was opened.
-  bool LineEchoes() const { return lineEchoes_ && echoOpenCount_ == serial_.OpenCount; }
+  bool LineEchoes() const { return lineEchoes_ && echoOpenCount_ == serial_.OpenCount(); }
   // The first bytes of the transaction's reply are still to come: an echo may yet stand in front of them.
   bool EchoMayFollow() const { return echoMayFollow_; }
   // 3.5 character times at the open line's settings, the silence that ends an RTU frame; above 19200 baud

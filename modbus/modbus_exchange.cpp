@@ -43,7 +43,7 @@ void Modbus::Exchange(ExchangeHost& host) {
   // Entered again from the pending messages or from a result handler: the running transaction owns the frame
   // and the ReplyBuffer, and a second request on the line would take the first one's reply.
   if (inTransaction_) return;
-  if (!serial_.PortOpen) {
+  if (!serial_.PortOpen()) {
     host.showMessage(u"brak połączenia !");
     return;
   }
@@ -101,7 +101,7 @@ void Modbus::waitForQuietLine(ExchangeHost& host) {
   const Clock::time_point limit = Clock::now() + kQuietLimit;
   // A line quiet for the guard since the failure needs nothing: anything left in the queue goes with the
   // purge before the request.
-  while (serial_.PortOpen && Clock::now() - lastHeard < kLateReplyGuard && Clock::now() < limit) {
+  while (serial_.PortOpen() && Clock::now() - lastHeard < kLateReplyGuard && Clock::now() < limit) {
     serial_.ReadPort();
     if (serial_.BytesRead > 0) {
       lastHeard = Clock::now();
@@ -127,7 +127,7 @@ void Modbus::readReply() {
   // this adapter has been seen echoing; then it is the echo of a request that got no answer in time.
   if (echo == serial_.BytesRead && ReplyEqualsRequest(FunctionCode()) && !LineEchoes()) return;
   lineEchoes_ = true;
-  echoOpenCount_ = serial_.OpenCount;
+  echoOpenCount_ = serial_.OpenCount();
   const bool bufferFull = serial_.BytesRead >= static_cast<uint32_t>(Serial::kBufferSize);
   removeEcho(echo);
   // The echo took room that the reply needs: the rest of the reply is read into the room it freed.

@@ -35,7 +35,7 @@ uint32_t ModbusReplyCheck::quietToComplete(const uint8_t* bytes, size_t count) c
 Modbus::Modbus(Serial& serial) : serial_(serial) {}
 
 uint32_t Modbus::FrameGapUs() const {
-  return static_cast<uint32_t>(FrameGapNs(serial_.DeviceControl) / 1000);
+  return static_cast<uint32_t>(FrameGapNs(serial_.DeviceControl()) / 1000);
 }
 
 void Modbus::AppendCrc() {

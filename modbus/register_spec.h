@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "modbus/register_types.h"
-#include "registers/register_records.h"
+#include "treefile/register_records.h"
 
 namespace velnorex {
 

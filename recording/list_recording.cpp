@@ -91,12 +91,13 @@ void ListRecording::StartRecording() {
   std::vector<RegisterSpec> specs;
   for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
   // Without a line every read of every round would ask for the connection; there is nothing to record.
-  if (!serial_.PortOpen) {
+  if (!serial_.PortOpen()) {
     host_.showMessage(QStringLiteral("brak połączenia !"));
     return;
   }
   // A round must fit into the interval, else every other tick would be skipped.
-  const int minimum = static_cast<int>(std::ceil(ListRoundMs(entries, serial_.DeviceControl) / 100.0)) * 100;
+  const int minimum =
+      static_cast<int>(std::ceil(ListRoundMs(entries, serial_.DeviceControl()) / 100.0)) * 100;
   if (interval < minimum) {
     host_.showMessage(QStringLiteral("interwał krótszy niż odczyt listy (najmniej %1 s)")
                           .arg(QString::number(minimum / 1000.0, 'f', 1).replace(u'.', u',')));

@@ -10,10 +10,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "registers/tree_stream.h"
 #include "text/cp1250.h"
 #include "text/file_replace.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

@@ -15,10 +15,10 @@
 #include <QAbstractItemModel>
 #include <QColor>
 
-#include "registers/access_code.h"
 #include "registers/palette.h"
-#include "registers/tree_stream.h"
 #include "registers/view_state.h"
+#include "treefile/access_code.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

@@ -7,8 +7,8 @@
 
 #include <QAbstractItemModel>
 
-#include "registers/register_records.h"
-#include "registers/tree_stream.h"
+#include "treefile/register_records.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

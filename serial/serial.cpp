@@ -9,8 +9,8 @@ namespace velnorex {
 
 Serial::Serial(std::unique_ptr<SerialDevice> device) : device_(std::move(device)) {
   device_->setLostHandler([this] {
-    PortOpen = false;
-    LastFailure = {PortFailure::Lost, {}};
+    PortOpen_ = false;
+    LastFailure_ = {PortFailure::Lost, {}};
     if (lostHandler_) {
       // A copy: the handler may replace itself or reopen the port through this object.
       auto handler = lostHandler_;
@@ -29,24 +29,24 @@ void Serial::setLostHandler(std::function<void()> handler) {
 }
 
 bool Serial::OpenPort(const QString& path, const QString& mode) {
-  if (PortOpen) ClosePort();
-  PortPath = path;
-  PortMode = mode;
-  DeviceControl = PortSettings{};
+  if (PortOpen_) ClosePort();
+  PortPath_ = path;
+  PortMode_ = mode;
+  DeviceControl_ = PortSettings{};
   const auto settings = ParseMode(mode.toStdString());
   if (!settings) {
-    LastFailure = {PortFailure::SettingRefused, {}};
+    LastFailure_ = {PortFailure::SettingRefused, {}};
     return false;
   }
-  DeviceControl = *settings;
+  DeviceControl_ = *settings;
   // The device opens with the final settings at once: ptys refuse some changes on an open line.
-  if (!device_->open(path, DeviceControl)) {
-    LastFailure = device_->lastFailure();
+  if (!device_->open(path, DeviceControl_)) {
+    LastFailure_ = device_->lastFailure();
     return false;
   }
-  LastFailure = {};
-  PortOpen = true;
-  ++OpenCount;
+  LastFailure_ = {};
+  PortOpen_ = true;
+  ++OpenCount_;
   return true;
 }
 
@@ -55,27 +55,52 @@ void Serial::ClosePort() {
     device_->purge();
     device_->close();
   }
-  PortOpen = false;
+  PortOpen_ = false;
 }
 
 bool Serial::SetPortTimeouts(uint16_t readInterval, uint16_t readMultiplier, uint16_t readConstant,
                              uint16_t writeMultiplier, uint16_t writeConstant) {
-  Timeouts.ReadIntervalTimeout = readInterval;
-  Timeouts.ReadTotalTimeoutMultiplier = readMultiplier;
-  Timeouts.ReadTotalTimeoutConstant = readConstant;
-  Timeouts.WriteTotalTimeoutMultiplier = writeMultiplier;
-  Timeouts.WriteTotalTimeoutConstant = writeConstant;
-  if (!device_->setTimeouts(Timeouts)) {
-    LastFailure = {PortFailure::SettingRefused, {}};
+  Timeouts_.ReadIntervalTimeout = readInterval;
+  Timeouts_.ReadTotalTimeoutMultiplier = readMultiplier;
+  Timeouts_.ReadTotalTimeoutConstant = readConstant;
+  Timeouts_.WriteTotalTimeoutMultiplier = writeMultiplier;
+  Timeouts_.WriteTotalTimeoutConstant = writeConstant;
+  if (!device_->setTimeouts(Timeouts_)) {
+    LastFailure_ = {PortFailure::SettingRefused, {}};
     ClosePort();
     return false;
   }
   return true;
 }
 
+bool Serial::SetPortTimeouts(const LineTimeouts& t) {
+  return SetPortTimeouts(t.readIntervalMs, t.readTotalPerByteMs, t.readTotalMs, t.writeTotalPerByteMs,
+                         t.writeTotalMs);
+}
+
+bool Serial::Restore(const Setup& setup) {
+  bool restored = true;
+  if (setup.open) {
+    const CommTimeouts& t = setup.timeouts;
+    restored = OpenPort(setup.path, setup.mode) &&
+               SetPortTimeouts(static_cast<uint16_t>(t.ReadIntervalTimeout),
+                               static_cast<uint16_t>(t.ReadTotalTimeoutMultiplier),
+                               static_cast<uint16_t>(t.ReadTotalTimeoutConstant),
+                               static_cast<uint16_t>(t.WriteTotalTimeoutMultiplier),
+                               static_cast<uint16_t>(t.WriteTotalTimeoutConstant));
+  } else {
+    ClosePort();
+  }
+  PortPath_ = setup.path;
+  PortMode_ = setup.mode;
+  DeviceControl_ = setup.settings;
+  Timeouts_ = setup.timeouts;
+  return restored;
+}
+
 uint16_t Serial::WritePort(const uint8_t* bytes, uint16_t count) {
   // The purge throws away late answers to an earlier request before this one goes out.
-  if (!PortOpen || !device_->purge()) return 0;
+  if (!PortOpen_ || !device_->purge()) return 0;
   std::memset(ReplyBuffer, 0, sizeof ReplyBuffer);
   std::memset(TxBuffer, 0, sizeof TxBuffer);
   BytesWritten = 0;
@@ -90,7 +115,7 @@ uint16_t Serial::WritePort(const uint8_t* bytes, uint16_t count) {
 
 bool Serial::ReadPort(const ReplyCheck* check) {
   BytesRead = 0;
-  if (!PortOpen) return false;
+  if (!PortOpen_) return false;
   const int n = device_->read(ReplyBuffer, kBufferSize, check);
   if (n < 0) return false;
   BytesRead = static_cast<uint32_t>(n);
@@ -120,7 +145,7 @@ class CheckAfter final : public ReplyCheck {
 }  // namespace
 
 bool Serial::ReadMorePort(const ReplyCheck* check) {
-  if (!PortOpen) return false;
+  if (!PortOpen_) return false;
   const uint32_t before = std::min<uint32_t>(BytesRead, kBufferSize);
   if (before == kBufferSize) return true;
   std::optional<CheckAfter> after;

@@ -17,21 +17,21 @@ TEST_F(AppTest, ConnectOverAPseudoTerminalEndsLimeAndDisconnectGrey) {
   auto w = makeWindow();
   w->ComCBox->setEditText(QString::fromStdString(pty.slavePath()));
   w->btConnect->click();
-  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_TRUE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorLime);
-  EXPECT_EQ(w->serial.PortPath, QString::fromStdString(pty.slavePath()));
-  EXPECT_EQ(w->serial.PortMode, QStringLiteral("9600,n,8,2"));
-  EXPECT_EQ(w->serial.Timeouts.ReadIntervalTimeout, 30u);
-  EXPECT_EQ(w->serial.Timeouts.ReadTotalTimeoutConstant, 40u);
-  EXPECT_EQ(w->serial.Timeouts.WriteTotalTimeoutConstant, 30u);
+  EXPECT_EQ(w->serial.PortPath(), QString::fromStdString(pty.slavePath()));
+  EXPECT_EQ(w->serial.PortMode(), QStringLiteral("9600,n,8,2"));
+  EXPECT_EQ(w->serial.Timeouts().ReadIntervalTimeout, 30u);
+  EXPECT_EQ(w->serial.Timeouts().ReadTotalTimeoutConstant, 40u);
+  EXPECT_EQ(w->serial.Timeouts().WriteTotalTimeoutConstant, 30u);
 
   // Again while connected: closed and opened anew, lime again.
   w->btConnect->click();
-  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_TRUE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorLime);
 
   w->btDisconnect->click();
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorGrey);
   // "Rozłącz" with nothing open still paints grey.
   w->shConnect->setColor(kColorRed);
@@ -50,7 +50,7 @@ TEST_F(AppTest, APortThatDoesNotExistEndsRedAndAnEmptyNameAsksForAPort) {
 
   w->ComCBox->setEditText(QStringLiteral("/dev/velnorex-no-such-port"));
   w->btConnect->click();
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorRed);
 
   w->ComCBox->setEditText(QString());
@@ -67,7 +67,7 @@ TEST_F(AppTest, ThePseudoTerminalsOtherEndClosingTurnsTheIndicatorRed) {
   ASSERT_EQ(w->shConnect->color(), kColorLime);
   pty.closeMaster();
   QTRY_COMPARE_WITH_TIMEOUT(w->shConnect->color(), kColorRed, kLossWaitMs);
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
 }
 
 TEST_F(AppTest, ChangingBaudParityOrPortWhileConnectedDisconnects) {
@@ -92,7 +92,7 @@ TEST_F(AppTest, ChangingBaudParityOrPortWhileConnectedDisconnects) {
     w->state.Recording = true;
     changes[i]();
     EXPECT_FALSE(w->state.Recording);  // stopped before the port closed
-    EXPECT_FALSE(w->serial.PortOpen);
+    EXPECT_FALSE(w->serial.PortOpen());
     EXPECT_EQ(w->shConnect->color(), kColorGrey);
 
     // Disconnected, the same change does nothing.
@@ -132,18 +132,18 @@ TEST_F(AppTest, TheModeStringFollowsBaudTextAndParityIndex) {
       w->cbxParity->setEditText(QString::fromLatin1(c.parity));
     }
     w->btConnectClick();
-    EXPECT_EQ(w->serial.PortMode, QString::fromLatin1(c.mode));
+    EXPECT_EQ(w->serial.PortMode(), QString::fromLatin1(c.mode));
     EXPECT_EQ(fake->lastPath, QStringLiteral("/dev/ttyUSB0"));
   }
   // "115200" opened; an empty baud is not accepted: red.
   EXPECT_EQ(w->shConnect->color(), kColorRed);
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
 
   // Time-outs refused: the port is closed again, red.
   w->cbxBaud->setCurrentIndex(0);
   fake->failTimeouts = true;
   w->btConnectClick();
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
   EXPECT_FALSE(fake->isOpen());
   EXPECT_EQ(w->shConnect->color(), kColorRed);
 
@@ -166,7 +166,7 @@ TEST_F(AppTest, TheModeStringFollowsBaudTextAndParityIndex) {
   // The device vanishing turns the indicator red.
   fake->vanish();
   EXPECT_EQ(w->shConnect->color(), kColorRed);
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
 }
 
 TEST_F(AppTest, AFoundLineIsChosenAsTheOperatorWouldAndConnected) {
@@ -181,14 +181,14 @@ TEST_F(AppTest, AFoundLineIsChosenAsTheOperatorWouldAndConnected) {
   EXPECT_EQ(ItemIndex(w->cbxBaud), 1);
   EXPECT_EQ(ItemIndex(w->cbxParity), 2);
   EXPECT_EQ(fake->lastPath, QStringLiteral("/dev/ttyUSB1"));
-  EXPECT_EQ(w->serial.PortMode, QStringLiteral("19200,o,8,1"));
+  EXPECT_EQ(w->serial.PortMode(), QStringLiteral("19200,o,8,1"));
   EXPECT_EQ(w->shConnect->color(), kColorLime);
   w->connection.UseLine(QStringLiteral("ttyUSB1"), 1200, 'n');
   EXPECT_EQ(w->cbxBaud->currentText(), QStringLiteral("1200"));
   EXPECT_EQ(ItemIndex(w->cbxBaud), -1);
   EXPECT_EQ(ItemIndex(w->cbxParity), 0);
-  EXPECT_EQ(w->serial.PortMode, QStringLiteral("1200,n,8,2"));
-  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_EQ(w->serial.PortMode(), QStringLiteral("1200,n,8,2"));
+  EXPECT_TRUE(w->serial.PortOpen());
   EXPECT_TRUE(messages.empty());
 }
 
@@ -198,7 +198,7 @@ TEST_F(AppTest, EnteringThePortBoxRefillsTheListAndKeepsTheTypedText) {
   showAndSettle(*w);
   w->ComCBox->setEditText(QStringLiteral("ttyTYPED"));
   w->btConnectClick();
-  ASSERT_TRUE(w->serial.PortOpen);
+  ASSERT_TRUE(w->serial.PortOpen());
 
   w->eSlave->setFocus(Qt::TabFocusReason);
   QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
@@ -217,7 +217,7 @@ TEST_F(AppTest, EnteringThePortBoxRefillsTheListAndKeepsTheTypedText) {
   EXPECT_EQ(first, second);
   EXPECT_EQ(w->ComCBox->currentText(), QStringLiteral("ttyTYPED"));
   // The refill is no change of the port: the link stays up.
-  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_TRUE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorLime);
 }
 

@@ -246,7 +246,7 @@ TEST_F(AppTest, TheLogWindowsMenuAndCtrlTOpenTheMonitorWhichSeesTheWindowsTraffi
   // A transaction of the window lands in the monitor through the tap under the window's port.
   w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
   w->btConnectClick();
-  ASSERT_TRUE(w->serial.PortOpen);
+  ASSERT_TRUE(w->serial.PortOpen());
   const Bytes written = WithCrc({0x01, 0x06, 0x00, 0x05, 0x00, 0x07});
   fake->queueRead(written);
   ASSERT_TRUE(w->modbus.BuildWriteSingleRequest(RegisterRecord(u"5", u"WORD", u"1", u"RW", u"7"), u"1"));

@@ -73,7 +73,7 @@ TEST_F(AppTest, APortWithoutPermissionNamesTheDialoutGroup) {
   auto w = makeWindow();
   w->ComCBox->setEditText(device);
   w->btConnectClick();
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorRed);
   EXPECT_EQ(w->stPort->text(),
             QStringLiteral("brak uprawnień do portu %1 - dodaj użytkownika do grupy dialout "

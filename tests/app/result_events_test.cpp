@@ -17,7 +17,7 @@ class ResultEvents : public AppTest {
     w = makeWindow(std::move(device));
     w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
     w->btConnectClick();
-    ASSERT_TRUE(w->serial.PortOpen);
+    ASSERT_TRUE(w->serial.PortOpen());
   }
 
   // Reads register 0 of slave 1 as a WORD.
@@ -89,7 +89,7 @@ TEST_F(ResultEvents, ExceptionTimeoutAndCrcErrorEachEndInOneStep) {
   EXPECT_FALSE(w->dispatcher.replyOk());
   EXPECT_EQ(w->dispatcher.replyText(), u"");
   EXPECT_EQ(calls(), std::vector<std::string>{"UM_NEXT"});
-  EXPECT_TRUE(w->serial.PortOpen);
+  EXPECT_TRUE(w->serial.PortOpen());
   EXPECT_EQ(w->shConnect->color(), kColorLime);
 }
 

@@ -7,10 +7,10 @@
 #include <QFileDevice>
 #include <QFileInfo>
 
-#include "registers/tree_stream.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/as_nobody.h"
 #include "tests/support/fake_serial_device.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 namespace {
@@ -50,9 +50,9 @@ TEST_F(AppTest, ExitDisconnectsFirstAndSavesTheWatchListLast) {
   w->state.Recording = true;  // a recording at exit is not stopped
   w->ComCBox->setEditText(QStringLiteral("ttyFAKE"));
   w->btConnectClick();
-  ASSERT_TRUE(w->serial.PortOpen);
+  ASSERT_TRUE(w->serial.PortOpen());
   w->close();
-  EXPECT_FALSE(w->serial.PortOpen);
+  EXPECT_FALSE(w->serial.PortOpen());
   EXPECT_FALSE(fake->isOpen());
   EXPECT_EQ(w->shConnect->color(), kColorGrey);
   EXPECT_TRUE(w->state.Recording);

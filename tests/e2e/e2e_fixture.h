@@ -22,11 +22,11 @@
 #include "app/message_box.h"
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
-#include "registers/tree_stream.h"
 #include "tests/support/frames.h"
 #include "tests/support/simulator.h"
 #include "tests/support/tree_builder.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 
@@ -97,7 +97,7 @@ class WindowTest : public ::testing::Test {
     sim = std::make_unique<SimulatorProcess>(args);
     form->ComCBox->setEditText(QString::fromStdString(sim->path()));
     QTest::mouseClick(form->btConnect, Qt::LeftButton);
-    ASSERT_TRUE(form->serial.PortOpen) << "no connection to " << sim->path();
+    ASSERT_TRUE(form->serial.PortOpen()) << "no connection to " << sim->path();
   }
 
   // A group read of THV-21.dat that never ends by itself: the register at `address` answers every request

@@ -113,7 +113,7 @@ TEST_F(RecordingWindowTest, ResetAndDisconnectStopTheRecordingFirst) {
   std::vector<AtStop> stops;
   QObject::connect(form->Memo1, &QPlainTextEdit::textChanged, form.get(), [&] {
     if (form->Memo1->toPlainText().endsWith(u'\n') && !form->state.Recording)
-      stops.push_back({form->shRec->color(), form->modbus.FunctionCode(), form->serial.PortOpen});
+      stops.push_back({form->shRec->color(), form->modbus.FunctionCode(), form->serial.PortOpen()});
   });
 
   QTest::mouseClick(form->btReset, Qt::LeftButton);
@@ -131,7 +131,7 @@ TEST_F(RecordingWindowTest, ResetAndDisconnectStopTheRecordingFirst) {
   ASSERT_EQ(stops.size(), 2u);
   EXPECT_EQ(stops[1].indicator, kMediumGrey);
   EXPECT_TRUE(stops[1].portOpen);
-  EXPECT_FALSE(form->serial.PortOpen);
+  EXPECT_FALSE(form->serial.PortOpen());
   EXPECT_FALSE(form->state.Recording);
   EXPECT_FALSE(form->RecordTimer.isActive());
 }

@@ -114,7 +114,7 @@ TEST_F(WindowTest, ClosingTheWindowDuringAGroupReadEndsItWithoutAMessage) {
   ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
   form->close();
   EXPECT_FALSE(form->state.GroupActive);
-  EXPECT_FALSE(form->serial.PortOpen);
+  EXPECT_FALSE(form->serial.PortOpen());
   QTest::qWait(300);  // every step queued before the close has had its turn
   EXPECT_TRUE(messages.empty());
   EXPECT_FALSE(form->state.GroupActive);

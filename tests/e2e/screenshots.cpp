@@ -86,7 +86,7 @@ struct Scene {
     form->cbxDeviceEnter();
     form->cbxDevice->setCurrentIndex(form->cbxDevice->findText(QStringLiteral("THV-21.dat")));
     form->cbxDeviceSelect();
-    ok = form->serial.PortOpen;
+    ok = form->serial.PortOpen();
   }
   RegisterTreeNode* node(std::u16string_view name) { return find(form->VTModel->tree().root(), name); }
   void click(std::u16string_view name) {

@@ -26,7 +26,7 @@ class SearchTest : public WindowTest {
 TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   // The transducer listens at 19200 baud, even parity; the operator is connected at 9600, none.
   connectTo(QStringLiteral("THV-21.dat"), {"--slave", "12", "--baud", "19200", "--parity", "e"});
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_EQ(form->btSearch->text(), QStringLiteral("Szukaj…"));
   EXPECT_EQ(form->btSearch->parentWidget(), form->SerialBox);
 
@@ -42,6 +42,7 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   d->eTo->setValue(14);
   int updates = 0;
   QObject::connect(d->pbSearch, &QProgressBar::valueChanged, [&] { ++updates; });
+  const TrafficCounts monitorBefore = form->lineMonitor.log().counts();
 
   QTest::mouseClick(d->btStart, Qt::LeftButton);
   ASSERT_TRUE(d->searching());
@@ -72,10 +73,15 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
     EXPECT_LE(f.bytes[0], 14);
     EXPECT_EQ(f.bytes[1], 3);
   }
+  // The traffic monitor lists every probe: the one answer and the silence at every other address.
+  const TrafficCounts& monitor = form->lineMonitor.log().counts();
+  EXPECT_EQ(monitor.requests - monitorBefore.requests, 20u);
+  EXPECT_EQ(monitor.goodReplies - monitorBefore.goodReplies, 1u);
+  EXPECT_EQ(monitor.timeouts - monitorBefore.timeouts, 19u);
   // The operator's connection is back as it was.
   EXPECT_FALSE(form->modbus.InTransaction());
-  EXPECT_TRUE(form->serial.PortOpen);
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_TRUE(form->serial.PortOpen());
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_EQ(form->shConnect->color(), kColorLime);
 
   ASSERT_TRUE(d->btUse->isEnabled());
@@ -85,8 +91,8 @@ TEST_F(SearchTest, FindsTheTransducerAtItsOwnSettingAndUseConnectsToIt) {
   EXPECT_EQ(form->cbxBaud->currentText(), QStringLiteral("19200"));
   EXPECT_EQ(form->cbxParity->currentText(), QStringLiteral("even"));
   EXPECT_EQ(form->eSlave->text(), QStringLiteral("12"));
-  EXPECT_TRUE(form->serial.PortOpen);
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("19200,e,8,1"));
+  EXPECT_TRUE(form->serial.PortOpen());
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("19200,e,8,1"));
   EXPECT_EQ(form->shConnect->color(), kColorLime);
   // And the transducer now answers the window's own commands.
   form->btResetClick();
@@ -123,8 +129,8 @@ TEST_F(SearchTest, RefusesToStartWhileTheRegistersAreBusyAndStopsOnPrzerwij) {
   ASSERT_TRUE(WaitFor([&] { return !d->searching(); }));
   EXPECT_LT(d->pbSearch->value(), 247);
   EXPECT_TRUE(d->lbStatus->text().startsWith(QStringLiteral("przerwano")));
-  EXPECT_TRUE(form->serial.PortOpen);
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_TRUE(form->serial.PortOpen());
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_FALSE(form->modbus.InTransaction());
   // The simulator answers any setting here: address 1 was found before the stop.
   ASSERT_GE(d->tbResults->rowCount(), 1);
@@ -136,9 +142,8 @@ TEST_F(SearchTest, RefusesToStartWhileTheRegistersAreBusyAndStopsOnPrzerwij) {
   QTest::mouseClick(d->btClose, Qt::LeftButton);
   EXPECT_FALSE(d->searching());
   EXPECT_FALSE(form->modbus.InTransaction());
-  EXPECT_EQ(form->serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_EQ(form->serial.PortMode(), QStringLiteral("9600,n,8,2"));
 }
-
 
 }  // namespace
 }  // namespace velnorex::test

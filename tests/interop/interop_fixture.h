@@ -1,5 +1,5 @@
-// One master line for the interoperability tests: Serial over the real QSerialPort device, the Modbus unit,
-// the real result trip, and a recorder of what the window and the transaction's client see.
+// One master line for the interoperability tests: a bus over the real QSerialPort device (the Modbus unit,
+// the real result trip, the tap and traffic log), and a recorder of what the window and the client see.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "serial/qt_serial_device.h"
@@ -21,7 +22,7 @@ namespace velnorex::test {
 
 class MasterLine {
  public:
-  MasterLine() : serial(std::make_unique<QtSerialDevice>()), modbus(serial) {
+  MasterLine() {
     dispatcher.addTransactionObserver(&host);
     host.onPending = [] { QCoreApplication::processEvents(); };
   }
@@ -31,8 +32,9 @@ class MasterLine {
   // few milliseconds of margin.
   bool open(const std::string& path, const QString& mode = QStringLiteral("9600,n,8,2"),
             uint16_t readTotalMs = 40) {
-    return serial.OpenPort(QString::fromStdString(path), mode) &&
-           serial.SetPortTimeouts(30, 0, readTotalMs, 0, 30);
+    LineTimeouts timeouts;
+    timeouts.readTotalMs = readTotalMs;
+    return serial.OpenPort(QString::fromStdString(path), mode) && serial.SetPortTimeouts(timeouts);
   }
 
   // One read of a register as the tree does it; the events and texts land in `host`.
@@ -63,10 +65,12 @@ class MasterLine {
     return events.size() >= 2 ? events[events.size() - 2] : TransactionRecorder::Event::UM_NEXT;
   }
 
-  Serial serial;
-  Modbus modbus;
   TransactionRecorder host;
-  ExchangeDispatcher dispatcher{modbus, host};
+  // The line as the window has it: a bus over the serial port, its tap and traffic log included.
+  Bus bus{std::make_unique<QtSerialDevice>(), host};
+  Serial& serial = bus.serial();
+  Modbus& modbus = bus.modbus();
+  ExchangeDispatcher& dispatcher = bus.dispatcher();
 };
 
 inline std::vector<TransactionRecorder::Event> ReplyThenNext() {

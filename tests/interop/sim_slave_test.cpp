@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include "registers/tree_stream.h"
 #include "tests/support/tree_builder.h"
 #include "tools/velnorex-sim/bus.h"
 #include "tools/velnorex-sim/register_map.h"
 #include "tools/velnorex-sim/rtu_slave.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::sim {
 namespace {

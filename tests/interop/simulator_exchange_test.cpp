@@ -15,11 +15,11 @@
 
 #include <gtest/gtest.h>
 
-#include "registers/tree_stream.h"
 #include "tests/interop/interop_fixture.h"
 #include "tests/support/simulator.h"
 #include "text/number_text.h"
 #include "tools/velnorex-sim/register_map.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 namespace {
@@ -139,7 +139,7 @@ TEST(SimulatorExchange, SilenceTimesOutAndTheNextRequestIsAnswered) {
   EXPECT_FALSE(line.dispatcher.replyOk());
   EXPECT_TRUE(line.dispatcher.replyText().empty());
   EXPECT_TRUE(line.host.texts(WM::LogLine).empty());
-  EXPECT_TRUE(line.serial.PortOpen);
+  EXPECT_TRUE(line.serial.PortOpen());
 
   line.read(u"7", u"WORD", u"1");
   EXPECT_EQ(line.host.results(), ReplyThenNext());

@@ -87,7 +87,7 @@ TEST_F(ExchangeTest, SilenceEndsInTimeout) {
   EXPECT_EQ(fake->readCalls, 2);
   EXPECT_FALSE(dispatcher.replyOk());
   EXPECT_EQ(dispatcher.replyText(), u"");
-  EXPECT_TRUE(serial.PortOpen);
+  EXPECT_TRUE(serial.PortOpen());
 }
 
 TEST_F(ExchangeTest, FailedWriteEndsInTimeout) {
@@ -280,7 +280,7 @@ TEST_F(ExchangeTest, DeviceLostBetweenTheReads) {
   fake->queueSilence();
   dispatcher.Exchange(host);
   EXPECT_EQ(host.trace(), (Events{"pending", "UM_TIMEOUT", "UM_NEXT"}));
-  EXPECT_FALSE(serial.PortOpen);
+  EXPECT_FALSE(serial.PortOpen());
 }
 
 }  // namespace

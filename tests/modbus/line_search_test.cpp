@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "modbus/bus.h"
 #include "modbus/line_search.h"
+#include "modbus/traffic_log.h"
 #include "tests/modbus/modbus_fixture.h"
 
 namespace velnorex::test {
@@ -42,9 +44,9 @@ class LineSearchTest : public ModbusTest {
 
   void ExpectOperatorsLineBack() {
     EXPECT_FALSE(modbus.InTransaction());
-    EXPECT_TRUE(serial.PortOpen);
+    EXPECT_TRUE(serial.PortOpen());
     EXPECT_EQ(fake->lastPath, QStringLiteral("/dev/ttyOPERATOR"));
-    EXPECT_EQ(serial.PortMode, QStringLiteral("9600,n,8,2"));
+    EXPECT_EQ(serial.PortMode(), QStringLiteral("9600,n,8,2"));
     EXPECT_EQ(fake->lastSettings.baudRate, 9600);
     EXPECT_EQ(fake->lastTimeouts.ReadIntervalTimeout, 30u);
     EXPECT_EQ(fake->lastTimeouts.ReadTotalTimeoutConstant, 40u);
@@ -166,8 +168,8 @@ TEST_F(LineSearchTest, APortThatCannotBeOpenedEndsTheSearchAndAClosedPortStaysCl
   EXPECT_EQ(search.end(), SearchEnd::PortError);
   EXPECT_EQ(search.refusedSettings().size(), 2u);
   EXPECT_TRUE(fake->writes.empty());
-  EXPECT_FALSE(serial.PortOpen);
-  EXPECT_EQ(serial.PortMode, QStringLiteral("9600,n,8,2"));
+  EXPECT_FALSE(serial.PortOpen());
+  EXPECT_EQ(serial.PortMode(), QStringLiteral("9600,n,8,2"));
   EXPECT_FALSE(modbus.InTransaction());
 }
 
@@ -190,6 +192,49 @@ TEST(LineSearchPlan, RefusesBroadcastAndNonsense) {
   bad = plan;
   bad.portPath.clear();
   EXPECT_NE(CheckPlan(bad), "");
+}
+
+// On a bus, every probe is a transaction of the traffic monitor: its request, its answer and its outcome, in
+// the order they went out; the exchange's counters stay the exchange's.
+TEST(LineSearchOnBus, EveryProbeReachesTheTrafficLogAsATransaction) {
+  auto* fake = new FakeSerialDevice;
+  ToolWindow window("test");
+  Bus bus(std::unique_ptr<SerialDevice>(fake), window);
+  SearchPlan plan;
+  plan.portPath = QStringLiteral("/dev/ttySEARCH");
+  plan.settings = {{19200, 'n'}};
+  plan.firstAddress = 1;
+  plan.lastAddress = 4;
+  LineSearch search(bus, plan);
+  ASSERT_TRUE(search.start());
+  const Bytes value = WithCrc({0x02, 0x03, 0x02, 0x00, 0x2A});
+  const Bytes exception = WithCrc({0x03, 0x83, 0x02});
+  Bytes garbled = WithCrc({0x04, 0x03, 0x02, 0x00, 0x01});
+  garbled.back() ^= 0x01;
+  fake->queueSilence();
+  fake->queueRead(value);
+  fake->queueRead(exception);
+  fake->queueRead(garbled);
+  while (search.step()) {
+  }
+  ASSERT_EQ(search.hits().size(), 2u);
+
+  const TrafficLog& log = *bus.trafficLog();
+  ASSERT_EQ(log.size(), 4u);
+  const TrafficOutcome outcomes[] = {TrafficOutcome::Timeout, TrafficOutcome::Value,
+                                     TrafficOutcome::Exception, TrafficOutcome::CrcError};
+  const Bytes replies[] = {{}, value, exception, garbled};
+  for (uint64_t i = 0; i < 4; ++i) {
+    const TrafficRecord& r = *log.find(log.firstSequence() + i);
+    EXPECT_EQ(r.outcome, outcomes[i]) << "address " << i + 1;
+    EXPECT_EQ(Hex(r.request, r.requestLength),
+              Hex(WithCrc({static_cast<uint8_t>(i + 1), 0x03, 0x00, 0x00, 0x00, 0x01})));
+    EXPECT_EQ(Hex(r.reply, r.replyLength), Hex(replies[i]));
+    EXPECT_EQ(r.firstByteUs >= 0, i > 0) << "address " << i + 1;  // timed by the bus's tap when bytes came
+  }
+  EXPECT_EQ(log.find(log.firstSequence() + 2)->exceptionCode, 2);
+  EXPECT_EQ(log.counts().requests, 4u);
+  EXPECT_EQ(bus.dispatcher().counts().replies + bus.dispatcher().counts().timeouts, 0u);
 }
 
 }  // namespace

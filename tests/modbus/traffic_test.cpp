@@ -4,6 +4,7 @@
 #include <cstring>
 #include <thread>
 
+#include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/traffic_log.h"
 #include "serial/line_tap.h"
@@ -14,18 +15,11 @@
 namespace velnorex::test {
 namespace {
 
-// Serial over the tap over the scripted device, the Modbus unit, the real result trip and a traffic log.
+// The window's bus over the scripted device: Serial over the tap, the Modbus unit, the real result trip and
+// the traffic log.
 class TrafficTest : public ::testing::Test {
  protected:
-  TrafficTest()
-      : fake(new FakeSerialDevice),
-        tap(new LineTap(std::unique_ptr<SerialDevice>(fake))),
-        serial(std::unique_ptr<SerialDevice>(tap)),
-        modbus(serial),
-        log(tap) {
-    dispatcher.addTransactionObserver(&host);
-    dispatcher.addTransactionObserver(&log);
-  }
+  TrafficTest() { dispatcher.addTransactionObserver(&host); }
 
   void SetUp() override { open(); }
   void open() {
@@ -53,13 +47,14 @@ class TrafficTest : public ::testing::Test {
     return reply ? Bytes(r.reply, r.reply + r.replyLength) : Bytes(r.request, r.request + r.requestLength);
   }
 
-  FakeSerialDevice* fake;  // owned by the tap
-  LineTap* tap;            // owned by serial
-  Serial serial;
-  Modbus modbus;
+  FakeSerialDevice* fake = new FakeSerialDevice;  // owned by the tap
   TransactionRecorder host;
-  ExchangeDispatcher dispatcher{modbus, host};
-  TrafficLog log;
+  Bus bus{std::unique_ptr<SerialDevice>(fake), host};
+  const LineTap* tap = bus.tap();
+  Serial& serial = bus.serial();
+  Modbus& modbus = bus.modbus();
+  ExchangeDispatcher& dispatcher = bus.dispatcher();
+  TrafficLog& log = *bus.trafficLog();
 };
 
 // address 1, function 3, byte count 2, register value 5, CRC
@@ -158,7 +153,7 @@ TEST_F(TrafficTest, TheTapTellsWhenEachByteArrived) {
   exchange();
   const LineTap::Capture& c = tap->capture();
   ASSERT_EQ(c.chunkCount, 3);
-  EXPECT_GE(c.requestEndNs, c.writeStartNs + CharacterNs(serial.DeviceControl) * 8);
+  EXPECT_GE(c.requestEndNs, c.writeStartNs + CharacterNs(serial.DeviceControl()) * 8);
   EXPECT_EQ(tap->arrivalNs(0), c.chunks[0].ns);
   EXPECT_EQ(tap->arrivalNs(1), c.chunks[1].ns);
   EXPECT_EQ(tap->arrivalNs(2), c.chunks[1].ns);

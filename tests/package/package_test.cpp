@@ -71,9 +71,10 @@ TEST_F(PackageTest, HoldsTheProgramsDefinitionsDesktopEntryIconAndMetainfo) {
     files << line.section(u' ', -1);  // the path is the last field
   for (const char* expected :
        {"./usr/bin/velnorex", "./usr/bin/velnorex-config", "./usr/bin/velnorex-dat",
-        "./usr/bin/velnorex-scan", "./usr/bin/velnorex-sim", "./usr/share/velnorex/definitions/THV-21.dat",
-        "./usr/share/velnorex/definitions/PMV-3.dat", "./usr/share/applications/velnorex.desktop",
-        "./usr/share/icons/hicolor/scalable/apps/velnorex.svg", "./usr/share/metainfo/velnorex.metainfo.xml"})
+        "./usr/bin/velnorex-read", "./usr/bin/velnorex-scan", "./usr/bin/velnorex-sim",
+        "./usr/share/velnorex/definitions/THV-21.dat", "./usr/share/velnorex/definitions/PMV-3.dat",
+        "./usr/share/applications/velnorex.desktop", "./usr/share/icons/hicolor/scalable/apps/velnorex.svg",
+        "./usr/share/metainfo/velnorex.metainfo.xml"})
     EXPECT_TRUE(files.contains(QString::fromLatin1(expected))) << expected << " not in\n"
                                                                << list.toStdString();
   // Nothing of the build or the tests, and no definitions among the programs.
@@ -135,8 +136,8 @@ TEST_F(PackageTest, UnpackedTheProgramListsItsDefinitionsAndKeepsItsSettingsAcro
   // The unpacked program's own folder stays as unpacked.
   EXPECT_EQ(QDir(root.filePath(QStringLiteral("usr/bin"))).entryList(QDir::Files),
             (QStringList{QStringLiteral("velnorex"), QStringLiteral("velnorex-config"),
-                         QStringLiteral("velnorex-dat"), QStringLiteral("velnorex-scan"),
-                         QStringLiteral("velnorex-sim")}));
+                         QStringLiteral("velnorex-dat"), QStringLiteral("velnorex-read"),
+                         QStringLiteral("velnorex-scan"), QStringLiteral("velnorex-sim")}));
 }
 
 }  // namespace

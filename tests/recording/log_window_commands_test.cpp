@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include "recording/log_lines.h"
-#include "registers/tree_stream.h"
 #include "text/cp1250.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 namespace {

@@ -12,8 +12,8 @@
 #include <QTimer>
 
 #include "recording/recording.h"
-#include "registers/tree_stream.h"
 #include "tests/support/tree_builder.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 

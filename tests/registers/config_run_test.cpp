@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "registers/config_file.h"
-#include "registers/config_run.h"
+#include "config/config_file.h"
+#include "config/config_run.h"
 #include "tests/interop/interop_fixture.h"
 #include "tests/support/frames.h"
 #include "tests/support/simulator.h"

@@ -2,7 +2,7 @@
 // definitions and the command line.
 #include "tools/velnorex-dat/dat_file.h"
 
-#include "registers/line_setting_mark.h"
+#include "treefile/line_setting_mark.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The tree file: byte layout of written files, every loader rule and error, and hostile input.
-#include "registers/tree_stream.h"
+#include "treefile/tree_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <optional>
 #include <set>
 
-#include "registers/tagged_string.h"
+#include "treefile/tagged_string.h"
 
 namespace velnorex {
 namespace {

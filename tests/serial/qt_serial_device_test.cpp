@@ -58,20 +58,20 @@ struct SerialOnPty : ::testing::Test {
 
 TEST_F(SerialOnPty, OpensExclusivelyAndFailsForAMissingPort) {
   connect();
-  EXPECT_TRUE(serial->PortOpen);
+  EXPECT_TRUE(serial->PortOpen());
   EXPECT_TRUE(serial->device().isOpen());
 
   auto second = makeSerial();
   EXPECT_FALSE(second->OpenPort(QString::fromStdString(pty.slavePath()), "19200,n,8,2"));
-  EXPECT_FALSE(second->PortOpen);
+  EXPECT_FALSE(second->PortOpen());
 
   serial->ClosePort();
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_TRUE(second->OpenPort(QString::fromStdString(pty.slavePath()), "19200,n,8,2"));
   second->ClosePort();
 
   EXPECT_FALSE(serial->OpenPort("/dev/velnorex-no-such-port", "19200,n,8,2"));
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(serial->OpenPort(Serial::PathForPortName("ttyVelnorexNone"), "19200,n,8,2"));
 }
 
@@ -97,7 +97,7 @@ TEST_F(SerialOnPty, EvenParityOpensWithOneStopBit) {
 TEST_F(SerialOnPty, ARefusedSettingLeavesThePortClosedAndFree) {
   // One and a half stop bits exist only on Windows: the open fails and must not keep the port.
   EXPECT_FALSE(serial->OpenPort(QString::fromStdString(pty.slavePath()), "19200,n,8,1.5"));
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(serial->device().isOpen());
   auto other = makeSerial();
   EXPECT_TRUE(other->OpenPort(QString::fromStdString(pty.slavePath()), "19200,n,8,2"));
@@ -252,7 +252,7 @@ TEST_F(SerialOnPty, TheOtherEndClosingWhileIdleClosesThePort) {
   });
   pty.closeMaster();
   EXPECT_TRUE(processEventsUntil([&] { return lost > 0; }));
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(serial->device().isOpen());
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   EXPECT_EQ(lost, 1);
@@ -270,7 +270,7 @@ TEST_F(SerialOnPty, TheOtherEndClosingDuringARequestIsSeenThere) {
   serial->WritePort(request, sizeof request);
   serial->ReadPort();
   EXPECT_EQ(serial->BytesRead, 0u);
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(serial->device().isOpen());
   EXPECT_EQ(lost, 1);
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -290,7 +290,7 @@ TEST_F(SerialOnPty, ALostPortCanBeOpenedAgainOnAnotherLine) {
   EXPECT_EQ(serial->WritePort(request, 4), 4);
   EXPECT_EQ(other.receive(4, 2000ms).size(), 4u);
   QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  EXPECT_TRUE(serial->PortOpen);
+  EXPECT_TRUE(serial->PortOpen());
   EXPECT_EQ(lost, 1);
 }
 

@@ -28,34 +28,34 @@ struct SerialOverFake : ::testing::Test {
 };
 
 TEST_F(SerialOverFake, OpenPortParsesTheModeAndReopens) {
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   ASSERT_TRUE(serial->OpenPort("/dev/ttyX", "9600,n,8,2"));
-  EXPECT_TRUE(serial->PortOpen);
-  EXPECT_EQ(serial->PortPath, "/dev/ttyX");
-  EXPECT_EQ(serial->PortMode, "9600,n,8,2");
+  EXPECT_TRUE(serial->PortOpen());
+  EXPECT_EQ(serial->PortPath(), "/dev/ttyX");
+  EXPECT_EQ(serial->PortMode(), "9600,n,8,2");
   EXPECT_EQ(fake->lastPath, "/dev/ttyX");
   EXPECT_EQ(fake->lastSettings.baudRate, 9600);
   EXPECT_EQ(fake->lastSettings.parity, 'n');
   EXPECT_EQ(fake->lastSettings.stopBitsTenths, 20);
-  EXPECT_EQ(serial->DeviceControl.stopBitsTenths, 20);
+  EXPECT_EQ(serial->DeviceControl().stopBitsTenths, 20);
 
   // Opening while open closes the port first.
   ASSERT_TRUE(serial->OpenPort("/dev/ttyY", "19200,o,8,1"));
   EXPECT_EQ(fake->closeCalls, 1);
   EXPECT_EQ(fake->openCalls, 2);
   EXPECT_EQ(fake->lastSettings.parity, 'o');
-  EXPECT_TRUE(serial->PortOpen);
+  EXPECT_TRUE(serial->PortOpen());
 }
 
 TEST_F(SerialOverFake, RefusedModeOrFailedOpenLeavesThePortClosed) {
   EXPECT_FALSE(serial->OpenPort("/dev/ttyX", "fast,n,8,2"));
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(fake->isOpen());
 
   connect();
   fake->failOpen = true;
   EXPECT_FALSE(serial->OpenPort("/dev/ttyX", "19200,e,8,1"));
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(fake->isOpen());
   EXPECT_EQ(serial->WritePort(reinterpret_cast<const uint8_t*>("\x01"), 1), 0);
   EXPECT_TRUE(fake->writes.empty());
@@ -64,31 +64,31 @@ TEST_F(SerialOverFake, RefusedModeOrFailedOpenLeavesThePortClosed) {
 TEST_F(SerialOverFake, ClosePortPurgesClosesAndIsHarmlessTwice) {
   connect();
   serial->ClosePort();
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_EQ(fake->purgeCalls, 1);
   EXPECT_EQ(fake->closeCalls, 1);
   serial->ClosePort();
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_EQ(fake->closeCalls, 1);
   EXPECT_EQ(fake->purgeCalls, 1);
 }
 
 TEST_F(SerialOverFake, SetPortTimeoutsFillsTheRecordAndClosesOnRefusal) {
   connect();
-  EXPECT_EQ(serial->Timeouts.ReadIntervalTimeout, 30u);
-  EXPECT_EQ(serial->Timeouts.ReadTotalTimeoutMultiplier, 0u);
-  EXPECT_EQ(serial->Timeouts.ReadTotalTimeoutConstant, 40u);
-  EXPECT_EQ(serial->Timeouts.WriteTotalTimeoutMultiplier, 0u);
-  EXPECT_EQ(serial->Timeouts.WriteTotalTimeoutConstant, 30u);
+  EXPECT_EQ(serial->Timeouts().ReadIntervalTimeout, 30u);
+  EXPECT_EQ(serial->Timeouts().ReadTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(serial->Timeouts().ReadTotalTimeoutConstant, 40u);
+  EXPECT_EQ(serial->Timeouts().WriteTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(serial->Timeouts().WriteTotalTimeoutConstant, 30u);
   EXPECT_EQ(fake->lastTimeouts.ReadTotalTimeoutConstant, 40u);
 
   ASSERT_TRUE(serial->SetPortTimeouts(65535, 1, 2, 3, 4));  // zero-extended, not sign-extended
-  EXPECT_EQ(serial->Timeouts.ReadIntervalTimeout, 65535u);
-  EXPECT_EQ(serial->Timeouts.WriteTotalTimeoutConstant, 4u);
+  EXPECT_EQ(serial->Timeouts().ReadIntervalTimeout, 65535u);
+  EXPECT_EQ(serial->Timeouts().WriteTotalTimeoutConstant, 4u);
 
   fake->failTimeouts = true;
   EXPECT_FALSE(serial->SetPortTimeouts(30, 0, 40, 0, 30));
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_FALSE(fake->isOpen());
 }
 
@@ -131,7 +131,7 @@ TEST_F(SerialOverFake, WritePortWritesNothingWhenClosedOrThePurgeFails) {
   fake->failWrite = true;
   EXPECT_EQ(serial->WritePort(request, 4), 0);
   EXPECT_EQ(serial->BytesWritten, 0u);
-  EXPECT_TRUE(serial->PortOpen);  // a failed write does not close the port
+  EXPECT_TRUE(serial->PortOpen());  // a failed write does not close the port
 }
 
 TEST_F(SerialOverFake, ReadPortFillsReplyBufferAndStopsWhenTheCheckSaysComplete) {
@@ -171,13 +171,13 @@ TEST_F(SerialOverFake, LostDeviceClearsPortOpenAndCallsTheHandler) {
   int calls = 0;
   serial->setLostHandler([&] {
     ++calls;
-    EXPECT_FALSE(serial->PortOpen);
+    EXPECT_FALSE(serial->PortOpen());
     serial->ClosePort();  // the window's reaction may call back into the unit
   });
   fake->onRead = [&] { fake->vanish(); };
   EXPECT_FALSE(serial->ReadPort());
   EXPECT_EQ(calls, 1);
-  EXPECT_FALSE(serial->PortOpen);
+  EXPECT_FALSE(serial->PortOpen());
   EXPECT_EQ(serial->BytesRead, 0u);
 
   // And the port can be opened again afterwards, even from inside the handler.
@@ -185,7 +185,7 @@ TEST_F(SerialOverFake, LostDeviceClearsPortOpenAndCallsTheHandler) {
   connect();
   serial->setLostHandler([&] { serial->OpenPort("/dev/ttyX", "19200,e,8,1"); });
   fake->vanish();
-  EXPECT_TRUE(serial->PortOpen);
+  EXPECT_TRUE(serial->PortOpen());
   EXPECT_TRUE(fake->isOpen());
 }
 

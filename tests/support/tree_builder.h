@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "registers/register_records.h"
-#include "registers/tree_node.h"
-#include "registers/tree_stream.h"
+#include "treefile/register_records.h"
+#include "treefile/tree_node.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::test {
 

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "registers/config_file.h"
-#include "registers/config_run.h"
+#include "config/config_file.h"
+#include "config/config_run.h"
+#include "modbus/bus.h"
 #include "serial/mode_string.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
@@ -74,17 +75,6 @@ std::vector<std::u16string> SplitPath(const std::string& text) {
     from = at + 3;
   }
 }
-
-// The window's side of the exchange, for a program without a window.
-class ToolWindow final : public ExchangeDispatcher::Window {
- public:
-  void processPendingMessages() override { QCoreApplication::processEvents(); }
-  void showMessage(const std::u16string& text) override {
-    std::cerr << "velnorex-config: " << ToUtf8(text) << "\n";
-  }
-  void appendLogLine(const std::u16string&) override {}
-  void restartHighlightTimer() override {}
-};
 
 // ---- output ----
 
@@ -155,7 +145,7 @@ int Save(ConfigRun& run, RegisterTree& tree, RegisterTreeNode* scope, const Argu
   heading.definition = FromUtf8(std::filesystem::path(a.definition).filename().string());
   heading.slave = StrToInt(a.slave) & 0xFF;
   heading.savedAt = CurrentDateTimeText();
-  heading.line = serial.DeviceControl;
+  heading.line = serial.DeviceControl();
   if (scope) heading.scope = NodePath(scope);
   SaveConfigFile(run.snapshot(heading), a.file);
   std::vector<std::string> lines;
@@ -307,19 +297,14 @@ int Run(const std::vector<std::string>& args) {
                 << "\n";
   }
 
-  Serial serial(std::make_unique<QtSerialDevice>());
-  if (!serial.OpenPort(Serial::PathForPortName(QString::fromStdString(a.port)),
-                       QString::fromStdString(mode)) ||
-      !serial.SetPortTimeouts(kLineReadIntervalMs, 0, kLineReadTotalMs, 0, kLineWriteTotalMs)) {
-    std::cerr << "velnorex-config: cannot open port " << a.port << " at " << a.baud << " baud, parity "
-              << ParityName(a.parity) << "\n";
+  ToolWindow window("velnorex-config");
+  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  if (!bus.open(Serial::PathForPortName(QString::fromStdString(a.port)), QString::fromStdString(mode))) {
+    std::cerr << "velnorex-config: cannot open port " << a.port << " as " << mode << "\n";
     return kUnusable;
   }
-  Modbus modbus(serial);
-  ToolWindow window;
-  ExchangeDispatcher dispatcher(modbus, window);
-  ConfigRun run(modbus, dispatcher, a.slave, true);
-  if (a.command == "save") return Save(run, tree, scope, a, serial);
+  ConfigRun run(bus.modbus(), bus.dispatcher(), a.slave, true);
+  if (a.command == "save") return Save(run, tree, scope, a, bus.serial());
   run.prepareCompare(tree.root(), scope, *file);
   return a.command == "compare" ? Compare(run) : Restore(run, a.dryRun);
 }

@@ -16,10 +16,10 @@
 #include <iterator>
 #include <utility>
 
-#include "registers/access_code.h"
-#include "registers/line_setting_mark.h"
 #include "text/json_text.h"
 #include "text/number_text.h"
+#include "treefile/access_code.h"
+#include "treefile/line_setting_mark.h"
 
 namespace velnorex::dat {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "registers/tree_stream.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::dat {
 

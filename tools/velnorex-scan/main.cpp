@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 
+#include "modbus/bus.h"
 #include "modbus/line_search.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial.h"
@@ -186,9 +187,9 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
 
-  Serial serial(std::make_unique<QtSerialDevice>());
-  Modbus modbus(serial);
-  LineSearch search(modbus, args.plan);
+  ToolWindow window("velnorex-scan");
+  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  LineSearch search(bus, args.plan);
   if (!search.start()) {
     std::fprintf(stderr, "velnorex-scan: the search cannot start\n");
     return kUnusable;

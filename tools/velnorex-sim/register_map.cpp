@@ -5,8 +5,8 @@
 #include <cstring>
 #include <functional>
 
-#include "registers/tree_stream.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex::sim {
 

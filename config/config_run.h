@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "config/config_file.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
-#include "registers/access_code.h"
-#include "registers/config_file.h"
-#include "registers/tree_stream.h"
+#include "treefile/access_code.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

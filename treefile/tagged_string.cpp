@@ -1,10 +1,10 @@
 // TaggedString reading and writing; the host 8-bit code page is 1250.
-#include "registers/tagged_string.h"
+#include "treefile/tagged_string.h"
 
 #include <cstring>
 
-#include "registers/tree_stream.h"
 #include "text/cp1250.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

@@ -1,5 +1,5 @@
 // The configuration commands of the register tree's pop-up menu, run step by step from the event queue.
-#include "registers/config_commands.h"
+#include "app/config_commands.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -91,7 +91,7 @@ bool ConfigCommands::mayStart() {
     host_.showMessage(QStringLiteral("trwa inna operacja"));
     return false;
   }
-  if (!serial_.PortOpen) {
+  if (!serial_.PortOpen()) {
     host_.showMessage(QStringLiteral("brak połączenia !"));
     return false;
   }
@@ -119,7 +119,7 @@ void ConfigCommands::Zapiszkonfiguracje1Click() {
   heading_.definition = host_.deviceText().toStdU16String();
   heading_.slave = StrToInt(host_.slaveText().toStdU16String()) & 0xFF;
   heading_.savedAt = CurrentDateTimeText();
-  heading_.line = serial_.DeviceControl;
+  heading_.line = serial_.DeviceControl();
   if (scope) heading_.scope = NodePath(scope);
   model_.clearComparison();
   start(Job::Save, std::move(run), fileName);

@@ -1,14 +1,14 @@
 // The tree file: loader and writer of node trees with RegisterNode or WatchEntry records, and the file
 // operations around them.
-#include "registers/tree_stream.h"
+#include "treefile/tree_stream.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "registers/tagged_string.h"
 #include "text/file_replace.h"
+#include "treefile/tagged_string.h"
 
 #ifdef _WIN32
 #include <share.h>

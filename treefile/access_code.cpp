@@ -1,5 +1,5 @@
 // The access code of a register's Access text.
-#include "registers/access_code.h"
+#include "treefile/access_code.h"
 
 namespace velnorex {
 

@@ -1,14 +1,14 @@
 // The configuration engine: one transaction per step, a read repeated after a failure as the group read
 // does (but not for ever: a register that never answers is recorded as such), writes through the same
 // builders as the tree's, and a read-back after every write.
-#include "registers/config_run.h"
+#include "config/config_run.h"
 
 #include "modbus/function_codes.h"
 
 #include <algorithm>
 
-#include "registers/line_setting_mark.h"
 #include "text/number_text.h"
+#include "treefile/line_setting_mark.h"
 
 namespace velnorex {
 

@@ -1,6 +1,6 @@
 // The configuration file's JSON text: written by hand in a fixed layout (one register per line), read with
 // Qt's JSON reader and checked field by field.
-#include "registers/config_file.h"
+#include "config/config_file.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -12,9 +12,9 @@
 
 #include <cmath>
 
-#include "registers/tree_stream.h"
 #include "text/json_text.h"
 #include "text/number_text.h"
+#include "treefile/tree_stream.h"
 
 namespace velnorex {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "registers/register_records.h"
-#include "registers/tree_node.h"
 #include "text/errors.h"
+#include "treefile/register_records.h"
+#include "treefile/tree_node.h"
 
 namespace velnorex {
 

@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "registers/config_run.h"
+#include "config/config_run.h"
 #include "registers/register_operations.h"
 
 class QProgressDialog;

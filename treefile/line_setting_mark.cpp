@@ -1,5 +1,5 @@
 // The line-setting marker word in a register's Extra text.
-#include "registers/line_setting_mark.h"
+#include "treefile/line_setting_mark.h"
 
 namespace velnorex {
 

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "registers/register_records.h"
-#include "registers/tree_node.h"
+#include "treefile/register_records.h"
+#include "treefile/tree_node.h"
 
 namespace velnorex {
 

@@ -1,0 +1,277 @@
+// velnorex-read: reads the registers of a device definition from a transducer, one transaction at a time
+// over the bus, and prints each value as the register tree shows it (or, with --json, the value at full
+// precision beside that text). Results go to stdout, progress to stderr.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QString>
+
+#include "config/config_run.h"
+#include "modbus/bus.h"
+#include "modbus/function_codes.h"
+#include "serial/mode_string.h"
+#include "serial/qt_serial_device.h"
+#include "text/json_text.h"
+#include "text/line_words.h"
+#include "text/number_text.h"
+
+namespace {
+
+using namespace velnorex;
+
+constexpr int kOk = 0, kNotAllRead = 1, kUnusable = 2;
+// As the configuration run: a failed read is repeated, as in a group read, but not for ever.
+constexpr int kReadAttempts = 3;
+
+const char* kUsage =
+    "Usage: velnorex-read --port P --baud B --parity n|e|o --definition D.dat --slave N [--group \"A / B\"]\n"
+    "                     [--json]\n"
+    "\n"
+    "Reads every register of the definition (or of one group of it) from the transducer, one transaction at "
+    "a\n"
+    "time; a register that does not answer is asked again, three times at most.\n"
+    "\n"
+    "  --port P            serial port (a name such as ttyUSB0, or a path)\n"
+    "  --baud B            baud rate\n"
+    "  --parity n|e|o      parity, also none, even or odd (none goes with 2 stop bits)\n"
+    "  --definition D.dat  the transducer's definition file\n"
+    "  --slave N           bus address 1..247\n"
+    "  --group \"A / B\"     only the registers of this group (the names from the top, joined by \" / \")\n"
+    "  --json              print a JSON array instead of lines\n"
+    "  --help              this text\n"
+    "\n"
+    "Output (stdout): a line per register, \"PATH<tab>ADDRESS<tab>VALUE\" with the value as the register "
+    "tree\n"
+    "shows it; a register that could not be read has an empty value and a fourth column with the reason.\n"
+    "With --json an array of objects with path (array of names), address, type, value (a number at full\n"
+    "precision for WORD, INT, REAL and PREC, a string for TEXT and HEX; null for a REAL that is no number)\n"
+    "and text (the tree's text); a register that could not be read has error instead of value and text.\n"
+    "Progress goes to stderr.\n"
+    "\n"
+    "Exit status: 0 every register read, 1 some register could not be read, 2 wrong arguments, or a port or\n"
+    "file error.\n";
+
+int Usage(const std::string& complaint) {
+  std::cerr << "velnorex-read: " << complaint << "\n" << kUsage;
+  return kUnusable;
+}
+
+std::vector<std::u16string> SplitPath(const std::string& text) {
+  std::vector<std::u16string> names;
+  const std::u16string whole = FromUtf8(text);
+  size_t from = 0;
+  for (;;) {
+    const size_t at = whole.find(u" / ", from);
+    names.push_back(whole.substr(from, at == std::u16string::npos ? std::u16string::npos : at - from));
+    if (at == std::u16string::npos) return names;
+    from = at + 3;
+  }
+}
+
+// The group at `path` from the top of the tree, or null.
+RegisterTreeNode* GroupAt(RegisterTree& tree, const std::vector<std::u16string>& path) {
+  RegisterTreeNode* node = &tree.root();
+  for (const std::u16string& name : path) {
+    RegisterTreeNode* next = nullptr;
+    for (const auto& child : node->children())
+      if (!next && child->data.Name == name) next = child.get();
+    node = next;
+    if (!node) return nullptr;
+  }
+  return ScopeGroup(node);
+}
+
+// The value at full precision as JSON: a number for the numeric types (null for a REAL that is no number,
+// which JSON cannot write; the text says what came), a string for TEXT and HEX.
+std::string JsonValue(const RegisterValue& value, const std::u16string& text) {
+  if (!IsNumericType(value.type) || !value.isNumber()) return JsonString(text);
+  if (!std::isfinite(value.number())) return "null";
+  return FullPrecisionText(value);
+}
+
+// One register's read: the tree's text and the words, or why it failed.
+struct Result {
+  bool ok = false;
+  RegisterValue value;
+  std::u16string text;
+  std::u16string error;
+};
+
+// Starts the reads and receives their results.
+class Reader final : public TransactionClient {
+ public:
+  Reader(Bus& bus, std::u16string slave) : bus_(bus), slave_(std::move(slave)) {}
+
+  // False when the port is gone: nothing more can be read.
+  bool read(const RegisterNode& node, Result& result) {
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+      result = {};
+      try {
+        if (!bus_.modbus().BuildReadRequest(node, slave_)) return false;
+      } catch (const Error& e) {
+        result.error = FromUtf8(e.what());  // the register's own fields are wrong: asking again won't help
+        return true;
+      }
+      current_ = &result;
+      ended_ = false;
+      bus_.dispatcher().Exchange(*this);
+      current_ = nullptr;
+      if (!ended_) {
+        result.error = u"brak połączenia";
+        return false;
+      }
+      if (result.ok) return true;
+    }
+    return true;
+  }
+
+  void ShowValue(const TransactionResult& r) override {
+    if (!current_) return;
+    current_->ok = true;
+    current_->value = r.value;
+    current_->text = DisplayText(r.value);
+  }
+  void UM_NEXT(const TransactionResult& r) override {
+    ended_ = true;
+    if (!current_) return;
+    switch (r.outcome) {
+      case TransactionOutcome::Reply:
+        break;
+      case TransactionOutcome::Exception:
+        current_->error = u"wyjątek " + IntToStr(r.exceptionCode);
+        break;
+      case TransactionOutcome::CrcError:
+      case TransactionOutcome::Malformed:
+        current_->error = u"błąd CRC";
+        break;
+      case TransactionOutcome::NoAnswer:
+        current_->error = u"brak odpowiedzi";
+        break;
+    }
+  }
+
+ private:
+  Bus& bus_;
+  std::u16string slave_;
+  Result* current_ = nullptr;
+  bool ended_ = false;
+};
+
+int Run(const std::vector<std::string>& args) {
+  std::string port, baud, parity, definition, slave, group;
+  bool json = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return kOk;
+    }
+    if (arg == "--json") {
+      json = true;
+      continue;
+    }
+    std::string* target = arg == "--port"         ? &port
+                          : arg == "--baud"       ? &baud
+                          : arg == "--parity"     ? &parity
+                          : arg == "--definition" ? &definition
+                          : arg == "--slave"      ? &slave
+                          : arg == "--group"      ? &group
+                                                  : nullptr;
+    if (!target) return Usage("unknown argument \"" + arg + "\"");
+    if (i + 1 >= args.size()) return Usage(arg + " needs a value");
+    *target = args[++i];
+  }
+  if (port.empty() || baud.empty() || parity.empty() || definition.empty() || slave.empty())
+    return Usage("--port, --baud, --parity, --definition and --slave are required");
+  const char parityLetter = ParseParity(parity);
+  if (!parityLetter) return Usage("--parity must be n, e or o (none, even or odd)");
+  if (!ParseSlaveAddress(slave)) return Usage("--slave must be 1..247");
+  const std::string mode = RtuModeString(baud, parityLetter);
+  if (!ParseMode(mode)) return Usage("bad baud rate \"" + baud + "\"");
+
+  RegisterTree tree;
+  LoadFromFile(tree, definition);
+  RegisterTreeNode* scope = &tree.root();
+  if (!group.empty()) {
+    scope = GroupAt(tree, SplitPath(group));
+    if (!scope) {
+      std::cerr << "velnorex-read: no group \"" << group << "\" in " << definition << "\n";
+      return kUnusable;
+    }
+  }
+  const std::vector<RegisterTreeNode*> registers = RegistersBelow(*scope);
+  if (registers.empty()) {
+    std::cerr << "velnorex-read: no registers to read in " << definition << "\n";
+    return kUnusable;
+  }
+
+  ToolWindow window("velnorex-read");
+  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  if (!bus.open(Serial::PathForPortName(QString::fromStdString(port)), QString::fromStdString(mode))) {
+    std::cerr << "velnorex-read: cannot open port " << port << " as " << mode << "\n";
+    return kUnusable;
+  }
+  Reader reader(bus, FromUtf8(slave));
+  std::vector<std::string> items;
+  size_t failed = 0;
+  bool lineLost = false;
+  for (size_t i = 0; i < registers.size(); ++i) {
+    const RegisterTreeNode* node = registers[i];
+    const std::vector<std::u16string> path = NodePath(node);
+    Result result;
+    if (lineLost)
+      result.error = u"brak połączenia";
+    else
+      lineLost = !reader.read(node->data, result);
+    std::cerr << "read " << i + 1 << "/" << registers.size() << ": " << ToUtf8(PathText(path))
+              << (result.ok ? "" : " - " + ToUtf8(result.error)) << "\n";
+    if (!result.ok) ++failed;
+    const int32_t address = StrToInt(node->data.Address) & 0xFFFF;
+    if (json) {
+      const RegisterTypeInfo* type = RegisterTypeOf(TypeCodeOf(node->data.Type));
+      std::string item = "  {\"path\": " + JsonStringArray(path) +
+                         ", \"address\": " + std::to_string(address) +
+                         ", \"type\": " + JsonString(type ? std::u16string(type->name) : node->data.Type);
+      if (result.ok)
+        item +=
+            ", \"value\": " + JsonValue(result.value, result.text) + ", \"text\": " + JsonString(result.text);
+      else
+        item += ", \"error\": " + JsonString(result.error);
+      items.push_back(item + "}");
+    } else {
+      std::cout << ToUtf8(PathText(path)) << "\t" << address << "\t" << ToUtf8(result.text);
+      if (!result.ok) std::cout << "\t" << ToUtf8(result.error);
+      std::cout << "\n" << std::flush;
+    }
+  }
+  if (json) {
+    std::cout << "[";
+    for (size_t i = 0; i < items.size(); ++i) std::cout << (i ? ",\n" : "\n") << items[i];
+    std::cout << "\n]\n";
+  }
+  std::cerr << "read " << registers.size() - failed << " of " << registers.size() << " registers\n";
+  if (lineLost) {
+    std::cerr << "velnorex-read: the port " << port << " went away\n";
+    return kUnusable;
+  }
+  return failed ? kNotAllRead : kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return Run(args);
+  } catch (const std::exception& e) {
+    // File errors carry the program's own message texts.
+    std::cerr << "velnorex-read: " << e.what() << "\n";
+    return kUnusable;
+  }
+}
