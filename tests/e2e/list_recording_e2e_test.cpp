@@ -2,6 +2,8 @@
 // slave in list order against the simulator, streams the CSV file and the trend, and survives SIGKILL.
 #include <signal.h>
 
+#include <cstdlib>
+
 #include <algorithm>
 
 #include <QDirIterator>
@@ -114,6 +116,22 @@ TEST_F(ListRecordingTest, ThePanelIsShownHiddenAndItsEntriesRemovedAndReordered)
   form->Otworzfoldernagran1->trigger();
   EXPECT_EQ(opened, QUrl::fromLocalFile(dir.filePath(QStringLiteral("recordings"))));
   EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("recordings"))).exists());
+}
+
+TEST_F(ListRecordingTest, TheCsvCarriesTheFloatTheTransducerHoldsNotTheTwoDecimalsShown) {
+  connectTo(QStringLiteral("TEMP.dat"), {"--value", "200:REAL:2:23,4712"});
+  const RegisterNode humidity{u"Wilgotność", {}, u"200", u"REAL", u"2", u"RO", {}};
+  form->VLModel->AddToWatchList(&humidity, QStringLiteral("1"));
+  startList();
+  ASSERT_TRUE(WaitFor([&] { return form->listRecording.rounds() >= 2; }));
+  QTest::mouseClick(form->btRec, Qt::LeftButton);
+  EXPECT_TRUE(lines()[3].endsWith(QStringLiteral("\t23,47"))) << lines()[3].toStdString();
+  const QList<QByteArray> csv = csvLines(csvFiles().value(0));
+  ASSERT_GE(csv.size(), 3);
+  const QByteArray cell = csv[1].chopped(1).split(',').value(1);
+  EXPECT_EQ(cell, "23.4712");
+  EXPECT_EQ(std::strtof(cell.constData(), nullptr), 23.4712f);
+  EXPECT_EQ(form->chTrend->curves()[0].last(), static_cast<double>(23.4712f));
 }
 
 TEST_F(ListRecordingTest, ATransducerThatAnswersLateLeavesItsCellsEmptyNeverWrong) {
