@@ -100,7 +100,7 @@ void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
 }
 
 void RegisterOperations::VTExpanding(RegisterTreeNode* node) {
-  if (!node || node->data.Type != u"HEX" || !node->data.Value.empty()) return;
+  if (!node || TypeCodeOf(node->data.Type) != kTypeHex || !node->data.Value.empty()) return;
   const auto uncheckBelow = [this](RegisterTreeNode* parent, const auto& self) -> void {
     for (RegisterTreeNode* child = parent->firstChild(); child; child = child->nextSibling()) {
       model_.setNodeCheckState(child, CheckState::csUncheckedNormal);
@@ -225,7 +225,7 @@ void RegisterOperations::ShowValue(const TransactionResult& result) {
     model_.setValue(node, text);
   else
     state_.CurrentRecord->Value = text;
-  if (state_.CurrentRecord->Type == u"HEX" && state_.CurrentNode && state_.CurrentNode->hasChildren())
+  if (TypeCodeOf(state_.CurrentRecord->Type) == kTypeHex && state_.CurrentNode && state_.CurrentNode->hasChildren())
     MarkOptions(StrToInt(text));
 }
 
@@ -266,10 +266,10 @@ void RegisterOperations::groupStep(uint8_t functionCode, bool replyOk) {
   if (!state_.GroupActive) return;
   try {
     bool delivered = true;
-    if (functionCode == kReadHoldingRegisters) {
+    if (IsReadFunction(functionCode)) {
       if (!replyOk || NextInGroup(state_.CurrentNode))
         delivered = deliversResult([&] { ReadRegister(state_.CurrentNode); });
-    } else if (functionCode == kWriteSingleRegister || functionCode == kWriteMultipleRegisters) {
+    } else if (IsWriteFunction(functionCode)) {
       if (NextInGroup(state_.CurrentNode))
         delivered = deliversResult([&] { WriteNextInGroup(state_.CurrentNode); });
     }
