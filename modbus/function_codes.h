@@ -67,7 +67,8 @@ constexpr bool ReplyEchoesRequestHead(uint8_t functionCode) {
 // A normal reply that is byte for byte the request (a single coil or register written, a diagnostics echo):
 // the one kind of reply that an adapter's echo of the request can pass for.
 constexpr bool ReplyEqualsRequest(uint8_t functionCode) {
-  return functionCode == kWriteSingleCoil || functionCode == kWriteSingleRegister || functionCode == kDiagnostics;
+  return functionCode == kWriteSingleCoil || functionCode == kWriteSingleRegister ||
+         functionCode == kDiagnostics;
 }
 
 }  // namespace velnorex

@@ -90,7 +90,8 @@ class Modbus {
   static bool WritesSingleRegister(const RegisterNode& node, bool singleRegisterWrites);
   // The write of a coil from its Value (0 or 1): function 5 when single-register writes are on, else
   // function 15 of one coil. Throws ConvertError for any other value.
-  bool BuildWriteCoilRequest(const RegisterNode& node, std::u16string_view slaveText, bool singleRegisterWrites);
+  bool BuildWriteCoilRequest(const RegisterNode& node, std::u16string_view slaveText,
+                             bool singleRegisterWrites);
   // Builds the diagnostics request and runs the exchange; slave address 0 sends nothing. Returns false when
   // nothing was sent for that reason or because a transaction is in progress.
   bool BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,

@@ -113,7 +113,8 @@ bool Modbus::BuildWriteRequest(const RegisterNode& node, std::u16string_view sla
   if (inTransaction_) return false;
   const RegisterFormat format = RegisterFormatOf(node.Type);
   if (!TableIsWritable(format.table)) throw Error("rejestr tylko do odczytu");
-  if (format.table == RegisterTable::Coil) return BuildWriteCoilRequest(node, slaveText, singleRegisterWrites);
+  if (format.table == RegisterTable::Coil)
+    return BuildWriteCoilRequest(node, slaveText, singleRegisterWrites);
   RegisterType = format.type;
   return WritesSingleRegister(node, singleRegisterWrites) ? BuildWriteSingleRequest(node, slaveText)
                                                           : BuildWriteMultipleRequest(node, slaveText);

@@ -46,8 +46,8 @@ bool numberOf(std::u16string_view text, double& value) {
 
 // The words after the name, in their fixed order; false at the first that does not belong.
 bool readWords(std::u16string_view rest, RegisterFormat& format) {
-  static constexpr std::u16string_view kKeys[] = {u"table=", u"order=", u"scale=", u"offset=", u"decimals=",
-                                                  u"unit="};
+  static constexpr std::u16string_view kKeys[] = {u"table=",  u"order=",    u"scale=",
+                                                  u"offset=", u"decimals=", u"unit="};
   size_t nextKey = 0;
   while (!rest.empty()) {
     size_t key = nextKey;
@@ -83,7 +83,8 @@ bool readWords(std::u16string_view rest, RegisterFormat& format) {
         format.meaning.offset = number;
         break;
       case 4:
-        if (!numberOf(word, number) || number < 0 || number > 10 || number != std::floor(number)) return false;
+        if (!numberOf(word, number) || number < 0 || number > 10 || number != std::floor(number))
+          return false;
         format.meaning.decimals = static_cast<int8_t>(number);
         break;
       default:
@@ -99,7 +100,8 @@ bool consistent(const RegisterFormat& format) {
   // A bit lives only in the bit tables, and they hold nothing else.
   if ((format.type == kTypeBool) != TableHoldsBits(format.table)) return false;
   if (format.orderGiven && !TakesWordOrder(format.type)) return false;
-  const bool hasMeaning = format.meaning.scaled() || format.meaning.decimals >= 0 || format.meaning.unitLength;
+  const bool hasMeaning =
+      format.meaning.scaled() || format.meaning.decimals >= 0 || format.meaning.unitLength;
   return !hasMeaning || (IsNumericType(format.type) && format.type != kTypeBool);
 }
 

@@ -36,7 +36,7 @@ struct RegisterTypeInfo {
   uint8_t code;
   std::u16string_view name;  // upper case, as definitions usually write it
   ValueKind kind;
-  uint8_t words;  // registers the value needs at least; a text takes what its Count gives it
+  uint8_t words;            // registers the value needs at least; a text takes what its Count gives it
   bool fixedWidth = false;  // the count must be `words` (a BOOL: one bit)
   bool isSigned = false;
 };

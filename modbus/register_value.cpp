@@ -190,7 +190,8 @@ std::u16string shortestText(const RegisterValue& value, double number) {
   const char* end = single ? std::to_chars(text, text + sizeof text, static_cast<float>(number)).ptr
                            : std::to_chars(text, text + sizeof text, number).ptr;
   std::u16string shown;
-  for (const char* c = text; c != end; ++c) shown += *c == '.' ? kDecimalSeparator : static_cast<char16_t>(*c);
+  for (const char* c = text; c != end; ++c)
+    shown += *c == '.' ? kDecimalSeparator : static_cast<char16_t>(*c);
   return shown;
 }
 
@@ -198,7 +199,8 @@ std::u16string shortestText(const RegisterValue& value, double number) {
 
 std::u16string DisplayText(const RegisterValue& value) {
   const ValueMeaning& meaning = value.meaning;
-  const bool plain = value.type < kTypeU16 && !meaning.scaled() && meaning.decimals < 0 && !meaning.unitLength;
+  const bool plain =
+      value.type < kTypeU16 && !meaning.scaled() && meaning.decimals < 0 && !meaning.unitLength;
   if (value.isNumber() && !plain) {
     std::u16string text;
     if (meaning.decimals >= 0)
@@ -241,11 +243,17 @@ std::u16string DisplayText(const RegisterValue& value) {
 
 std::string FullPrecisionText(const RegisterValue& value) {
   if (value.isNumber() && (value.meaning.scaled() || value.type == kTypeU64 || value.type == kTypeF64)) {
-    if (value.type == kTypeU64 && !value.meaning.scaled()) return std::to_string(static_cast<uint64_t>(value.integer));
-    std::string shortest = ToUtf8(shortestText(value, value.number()));
-    for (char& c : shortest)
-      if (c == ',') c = '.';
-    return shortest;
+    if (value.type == kTypeU64 && !value.meaning.scaled())
+      return std::to_string(static_cast<uint64_t>(value.integer));
+    char shortest[32];
+    if (!value.meaning.scaled())  // an F64 as read
+      return std::string(shortest, std::to_chars(shortest, shortest + sizeof shortest, value.real).ptr);
+    // raw × scale + offset carries the rounding of binary arithmetic in its last digits (12001 × 0.00625 − 25
+    // is 50.00625000000001): the 15 significant digits a double holds faithfully are the value.
+    const char* end =
+        std::to_chars(shortest, shortest + sizeof shortest, value.number(), std::chars_format::general, 15)
+            .ptr;
+    return std::string(shortest, static_cast<size_t>(end - shortest));
   }
   char text[48];
   switch (value.kind) {
@@ -381,7 +389,8 @@ void EncodeText(const RegisterFormat& format, std::u16string_view text, uint16_t
         std::memcpy(&bits32, &single, sizeof bits32);
         bits = bits32;
       } else {
-        if (!std::isfinite(raw)) throw ConvertError("'" + ToUtf8(text) + "' is not a valid floating point value");
+        if (!std::isfinite(raw))
+          throw ConvertError("'" + ToUtf8(text) + "' is not a valid floating point value");
         std::memcpy(&bits, &raw, sizeof bits);
       }
     } else {

@@ -16,9 +16,9 @@ struct RegisterValue {
   static constexpr int kMaxWords = 125;
 
   uint8_t type = kTypeNone;
-  ValueKind kind = ValueKind::None;  // None: no value (an unknown type, or too few words for it)
-  int64_t integer = 0;  // the integer types and BOOL (0 or 1); a U64 keeps its bits here
-  double real = 0;      // REAL, PREC and F32: the single, widened exactly; F64
+  ValueKind kind = ValueKind::None;   // None: no value (an unknown type, or too few words for it)
+  int64_t integer = 0;                // the integer types and BOOL (0 or 1); a U64 keeps its bits here
+  double real = 0;                    // REAL, PREC and F32: the single, widened exactly; F64
   WordOrder order = WordOrder::ABCD;  // how the words were read
   ValueMeaning meaning;               // scale, offset, decimals and unit of the shown number
   uint8_t wordCount = 0;

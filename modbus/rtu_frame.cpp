@@ -80,7 +80,8 @@ size_t BuildWriteCoilFrame(uint8_t* frame, uint8_t slave, uint16_t address, bool
   return BuildHeaderFrame(frame, slave, kWriteSingleCoil, address, on ? kCoilOn : 0);
 }
 
-size_t BuildWriteCoilsFrame(uint8_t* frame, uint8_t slave, uint16_t address, const uint16_t* bits, int count) {
+size_t BuildWriteCoilsFrame(uint8_t* frame, uint8_t slave, uint16_t address, const uint16_t* bits,
+                            int count) {
   if (count < 0) count = 0;
   if (count > kMaxWriteCoils) count = kMaxWriteCoils;
   frame[0] = slave;
@@ -160,7 +161,8 @@ bool ReplyFitsRequest(const uint8_t* request, size_t requestLength, const uint8_
   const size_t expected = ExpectedReplyLength(asked.function, asked.quantity);
   if (expected == 0) return true;  // a function we do not size: its CRC decides
   // A byte count other than the request asked for decodes into no value or into someone else's.
-  if (IsReadFunction(asked.function) && (count < 3 || reply[2] != readDataBytes(asked.function, asked.quantity)))
+  if (IsReadFunction(asked.function) &&
+      (count < 3 || reply[2] != readDataBytes(asked.function, asked.quantity)))
     return false;
   return count == expected;
 }

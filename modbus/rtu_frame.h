@@ -37,8 +37,9 @@ struct RequestFields {
   bool valid = false;  // at least the six header bytes are there
   uint8_t slave = 0;
   uint8_t function = 0;
-  uint16_t address = 0;   // first register or coil (reads, writes); sub-function (diagnostics)
-  uint16_t quantity = 0;  // registers or bits asked for or written; the value of a single write; diagnostics data
+  uint16_t address = 0;  // first register or coil (reads, writes); sub-function (diagnostics)
+  uint16_t quantity =
+      0;  // registers or bits asked for or written; the value of a single write; diagnostics data
   bool namesRegisters = false;  // a read or write: address and quantity name registers (or bits)
   bool namesBits = false;       // ... and they are coils or discrete inputs
   uint16_t registerCount = 0;   // registers or bits read or written (1 for a single write)
@@ -49,8 +50,8 @@ RequestFields DecodeRequest(const uint8_t* frame, size_t length);
 // program cannot size it.
 size_t ExpectedReplyLength(uint8_t function, uint16_t quantity);
 // The length the reply in `bytes` will have when whole, judged from its own first bytes: 5 for an
-// exception, 5 + byte count for a read of any table, 8 for a write or diagnostics; 0 while that cannot be told yet or
-// for a function the program does not size.
+// exception, 5 + byte count for a read of any table, 8 for a write or diagnostics; 0 while that cannot be
+// told yet or for a function the program does not size.
 size_t ReplyLengthFromHeader(const uint8_t* bytes, size_t count);
 
 // True when `bytes` hold a whole reply whose CRC checks, by its own header. More bytes than that are not
@@ -59,8 +60,8 @@ size_t ReplyLengthFromHeader(const uint8_t* bytes, size_t count);
 bool ReplyComplete(const uint8_t* bytes, size_t count);
 // A reply whose CRC checks is still not the answer to `request` unless its slave address is the request's,
 // its function is the request's (or that with the exception bit and exactly one code), and its size is what
-// the request asks for (a read: byte count 2 × the registers asked for, or one byte per eight bits). Anything else is a reply to some
-// other request, or a malformed one: it must not be decoded as this one's.
+// the request asks for (a read: byte count 2 × the registers asked for, or one byte per eight bits). Anything
+// else is a reply to some other request, or a malformed one: it must not be decoded as this one's.
 bool ReplyFitsRequest(const uint8_t* request, size_t requestLength, const uint8_t* reply, size_t count);
 
 // An RS-485 adapter with local echo hands back every request before the reply.

@@ -225,7 +225,8 @@ void RegisterOperations::ShowValue(const TransactionResult& result) {
     model_.setValue(node, text);
   else
     state_.CurrentRecord->Value = text;
-  if (TypeCodeOf(state_.CurrentRecord->Type) == kTypeHex && state_.CurrentNode && state_.CurrentNode->hasChildren())
+  if (TypeCodeOf(state_.CurrentRecord->Type) == kTypeHex && state_.CurrentNode &&
+      state_.CurrentNode->hasChildren())
     MarkOptions(StrToInt(text));
 }
 
