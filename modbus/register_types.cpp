@@ -8,7 +8,7 @@ namespace velnorex {
 
 namespace {
 
-uint8_t codeOfName(std::u16string_view name) {
+uint8_t nameCode(std::u16string_view name) {
   for (const RegisterTypeInfo& type : kRegisterTypes) {
     if (type.name.size() != name.size()) continue;
     bool same = true;
@@ -110,7 +110,7 @@ bool consistent(const RegisterFormat& format) {
 RegisterFormat RegisterFormatOf(std::u16string_view typeField) {
   RegisterFormat format;
   const size_t blank = typeField.find(u' ');
-  format.type = codeOfName(typeField.substr(0, blank));
+  format.type = nameCode(typeField.substr(0, blank));
   format.order = DefaultWordOrder(format.type);
   if (format.type == kTypeNone || blank == std::u16string_view::npos) {
     if (format.type == kTypeBool) format.type = kTypeNone;  // a bit names its table
@@ -143,6 +143,10 @@ std::u16string TypeFieldOf(const RegisterFormat& format) {
   if (format.meaning.decimals >= 0) number(u" decimals=", format.meaning.decimals);
   if (format.meaning.unitLength) field += u" unit=" + std::u16string(format.meaning.unitText());
   return field;
+}
+
+uint8_t TypeCodeOfName(std::u16string_view name) {
+  return nameCode(name);
 }
 
 uint8_t TypeCodeOf(std::u16string_view typeField) {

@@ -117,6 +117,8 @@ std::string NumberFieldText(double value);
 // The type code a Type field names: ASCII upper-casing of the name, then an exact compare with the names
 // above; anything else (blanks at either end included) is 0.
 uint8_t TypeCodeOf(std::u16string_view typeField);
+// The code of a type's name alone (ASCII upper-casing, exact compare); 0 for anything else.
+uint8_t TypeCodeOfName(std::u16string_view name);
 // The table's entry for a code; nullptr for kTypeNone and unknown codes.
 const RegisterTypeInfo* RegisterTypeOf(uint8_t code);
 // A value of this type is a number (a CSV cell, a curve of the trend); HEX is shown as text.
