@@ -437,4 +437,30 @@ std::string JsonValueText(const RegisterValue& value) {
   return json;
 }
 
+std::string JsonWordsText(const RegisterValue& value) {
+  std::string json = "[";
+  for (int i = 0; i < value.wordCount; ++i) json += (i ? ", " : "") + std::to_string(value.words[i]);
+  return json + "]";
+}
+
+OrderReadings ReadInEveryOrder(const RegisterValue& value) {
+  OrderReadings readings;
+  if (TakesWordOrder(value.type)) {
+    RegisterFormat format;
+    format.type = value.type;
+    format.meaning = value.meaning;
+    format.orderGiven = true;
+    for (int order = 0; order < 4; ++order) {
+      format.order = static_cast<WordOrder>(order);
+      RegisterValue read;
+      DecodeWords(format, value.words, value.wordCount, read);
+      readings.byOrder[order] = DisplayText(read);
+    }
+  }
+  RegisterValue real;
+  DecodeWords(kTypeReal, value.words, value.wordCount, real);
+  readings.asReal = DisplayText(real);
+  return readings;
+}
+
 }  // namespace velnorex

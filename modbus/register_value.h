@@ -76,6 +76,18 @@ void EncodeText(uint8_t type, std::u16string_view text, uint16_t* words, int cou
 // in the format's order. A number that does not fit the raw type throws the conversion error of its kind.
 // BOOL takes 0 or 1.
 void EncodeText(const RegisterFormat& format, std::u16string_view text, uint16_t* words, int count);
+// The raw words for scripts, in address order: "[16812, 0]".
+std::string JsonWordsText(const RegisterValue& value);
+
+// The same words read in every order, for a technician who does not know the transducer's: the value's own
+// type and meaning in ABCD, CDAB, BADC and DCBA, then as the REAL of old (first two words, low word first).
+// Empty texts where the words are too few or the type takes no order.
+struct OrderReadings {
+  std::u16string byOrder[4];
+  std::u16string asReal;
+};
+OrderReadings ReadInEveryOrder(const RegisterValue& value);
+
 // The format reads and writes exactly as the type of old does.
 bool IsLegacyFormat(const RegisterFormat& format);
 // The value for scripts: a JSON number at full precision (after scale and offset), `true`/`false` for a BOOL,

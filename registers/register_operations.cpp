@@ -58,6 +58,7 @@ void RegisterOperations::Shutdown() {
 void RegisterOperations::forgetOldTree() {
   state_.CurrentNode = nullptr;
   state_.CurrentRecord = nullptr;
+  lastRecord_ = nullptr;
   state_.WrittenNode = nullptr;
   state_.RecordNode = nullptr;
   view_.collapseAll();
@@ -217,6 +218,7 @@ void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
 
 void RegisterOperations::ShowValue(const TransactionResult& result) {
   lastValue_ = result.value;
+  lastRecord_ = state_.CurrentRecord;
   // Nothing to show when the record went with its tree.
   if (!state_.CurrentRecord) return;
   const std::u16string text = DisplayText(result.value);
@@ -228,6 +230,29 @@ void RegisterOperations::ShowValue(const TransactionResult& result) {
   if (TypeCodeOf(state_.CurrentRecord->Type) == kTypeHex && state_.CurrentNode &&
       state_.CurrentNode->hasChildren())
     MarkOptions(StrToInt(text));
+}
+
+bool RegisterOperations::ReadingsInEveryOrder(const RegisterTreeNode* node, OrderReadings& readings) const {
+  if (!node || &node->data != lastRecord_ || !lastValue_.ok()) return false;
+  if (!TakesWordOrder(TypeCodeOf(node->data.Type))) return false;
+  readings = ReadInEveryOrder(lastValue_);
+  return true;
+}
+
+std::u16string RegisterOperations::UseWordOrder(RegisterTreeNode* node, WordOrder order) {
+  if (!node) return {};
+  RegisterFormat format = RegisterFormatOf(node->data.Type);
+  if (!TakesWordOrder(format.type)) return {};
+  format.order = order;
+  format.orderGiven = true;
+  node->data.Type = TypeFieldOf(format);
+  if (&node->data == lastRecord_) {
+    RegisterValue value;
+    DecodeWords(format, lastValue_.words, lastValue_.wordCount, value);
+    lastValue_ = value;
+    model_.setValue(node, DisplayText(value));
+  }
+  return u"\"order\": \"" + std::u16string(kWordOrderNames[static_cast<int>(order)]) + u"\"";
 }
 
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {

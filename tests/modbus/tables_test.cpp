@@ -176,6 +176,17 @@ TEST(WordOrders, EveryTypeInEveryOrderDecodesAndEncodesItsKnownWords) {
   DecodeWords(RegisterFormatOf(u"REAL order=ABCD"), high, 2, value);
   EXPECT_EQ(DisplayText(value), u"1,50");
 
+  // Finding the order of an unknown transducer: 00 00 41 AC is 21,5 only with the low word first, as F32 in
+  // CDAB and as the REAL of old; the words for scripts stay in address order.
+  const uint16_t unknown[] = {0x0000, 0x41AC};
+  DecodeWords(RegisterFormatOf(u"F32"), unknown, 2, value);
+  const OrderReadings readings = ReadInEveryOrder(value);
+  EXPECT_EQ(readings.byOrder[static_cast<int>(WordOrder::CDAB)], u"21,5");
+  EXPECT_EQ(readings.asReal, u"21,50");
+  for (WordOrder other : {WordOrder::ABCD, WordOrder::BADC, WordOrder::DCBA})
+    EXPECT_NE(readings.byOrder[static_cast<int>(other)], u"21,5");
+  EXPECT_EQ(JsonWordsText(value), "[0, 16812]");
+
   // 16-bit types, and values that do not fit their raw type.
   const uint16_t minus[] = {0xFFFF};
   DecodeWords(RegisterFormatOf(u"U16"), minus, 1, value);
