@@ -13,11 +13,11 @@
 #include "app/window_settings.h"
 #include "app/word_order_dialog.h"
 #include "recording/log_lines.h"
+#include "recording/trend_view.h"
 #include "registers/device_files.h"
 #include "registers/palette.h"
 #include "serial/qt_serial_device.h"
 #include "text/number_text.h"
-#include "recording/trend_view.h"
 
 using namespace velnorex;
 

@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 
 #include "app/help_text.h"
-#include "registers/palette.h"
 #include "recording/trend_view.h"
+#include "registers/palette.h"
 
 namespace velnorex {
 

@@ -23,11 +23,13 @@ WordOrderDialog::WordOrderDialog(const OrderReadings& readings, WordOrder curren
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("lbOrders"));
   for (int order = 0; order < 4; ++order) {
-    list_->addItem(QStringLiteral("%1\t%2").arg(QString::fromStdU16String(std::u16string(kWordOrderNames[order])),
-                                                 QString::fromStdU16String(readings.byOrder[order])));
+    list_->addItem(
+        QStringLiteral("%1\t%2").arg(QString::fromStdU16String(std::u16string(kWordOrderNames[order])),
+                                     QString::fromStdU16String(readings.byOrder[order])));
   }
   // The REAL of old, for comparison only: it is CDAB read as a single.
-  auto* real = new QListWidgetItem(QStringLiteral("REAL\t%1").arg(QString::fromStdU16String(readings.asReal)));
+  auto* real =
+      new QListWidgetItem(QStringLiteral("REAL\t%1").arg(QString::fromStdU16String(readings.asReal)));
   real->setFlags(Qt::ItemIsEnabled);
   list_->addItem(real);
   list_->setCurrentRow(static_cast<int>(current));

@@ -138,8 +138,8 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   for (size_t column = 0; column < columns.size(); ++column) {
     if (!IsNumericType(columns[column].type)) continue;
     columnOf_.push_back(column);
-    const QString unit = QString::fromStdU16String(
-        std::u16string(RegisterFormatOf(columns[column].type).meaning.unitText()));
+    const QString unit =
+        QString::fromStdU16String(std::u16string(RegisterFormatOf(columns[column].type).meaning.unitText()));
     QString name = QString::fromStdU16String(columns[column].name);
     if (!unit.isEmpty()) {
       name += QStringLiteral(" [%1]").arg(unit);

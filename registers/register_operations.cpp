@@ -100,8 +100,18 @@ void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
   }
 }
 
+namespace {
+
+// Only a type written "HEX" in capitals marks its options (a "hex" register decodes alike but keeps its marks,
+// as it always did); the words after the name do not change that.
+bool MarksHexOptions(std::u16string_view type) {
+  return type.substr(0, type.find(u' ')) == u"HEX" && TypeCodeOf(type) == kTypeHex;
+}
+
+}  // namespace
+
 void RegisterOperations::VTExpanding(RegisterTreeNode* node) {
-  if (!node || TypeCodeOf(node->data.Type) != kTypeHex || !node->data.Value.empty()) return;
+  if (!node || !MarksHexOptions(node->data.Type) || !node->data.Value.empty()) return;
   const auto uncheckBelow = [this](RegisterTreeNode* parent, const auto& self) -> void {
     for (RegisterTreeNode* child = parent->firstChild(); child; child = child->nextSibling()) {
       model_.setNodeCheckState(child, CheckState::csUncheckedNormal);
@@ -227,7 +237,7 @@ void RegisterOperations::ShowValue(const TransactionResult& result) {
     model_.setValue(node, text);
   else
     state_.CurrentRecord->Value = text;
-  if (TypeCodeOf(state_.CurrentRecord->Type) == kTypeHex && state_.CurrentNode &&
+  if (MarksHexOptions(state_.CurrentRecord->Type) && state_.CurrentNode &&
       state_.CurrentNode->hasChildren())
     MarkOptions(StrToInt(text));
 }
