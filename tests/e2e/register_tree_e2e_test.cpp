@@ -318,5 +318,43 @@ TEST_F(WindowTest, LoadingAnotherDefinitionDuringAGroupReadStopsIt) {
   EXPECT_TRUE(WaitFor([&] { return value(u"Napięcie L1") == u"0"; })) << ToUtf8(value(u"Napięcie L1"));
 }
 
+TEST_F(WindowTest, InputRegistersAndCoilsReadWithTheirFunctionsAndShowTheirUnits) {
+  connectTo(QStringLiteral("PMV-3.dat"));
+  selectDevice(QStringLiteral("PMV-3.dat"));
+  doubleClick(u"Rejestry wejściowe");
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(requests(), (std::vector<std::string>{Request({1, 4, 0, 0, 0, 2}), Request({1, 4, 0, 2, 0, 1}),
+                                                  Request({1, 4, 0, 3, 0, 1}), Request({1, 4, 0, 4, 0, 4}),
+                                                  Request({1, 4, 0, 8, 0, 2})}));
+  EXPECT_EQ(value(u"Napięcie średnie"), u"230,1 V");
+  EXPECT_EQ(value(u"Częstotliwość sieci"), u"49,98 Hz");
+  EXPECT_EQ(value(u"Temperatura modułu"), u"-12,5 °C");
+  EXPECT_EQ(value(u"Energia pobrana"), u"123456,789 kWh");
+  EXPECT_EQ(value(u"Moc chwilowa"), u"10363 W");
+
+  doubleClick(u"Wyjścia i wejścia");
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(value(u"Przekaźnik alarmu"), u"0");
+  EXPECT_EQ(value(u"Wejście zdalnego kasowania"), u"1");
+  EXPECT_EQ(value(u"Współczynnik przekładnika"), u"1,5");
+  const size_t before = requests().size();
+  EXPECT_EQ(requests()[before - 4], Request({1, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(requests()[before - 3], Request({1, 2, 0, 0, 0, 1}));
+
+  // The relay switched on from the tree: function 5.
+  click(u"Przekaźnik alarmu", 2);
+  doubleClick(u"Przekaźnik alarmu", 2);
+  ASSERT_TRUE(form->VT->isEditing());
+  auto* editor = form->VT->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, QStringLiteral("1"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_TRUE(waitForRequests(before + 1));
+  EXPECT_EQ(requests()[before], Request({1, 5, 0, 0, 0xFF, 0}));
+  EXPECT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
+  EXPECT_TRUE(messages.empty());
+}
+
 }  // namespace
 }  // namespace velnorex::test

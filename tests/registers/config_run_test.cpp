@@ -356,7 +356,7 @@ TEST(ConfigRunTables, SnapshotKeepsWritableTablesAndRestoresCoilsAndOrderedWords
   std::map<std::u16string, const ConfigRegister*> saved;
   for (const ConfigRegister& r : file.registers) saved[r.path.back()] = &r;
   // Measurements in input registers and discrete inputs are not configuration.
-  EXPECT_EQ(saved.count(u"Częstotliwość"), 0u);
+  EXPECT_EQ(saved.count(u"Częstotliwość sieci"), 0u);
   EXPECT_EQ(saved.count(u"Wejście zdalnego kasowania"), 0u);
   ASSERT_EQ(saved.count(u"Przekaźnik alarmu"), 1u);
   EXPECT_EQ(saved[u"Przekaźnik alarmu"]->type, u"BOOL table=coil");
