@@ -1,5 +1,10 @@
 // The main job end to end: the operator reads, writes and resets a simulated transducer through the real
 // window, and the simulator's log shows what went over the line.
+#include <QClipboard>
+#include <QDialog>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolTip>
 
 #include "e2e_fixture.h"
@@ -354,6 +359,36 @@ TEST_F(WindowTest, InputRegistersAndCoilsReadWithTheirFunctionsAndShowTheirUnits
   EXPECT_EQ(requests()[before], Request({1, 5, 0, 0, 0xFF, 0}));
   EXPECT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
   EXPECT_TRUE(messages.empty());
+
+  // The word-order finder: only for a value of two or four words, and only from its own last read.
+  click(u"Częstotliwość sieci");
+  form->Znajdzkolejnosc1->trigger();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages.back(), QStringLiteral("rejestr bez kolejności słów"));
+  click(u"Moc chwilowa");
+  form->Znajdzkolejnosc1->trigger();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages.back(), QStringLiteral("najpierw odczytaj rejestr"));
+  doubleClick(u"Moc chwilowa");
+  EXPECT_TRUE(WaitFor([&] { return value(u"Moc chwilowa") == u"10363 W"; }));
+  // The dialog lists the words in each order; the technician picks ABCD and uses it.
+  QStringList rows;
+  QTimer::singleShot(0, [&rows] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() != QStringLiteral("WordOrderDialog")) continue;
+      auto* list = widget->findChild<QListWidget*>(QStringLiteral("lbOrders"));
+      for (int row = 0; list && row < list->count(); ++row) rows << list->item(row)->text();
+      if (list) list->setCurrentRow(0);
+      if (auto* use = widget->findChild<QPushButton*>(QStringLiteral("btUse"))) use->click();
+    }
+  });
+  form->Znajdzkolejnosc1->trigger();
+  ASSERT_EQ(rows.size(), 5);
+  EXPECT_EQ(rows[1], QStringLiteral("CDAB\t10363 W"));
+  EXPECT_TRUE(rows[4].startsWith(QStringLiteral("REAL\t10363,00"))) << rows[4].toStdString();
+  EXPECT_EQ(node(u"Moc chwilowa")->data.Type, u"F32 table=input order=ABCD unit=W");
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("\"order\": \"ABCD\""));
+  EXPECT_EQ(messages.size(), 2u);
 }
 
 }  // namespace
