@@ -108,6 +108,18 @@ constexpr const char16_t* kLines[kHelpLineCount] = {
     u"zapisuje tylko różniące się rejestry; adres, szybkość i parzystość na końcu,",
     u"po czym należy wcisnąć 'Reset' i zmienić ustawienia połączenia.",
     u"",
+    u"VIII. TABLICE, TYPY, KOLEJNOŚĆ SŁÓW I JEDNOSTKI",
+    u"Rejestr może należeć do rejestrów zapisu (funkcje 3, 6, 16), rejestrów wejściowych",
+    u"(funkcja 4, tylko odczyt), cewek (funkcje 1, 5, 15) lub wejść dwustanowych (funkcja 2).",
+    u"Typy: U16, I16, U32, I32, F32, U64, I64, F64, BOOL (cewka lub wejście) oraz dawne",
+    u"WORD, INT, REAL, PREC, TEXT, HEX. Wartości 32- i 64-bitowe mają kolejność słów",
+    u"ABCD (domyślnie), CDAB, BADC lub DCBA; REAL i PREC jak dawniej: młodsze słowo pierwsze.",
+    u"Definicja może podać skalę, przesunięcie, jednostkę i liczbę miejsc po przecinku:",
+    u"drzewo pokazuje surowa × skala + przesunięcie z jednostką (np. -12,5 °C),",
+    u"a zapis przelicza wpisaną wartość z powrotem (jednostkę można pominąć).",
+    u"'Znajdź kolejność słów…' w menu rejestru pokazuje ostatnio odczytane słowa",
+    u"w każdej kolejności; 'Użyj' przyjmuje wybraną, a klucz do definicji trafia do schowka.",
+    u"",
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "app/message_box.h"
 #include "app/window_bounds.h"
 #include "app/window_settings.h"
+#include "app/word_order_dialog.h"
 #include "recording/log_lines.h"
 #include "recording/trend_view.h"
 #include "registers/device_files.h"
@@ -121,6 +122,7 @@ void TForm1::wireRecording() {
   connect(Kopiuj1, &QAction::triggered, this, guarded([this] { Kopiuj1Click(); }));
   connect(Zapiszdopliku1, &QAction::triggered, this, guarded([this] { Zapiszdopliku1Click(); }));
   connect(Dodajdolisty1, &QAction::triggered, this, guarded([this] { Dodajdolisty1Click(); }));
+  connect(Znajdzkolejnosc1, &QAction::triggered, this, guarded([this] { Znajdzkolejnosc1Click(); }));
   connect(Ruchnalinii1, &QAction::triggered, this, guarded([this] { Ruchnalinii1Click(); }));
   connect(&ListRecordTimer, &QTimer::timeout, this, guarded([this] { ListRecordTimerTimer(); }));
   connect(Otworzfoldernagran1, &QAction::triggered, this, guarded([this] { Otworzfoldernagran1Click(); }));
@@ -395,6 +397,9 @@ void TForm1::Zapiszdopliku1Click() {
 void TForm1::Dodajdolisty1Click() {
   if (!VLModel->AddToWatchList(state.CurrentRecord, eSlave->text()))
     ShowModalMessage(this, QStringLiteral("nie wybrano rejestru"));
+}
+void TForm1::Znajdzkolejnosc1Click() {
+  FindWordOrder(registerOps, VT->focusedNode(), this);
 }
 void TForm1::Ruchnalinii1Click() {
   lineMonitor.show();

@@ -104,6 +104,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Kopiuj1Click();
   void Zapiszdopliku1Click();
   void Dodajdolisty1Click();
+  void Znajdzkolejnosc1Click();
   void Ruchnalinii1Click();
   void ListRecordTimerTimer();
   void Otworzfoldernagran1Click();

@@ -321,6 +321,8 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
   Dodajdolisty1 = PopupMenu2->addAction(QStringLiteral("Dodaj do listy"));
   Dodajdolisty1->setObjectName(QStringLiteral("Dodajdolisty1"));
+  Znajdzkolejnosc1 = PopupMenu2->addAction(QStringLiteral("Znajdź kolejność słów…"));
+  Znajdzkolejnosc1->setObjectName(QStringLiteral("Znajdzkolejnosc1"));
   PopupMenu2->addSeparator();
   Zapiszkonfiguracje1 = PopupMenu2->addAction(QStringLiteral("Zapisz konfigurację…"));
   Zapiszkonfiguracje1->setObjectName(QStringLiteral("Zapiszkonfiguracje1"));

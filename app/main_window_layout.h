@@ -107,8 +107,9 @@ class MainWindowLayout {
   QAction* Otworzfoldernagran1 = nullptr;
   QMenu* PopupMenu2 = nullptr;
   QAction* Dodajdolisty1 = nullptr;
-  QAction* Listarejestrow1 = nullptr;  // shows or hides VL; in PopupMenu2 and PopupMenu3, Ctrl+L
-  QMenu* PopupMenu3 = nullptr;         // on VL
+  QAction* Znajdzkolejnosc1 = nullptr;  // "Znajdź kolejność słów…" of a 32- or 64-bit register
+  QAction* Listarejestrow1 = nullptr;   // shows or hides VL; in PopupMenu2 and PopupMenu3, Ctrl+L
+  QMenu* PopupMenu3 = nullptr;          // on VL
   QAction* Usunzlisty1 = nullptr;
   QAction* Przesunwgore1 = nullptr;
   QAction* Przesunwdol1 = nullptr;

@@ -2,6 +2,8 @@
 // answered.
 #include "app/search_dialog.h"
 
+#include <algorithm>
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -116,7 +118,8 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
   plan->addWidget(new QLabel(QStringLiteral("Zapytanie:"), this), 4, 0);
   cbxProbe = new QComboBox(this);
   cbxProbe->setObjectName(QStringLiteral("cbxProbe"));
-  cbxProbe->addItems({QStringLiteral("odczyt rejestru"), QStringLiteral("echo (funkcja 8)")});
+  cbxProbe->addItems({QStringLiteral("odczyt rejestru"), QStringLiteral("echo (funkcja 8)"),
+                      QStringLiteral("odczyt rejestru wejściowego")});
   plan->addWidget(cbxProbe, 4, 1);
   eProbeRegister = spinBox(QStringLiteral("eProbeRegister"), 0, 65535, 0, this);
   eProbeRegister->setToolTip(QStringLiteral("Adres odczytywanego rejestru"));
@@ -204,7 +207,8 @@ SearchPlan SearchDialog::planFromControls() const {
   }
   plan.firstAddress = eFrom->value();
   plan.lastAddress = eTo->value();
-  plan.probe = cbxProbe->currentIndex() == 1 ? ProbeKind::Echo : ProbeKind::ReadRegister;
+  static constexpr ProbeKind kProbes[] = {ProbeKind::ReadRegister, ProbeKind::Echo, ProbeKind::ReadInput};
+  plan.probe = kProbes[std::clamp(cbxProbe->currentIndex(), 0, 2)];
   plan.probeRegister = static_cast<uint16_t>(eProbeRegister->value());
   plan.budgetMs = eBudget->value();
   return plan;
@@ -343,7 +347,7 @@ void SearchDialog::setControlsEnabled(bool idle) {
                                                     cbxProbe, eBudget, btStart})
     w->setEnabled(idle);
   for (QCheckBox* box : cbxBauds) box->setEnabled(idle);
-  eProbeRegister->setEnabled(idle && cbxProbe->currentIndex() == 0);
+  eProbeRegister->setEnabled(idle && cbxProbe->currentIndex() != 1);
   btStop->setEnabled(!idle);
   btUse->setEnabled(idle && tbResults->currentRow() >= 0);
 }

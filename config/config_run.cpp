@@ -80,9 +80,9 @@ Wanted WantedOf(const ConfigRegister& saved) {
   wanted.text = saved.value.value_or(std::u16string());
   if (saved.value && !saved.words.empty() && saved.words.size() == static_cast<size_t>(saved.count)) {
     const std::vector<uint8_t> bytes = LineBytes(saved.words);
-    const auto decoded =
-        DecodeRegisterBytes(TypeCodeOf(saved.type), bytes.data(), static_cast<uint8_t>(bytes.size()));
-    wanted.exactWords = decoded == *saved.value;
+    RegisterValue value;
+    DecodeRegisterData(RegisterFormatOf(saved.type), bytes.data(), static_cast<int>(bytes.size()), value);
+    wanted.exactWords = DisplayText(value) == *saved.value;
     if (wanted.exactWords) wanted.words = saved.words;
   }
   return wanted;
@@ -109,7 +109,9 @@ bool ConfigRun::IsBroadcast(std::u16string_view slaveText) {
 void ConfigRun::prepareSave(RegisterTreeNode& scope) {
   items_.clear();
   for (RegisterTreeNode* node : RegistersBelow(scope)) {
-    if (!IsWritableAccess(NodeAccessCode(node))) continue;
+    // An input register or discrete input is measured, not configured: nothing to restore.
+    if (!IsWritableAccess(NodeAccessCode(node)) || !TableIsWritable(RegisterFormatOf(node->data.Type).table))
+      continue;
     Item item;
     item.node = node;
     item.path = NodePath(node);
@@ -149,7 +151,8 @@ void ConfigRun::prepareCompare(RegisterTreeNode& root, RegisterTreeNode* scope, 
       item.problem = u"nie ma w definicji";
     } else {
       const RegisterNode& def = item.node->data;
-      if (TypeCodeOf(def.Type) != TypeCodeOf(saved.type))
+      const RegisterFormat now = RegisterFormatOf(def.Type), then = RegisterFormatOf(saved.type);
+      if (now.type != then.type || now.table != then.table || now.order != then.order)
         item.problem = u"inny typ w definicji";
       else if (StrToInt(def.Count) != saved.count)
         item.problem = u"inna liczba rejestrów w definicji";
@@ -157,8 +160,8 @@ void ConfigRun::prepareCompare(RegisterTreeNode& root, RegisterTreeNode* scope, 
         item.problem = u"w pliku bez wartości";
       item.lineSetting = saved.lineSetting || HasLineSettingMark(def.Extra);
       // A register is written only when both the transducer's definition and the file say it may be.
-      item.writable =
-          IsWritableAccess(NodeAccessCode(item.node)) && IsWritableAccess(AccessCodeOf(saved.access));
+      item.writable = IsWritableAccess(NodeAccessCode(item.node)) &&
+                      IsWritableAccess(AccessCodeOf(saved.access)) && TableIsWritable(now.table);
       item.wanted = WantedOf(saved);
     }
     items_.push_back(std::move(item));
@@ -274,9 +277,14 @@ bool ConfigRun::readOnce(const RegisterNode& node, Reading& reading) {
 bool ConfigRun::writeOnce(Item& item) {
   RegisterNode request = item.node->data;
   const Wanted& wanted = item.wanted;
+  const RegisterFormat format = RegisterFormatOf(request.Type);
   if (!wanted.exactWords) {
     request.Value = wanted.text;
+  } else if (format.table == RegisterTable::Coil) {
+    request.Value = wanted.words[0] ? u"1" : u"0";
   } else if (Modbus::WritesSingleRegister(request, singleRegisterWrites_)) {
+    // The word as it is, whatever the register's scale or order says it means.
+    if (!IsLegacyFormat(format)) request.Type = u"HEX";
     request.Value = u"$" + IntToHex(wanted.words[0], 4);
   } else {
     // Text goes out byte for byte in reading order: the words exactly as the file holds them.

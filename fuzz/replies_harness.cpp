@@ -118,6 +118,11 @@ std::vector<Request> Requests(uint8_t countByte) {
                                                                     : u"-2";
     requests.push_back({kWriteMultipleRegisters, Node(type, writeCount, value)});
   }
+  // The other tables: an input register's float in its order, a coil's bits, a coil written.
+  for (int count : {2, readCount})
+    requests.push_back({kReadInputRegisters, Node(u"F32 table=input order=CDAB", count, {})});
+  for (int count : {1, readCount}) requests.push_back({kReadCoils, Node(u"BOOL table=coil", count, {})});
+  requests.push_back({kWriteSingleCoil, Node(u"BOOL table=coil", 1, u"1")});
   requests.push_back({kDiagnostics, Node(u"HEX", 1, {})});
   return requests;
 }
@@ -287,7 +292,13 @@ int FuzzReplies(const uint8_t* data, size_t size) {
 
     switch (request.function) {
       case kReadHoldingRegisters:
+      case kReadInputRegisters:
+      case kReadCoils:
         VELNOREX_FUZZ_CHECK(modbus.BuildReadRequest(request.node, u"1"));
+        dispatcher.Exchange(window);
+        break;
+      case kWriteSingleCoil:
+        VELNOREX_FUZZ_CHECK(modbus.BuildWriteRequest(request.node, u"1", true));
         dispatcher.Exchange(window);
         break;
       case kWriteSingleRegister:
@@ -400,10 +411,11 @@ int FuzzReplies(const uint8_t* data, size_t size) {
         }
         VELNOREX_FUZZ_CHECK(dispatcher.replyOk());
         VELNOREX_FUZZ_CHECK(window.count(Event::Highlight) == 1);
-        if (request.function == kReadHoldingRegisters) {
+        if (IsReadFunction(request.function)) {
           VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 1 &&
                               window.texts(Event::ShowValue)[0] == dispatcher.replyText());
-          CheckValue(TypeCodeOf(request.node.Type), received, dispatcher.replyText());
+          if (request.function == kReadHoldingRegisters)
+            CheckValue(TypeCodeOf(request.node.Type), received, dispatcher.replyText());
         } else {
           VELNOREX_FUZZ_CHECK(window.count(Event::ShowValue) == 0 && dispatcher.replyText().empty());
         }

@@ -19,7 +19,15 @@ constexpr double kFrameGapCharacters = 3.5;
 constexpr int kWriteSlackMs = 30;
 
 uint8_t functionOf(ProbeKind kind) {
-  return kind == ProbeKind::Echo ? kDiagnostics : kReadHoldingRegisters;
+  switch (kind) {
+    case ProbeKind::Echo:
+      return kDiagnostics;
+    case ProbeKind::ReadInput:
+      return kReadInputRegisters;
+    case ProbeKind::ReadRegister:
+      break;
+  }
+  return kReadHoldingRegisters;
 }
 
 int ceilMs(double ms) {
@@ -257,7 +265,7 @@ void LineSearch::evaluate(Clock::time_point at) {
     if (a[1] == (function | kExceptionBit) && n == 5) {
       hit.reply = SearchHit::Reply::Exception;
       hit.value = a[2];
-    } else if (function == kReadHoldingRegisters && a[1] == function && n == 7 && a[2] == 2) {
+    } else if (function != kDiagnostics && a[1] == function && n == 7 && a[2] == 2) {
       hit.reply = SearchHit::Reply::Value;
       hit.value = static_cast<uint16_t>(a[3] << 8 | a[4]);
     } else if (function == kDiagnostics && a[1] == function && n == 8 &&

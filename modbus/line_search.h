@@ -26,6 +26,8 @@ struct SearchSetting {
 enum class ProbeKind {
   ReadRegister,  // function 3, one register at SearchPlan::probeRegister
   Echo,          // function 8, sub-function 0 (return query data)
+  ReadInput,     // function 4, one input register at SearchPlan::probeRegister: for a transducer that
+                 // keeps only measurements and answers a holding register's read with nothing useful
 };
 
 struct SearchPlan {

@@ -84,9 +84,14 @@ class Modbus {
   bool BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_view slaveText);
   // The write of a register from its Value as the tree writes it: function 6 when its Count is 1 and
   // single-register writes are on (the hidden cbxSingleReg), else function 16 with RegisterType set to the
-  // TypeCode of its Type first. Throws as the builder it uses.
+  // TypeCode of its Type first; a coil goes to BuildWriteCoilRequest. An input register or discrete input
+  // throws Error "rejestr tylko do odczytu". Throws as the builder it uses.
   bool BuildWriteRequest(const RegisterNode& node, std::u16string_view slaveText, bool singleRegisterWrites);
   static bool WritesSingleRegister(const RegisterNode& node, bool singleRegisterWrites);
+  // The write of a coil from its Value (0 or 1): function 5 when single-register writes are on, else
+  // function 15 of one coil. Throws ConvertError for any other value.
+  bool BuildWriteCoilRequest(const RegisterNode& node, std::u16string_view slaveText,
+                             bool singleRegisterWrites);
   // Builds the diagnostics request and runs the exchange; slave address 0 sends nothing. Returns false when
   // nothing was sent for that reason or because a transaction is in progress.
   bool BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
@@ -162,6 +167,7 @@ class Modbus {
 
  private:
   void setSlaveAddress(std::u16string_view slaveText);
+  void setSpec(const RegisterFormat& format, uint16_t address, uint8_t count);
   void setWord(int offset, uint16_t value);
   // One read of the reply, with the adapter's echo removed from the front of the first bytes that come.
   void readReply();

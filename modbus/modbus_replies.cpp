@@ -1,5 +1,5 @@
-// Turning the reply in the ReplyBuffer into the text the register tree shows, by the request's function code
-// and the register's type.
+// Turning the reply in the ReplyBuffer into the value and text the register tree shows, by the request's
+// function code and the register's format.
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "text/cp1250.h"
@@ -35,6 +35,12 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                                 ? serial_.BytesRead
                                 : static_cast<uint32_t>(Serial::kBufferSize);
+  RegisterFormat format = spec_;
+  if (format.type != RegisterType) {  // a caller that set the type by hand decodes by that type alone
+    format = RegisterFormat{};
+    format.type = RegisterType;
+    format.order = DefaultWordOrder(RegisterType);
+  }
   replyValue_.type = RegisterType;
   replyValue_.kind = ValueKind::None;
   replyValue_.wordCount = 0;
@@ -50,8 +56,14 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint8_t byteCount = reply[kReplyByteCountOffset];
   if (byteCount > available) return true;
   uint8_t* data = reply + kReplyDataOffset;
-  DecodeRegisterData(RegisterType, data, byteCount, replyValue_);
+  if (ReadsBits(FunctionCode())) {
+    DecodeBitData(format, data, byteCount, spec_.count, replyValue_);
+    replyText = DisplayText(replyValue_);
+    return true;
+  }
+  DecodeRegisterData(format, data, byteCount, replyValue_);
   replyText = DisplayText(replyValue_);
+  if (!IsLegacyFormat(format)) return true;
 
   // Numbers are left in the buffer as the decoder of old used them: each register's bytes swapped in place.
   const bool number16 = RegisterType == kTypeWord || RegisterType == kTypeInt || RegisterType == kTypeHex;
@@ -64,7 +76,7 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
 }
 
 int Modbus::ReplyWords(uint16_t* words, int capacity) const {
-  if (FunctionCode() != kReadHoldingRegisters) return -1;
+  if (!IsReadFunction(FunctionCode())) return -1;
   const uint8_t* reply = serial_.ReplyBuffer;
   const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                                 ? serial_.BytesRead
@@ -74,6 +86,13 @@ int Modbus::ReplyWords(uint16_t* words, int capacity) const {
   const uint8_t byteCount = reply[kReplyByteCountOffset];
   if (byteCount > available) return -1;
   const uint8_t* data = reply + kReplyDataOffset;
+  if (ReadsBits(FunctionCode())) {
+    // One word of 0 or 1 per bit asked for.
+    int bits = spec_.count < 8 * byteCount ? spec_.count : 8 * byteCount;
+    if (bits > capacity) bits = capacity;
+    for (int i = 0; i < bits; ++i) words[i] = static_cast<uint16_t>(data[i / 8] >> (i % 8) & 1);
+    return bits;
+  }
   const int count = byteCount / 2 < capacity ? byteCount / 2 : capacity;
   for (int i = 0; i < count; ++i) {
     const uint8_t first = data[2 * i], second = data[2 * i + 1];

@@ -1,5 +1,5 @@
-// The four requests: read holding registers (3), write single register (6), write multiple registers (16)
-// and diagnostics (8), built from a register's record and the slave edit into the one request frame.
+// The requests: reads of the four tables (3, 4, 1, 2), writes of registers (6, 16) and coils (5, 15), and
+// diagnostics (8), built from a register's record and the slave edit into the one request frame.
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "text/errors.h"
@@ -41,12 +41,19 @@ bool Modbus::BuildWriteSingleRequest(const RegisterNode& node, std::u16string_vi
   RequestFrame[kFunctionOffset] = kWriteSingleRegister;
   const auto address = static_cast<uint16_t>(StrToInt(node.Address));
   setWord(kStartOffset, address);
-  // Whatever the register's type, function 6 carries the value as an integer.
-  setWord(kQuantityOffset, static_cast<uint16_t>(StrToInt(node.Value)));
+  const RegisterFormat format = RegisterFormatOf(node.Type);
+  if (IsLegacyFormat(format)) {
+    // Whatever the register's type, function 6 carries the value as an integer.
+    setWord(kQuantityOffset, static_cast<uint16_t>(StrToInt(node.Value)));
+  } else {
+    uint16_t word = 0;
+    EncodeText(format, node.Value, &word, 1);
+    setWord(kQuantityOffset, word);
+  }
   FrameLength = kHeaderLength;
   AppendCrc();
-  RegisterType = TypeCodeOf(node.Type);
-  spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, address, 1, RegisterType};
+  RegisterType = format.type;
+  setSpec(format, address, 1);
   return true;
 }
 
@@ -58,7 +65,11 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
   // The value is encoded aside first: how much of it goes out depends on Count, which is read after it, and
   // a refused Count must not leave half a value in the frame.
   uint16_t words[kMaxWriteRegisters] = {};
-  EncodeText(RegisterType, node.Value, words, kMaxWriteRegisters);
+  const RegisterFormat format = RegisterFormatOf(node.Type);
+  if (IsLegacyFormat(format))
+    EncodeText(RegisterType, node.Value, words, kMaxWriteRegisters);
+  else
+    EncodeText(format, node.Value, words, kMaxWriteRegisters);
 
   const auto address = static_cast<uint16_t>(StrToInt(node.Address));
   setWord(kStartOffset, address);
@@ -70,8 +81,26 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
   for (int i = 0; i < RegisterCount; ++i) setWord(kRegisterDataOffset + 2 * i, words[i]);
   FrameLength = static_cast<uint8_t>(kRegisterDataOffset + 2 * RegisterCount);
   AppendCrc();
-  RegisterType = TypeCodeOf(node.Type);
-  spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, address, count, RegisterType};
+  RegisterType = format.type;
+  setSpec(format, address, count);
+  return true;
+}
+
+bool Modbus::BuildWriteCoilRequest(const RegisterNode& node, std::u16string_view slaveText,
+                                   bool singleRegisterWrites) {
+  if (inTransaction_) return false;
+  const RegisterFormat format = RegisterFormatOf(node.Type);
+  const uint8_t slave = static_cast<uint8_t>(StrToInt(slaveText) & 0xFF);
+  const auto address = static_cast<uint16_t>(StrToInt(node.Address));
+  uint16_t bit = 0;
+  EncodeText(format, node.Value, &bit, 1);
+  // A coil is one bit however it goes: function 5 when single writes are on, else a function 15 of one.
+  FrameLength = static_cast<uint8_t>(singleRegisterWrites
+                                         ? BuildWriteCoilFrame(RequestFrame, slave, address, bit != 0)
+                                         : BuildWriteCoilsFrame(RequestFrame, slave, address, &bit, 1));
+  RegisterCount = 1;
+  RegisterType = format.type;
+  setSpec(format, address, 1);
   return true;
 }
 
@@ -82,9 +111,20 @@ bool Modbus::WritesSingleRegister(const RegisterNode& node, bool singleRegisterW
 bool Modbus::BuildWriteRequest(const RegisterNode& node, std::u16string_view slaveText,
                                bool singleRegisterWrites) {
   if (inTransaction_) return false;
-  RegisterType = TypeCodeOf(node.Type);
+  const RegisterFormat format = RegisterFormatOf(node.Type);
+  if (!TableIsWritable(format.table)) throw Error("rejestr tylko do odczytu");
+  if (format.table == RegisterTable::Coil)
+    return BuildWriteCoilRequest(node, slaveText, singleRegisterWrites);
+  RegisterType = format.type;
   return WritesSingleRegister(node, singleRegisterWrites) ? BuildWriteSingleRequest(node, slaveText)
                                                           : BuildWriteMultipleRequest(node, slaveText);
+}
+
+void Modbus::setSpec(const RegisterFormat& format, uint16_t address, uint8_t count) {
+  static_cast<RegisterFormat&>(spec_) = format;
+  spec_.slave = RequestFrame[0];
+  spec_.address = address;
+  spec_.count = count;
 }
 
 bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
@@ -99,7 +139,9 @@ bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u
   const int32_t data = StrToInt(dataText);
   setWord(kQuantityOffset, static_cast<uint16_t>(data));
   RegisterCount = static_cast<uint8_t>(data & 0xFF);
-  spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, 0, 0, RegisterType};
+  RegisterFormat format;
+  format.type = RegisterType;
+  setSpec(format, 0, 0);
   FrameLength = kHeaderLength;
   AppendCrc();
   Exchange(host);

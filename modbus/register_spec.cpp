@@ -10,10 +10,10 @@ namespace {
 RegisterSpec specOf(std::u16string_view slave, std::u16string_view address, std::u16string_view count,
                     std::u16string_view type) {
   RegisterSpec spec;
+  static_cast<RegisterFormat&>(spec) = RegisterFormatOf(type);
   spec.slave = static_cast<uint8_t>(StrToInt(slave) & 0xFF);
   spec.address = static_cast<uint16_t>(StrToInt(address));
   spec.count = static_cast<uint8_t>(StrToInt(count) & 0xFF);
-  spec.type = TypeCodeOf(type);
   return spec;
 }
 

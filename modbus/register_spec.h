@@ -1,5 +1,5 @@
 // What a transaction asks for, parsed once from a register's text fields: slave, table, first register,
-// how many and the type its value is decoded by.
+// how many, and the format its value is decoded by (type, word order, meaning).
 #pragma once
 
 #include <cstdint>
@@ -10,15 +10,10 @@
 
 namespace velnorex {
 
-// The tables of a Modbus slave that a register may live in.
-enum class RegisterTable : uint8_t { Holding };
-
-struct RegisterSpec {
+struct RegisterSpec : RegisterFormat {
   uint8_t slave = 0;
-  RegisterTable table = RegisterTable::Holding;
   uint16_t address = 0;
-  uint8_t count = 0;
-  uint8_t type = kTypeNone;
+  uint8_t count = 0;  // registers, or bits of a coil or discrete input
 };
 
 // A register of the tree with the slave edit's text. The slave text, Address and Count are converted in that

@@ -58,8 +58,42 @@ size_t BuildHeaderFrame(uint8_t* frame, uint8_t slave, uint8_t function, uint16_
   return AppendFrameCrc(frame, 6);
 }
 
+uint8_t ReadFunctionOf(RegisterTable table) {
+  switch (table) {
+    case RegisterTable::Input:
+      return kReadInputRegisters;
+    case RegisterTable::Coil:
+      return kReadCoils;
+    case RegisterTable::Discrete:
+      return kReadDiscreteInputs;
+    case RegisterTable::Holding:
+      break;
+  }
+  return kReadHoldingRegisters;
+}
+
 size_t BuildReadFrame(const RegisterSpec& spec, uint8_t* frame) {
-  return BuildHeaderFrame(frame, spec.slave, kReadHoldingRegisters, spec.address, spec.count);
+  return BuildHeaderFrame(frame, spec.slave, ReadFunctionOf(spec.table), spec.address, spec.count);
+}
+
+size_t BuildWriteCoilFrame(uint8_t* frame, uint8_t slave, uint16_t address, bool on) {
+  return BuildHeaderFrame(frame, slave, kWriteSingleCoil, address, on ? kCoilOn : 0);
+}
+
+size_t BuildWriteCoilsFrame(uint8_t* frame, uint8_t slave, uint16_t address, const uint16_t* bits,
+                            int count) {
+  if (count < 0) count = 0;
+  if (count > kMaxWriteCoils) count = kMaxWriteCoils;
+  frame[0] = slave;
+  frame[1] = kWriteMultipleCoils;
+  putWord(frame + 2, address);
+  putWord(frame + 4, static_cast<uint16_t>(count));
+  const int bytes = (count + 7) / 8;
+  frame[6] = static_cast<uint8_t>(bytes);
+  std::memset(frame + 7, 0, static_cast<size_t>(bytes));
+  for (int i = 0; i < count; ++i)
+    if (bits[i]) frame[7 + i / 8] |= static_cast<uint8_t>(1 << (i % 8));
+  return AppendFrameCrc(frame, 7 + static_cast<size_t>(bytes));
 }
 
 RequestFields DecodeRequest(const uint8_t* frame, size_t length) {
@@ -71,11 +105,20 @@ RequestFields DecodeRequest(const uint8_t* frame, size_t length) {
   fields.address = wordAt(frame + 2);
   fields.quantity = wordAt(frame + 4);
   switch (fields.function) {
+    case kReadCoils:
+    case kReadDiscreteInputs:
+    case kWriteMultipleCoils:
+      fields.namesBits = true;
+      [[fallthrough]];
     case kReadHoldingRegisters:
+    case kReadInputRegisters:
     case kWriteMultipleRegisters:
       fields.namesRegisters = true;
       fields.registerCount = fields.quantity;
       break;
+    case kWriteSingleCoil:
+      fields.namesBits = true;
+      [[fallthrough]];
     case kWriteSingleRegister:
       fields.namesRegisters = true;
       fields.registerCount = 1;
@@ -86,8 +129,13 @@ RequestFields DecodeRequest(const uint8_t* frame, size_t length) {
   return fields;
 }
 
+// The data bytes of a read's reply: two per register, one per eight bits.
+static size_t readDataBytes(uint8_t function, uint16_t quantity) {
+  return ReadsBits(function) ? (size_t{quantity} + 7) / 8 : 2 * size_t{quantity};
+}
+
 size_t ExpectedReplyLength(uint8_t function, uint16_t quantity) {
-  if (function == kReadHoldingRegisters) return kReadReplyOverhead + 2 * size_t{quantity};
+  if (IsReadFunction(function)) return kReadReplyOverhead + readDataBytes(function, quantity);
   if (ReplyEchoesRequestHead(function)) return kHeaderReplyLength;
   return 0;
 }
@@ -95,7 +143,7 @@ size_t ExpectedReplyLength(uint8_t function, uint16_t quantity) {
 size_t ReplyLengthFromHeader(const uint8_t* bytes, size_t count) {
   if (count < 2) return 0;
   if (bytes[1] & kExceptionBit) return kExceptionReplyLength;
-  if (bytes[1] == kReadHoldingRegisters) return count < 3 ? 0 : kReadReplyOverhead + size_t{bytes[2]};
+  if (IsReadFunction(bytes[1])) return count < 3 ? 0 : kReadReplyOverhead + size_t{bytes[2]};
   if (ReplyEchoesRequestHead(bytes[1])) return kHeaderReplyLength;
   return 0;  // not an answer we can size: let the read run to its time-out
 }
@@ -113,7 +161,8 @@ bool ReplyFitsRequest(const uint8_t* request, size_t requestLength, const uint8_
   const size_t expected = ExpectedReplyLength(asked.function, asked.quantity);
   if (expected == 0) return true;  // a function we do not size: its CRC decides
   // A byte count other than the request asked for decodes into no value or into someone else's.
-  if (asked.function == kReadHoldingRegisters && (count < 3 || reply[2] != 2 * size_t{asked.quantity}))
+  if (IsReadFunction(asked.function) &&
+      (count < 3 || reply[2] != readDataBytes(asked.function, asked.quantity)))
     return false;
   return count == expected;
 }

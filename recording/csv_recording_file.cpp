@@ -98,8 +98,16 @@ std::string IsoLocalTime(RecordingClock::time_point when) {
 }
 
 std::u16string CsvHeaderCell(const RecordedColumn& column) {
-  return column.name + u" [slave " + column.slave + u"; rejestr " + column.address + u"; " + column.type +
-         u"]";
+  // What the number is and, after it, the unit it is counted in; the scale was applied before the file.
+  RegisterFormat format = RegisterFormatOf(column.type);
+  std::u16string type = column.type, unit;
+  if (format.type != kTypeNone && !IsLegacyFormat(format)) {
+    unit = format.meaning.unitText();
+    format.meaning = ValueMeaning{};
+    type = TypeFieldOf(format);
+  }
+  return column.name + u" [slave " + column.slave + u"; rejestr " + column.address + u"; " + type +
+         (unit.empty() ? u"" : u"; " + unit) + u"]";
 }
 
 std::u16string CsvValueCell(const RecordedValue& value) {

@@ -137,10 +137,18 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   empty_ = true;
   span_ = 0;
   follow_->setChecked(true);
+  QStringList units;
   for (size_t column = 0; column < columns.size(); ++column) {
     if (!IsNumericType(columns[column].type)) continue;
     columnOf_.push_back(column);
-    names_.push_back(QString::fromStdU16String(columns[column].name));
+    const QString unit =
+        QString::fromStdU16String(std::u16string(RegisterFormatOf(columns[column].type).meaning.unitText()));
+    QString name = QString::fromStdU16String(columns[column].name);
+    if (!unit.isEmpty()) {
+      name += QStringLiteral(" [%1]").arg(unit);
+      if (!units.contains(unit)) units << unit;
+    }
+    names_.push_back(name);
     curves_.emplace_back();
     drawn_.emplace_back();
     auto* series = new QLineSeries();
@@ -154,6 +162,8 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
     for (QLegendMarker* marker : chart_->legend()->markers(series))
       connect(marker, &QLegendMarker::clicked, this, [this, curve] { toggleCurve(curve); });
   }
+  // The value axis is counted in the units of the curves on it.
+  axisY_->setTitleText(units.join(QStringLiteral(", ")));
   show();
   refresh();
 }

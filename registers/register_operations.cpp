@@ -58,6 +58,7 @@ void RegisterOperations::Shutdown() {
 void RegisterOperations::forgetOldTree() {
   state_.CurrentNode = nullptr;
   state_.CurrentRecord = nullptr;
+  lastRecord_ = nullptr;
   state_.WrittenNode = nullptr;
   state_.RecordNode = nullptr;
   view_.collapseAll();
@@ -99,8 +100,18 @@ void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
   }
 }
 
+namespace {
+
+// Only a type written "HEX" in capitals marks its options (a "hex" register decodes alike but keeps its
+// marks, as it always did); the words after the name do not change that.
+bool MarksHexOptions(std::u16string_view type) {
+  return type.substr(0, type.find(u' ')) == u"HEX" && TypeCodeOf(type) == kTypeHex;
+}
+
+}  // namespace
+
 void RegisterOperations::VTExpanding(RegisterTreeNode* node) {
-  if (!node || node->data.Type != u"HEX" || !node->data.Value.empty()) return;
+  if (!node || !MarksHexOptions(node->data.Type) || !node->data.Value.empty()) return;
   const auto uncheckBelow = [this](RegisterTreeNode* parent, const auto& self) -> void {
     for (RegisterTreeNode* child = parent->firstChild(); child; child = child->nextSibling()) {
       model_.setNodeCheckState(child, CheckState::csUncheckedNormal);
@@ -217,6 +228,7 @@ void RegisterOperations::ReadRegister(RegisterTreeNode* node) {
 
 void RegisterOperations::ShowValue(const TransactionResult& result) {
   lastValue_ = result.value;
+  lastRecord_ = state_.CurrentRecord;
   // Nothing to show when the record went with its tree.
   if (!state_.CurrentRecord) return;
   const std::u16string text = DisplayText(result.value);
@@ -225,8 +237,31 @@ void RegisterOperations::ShowValue(const TransactionResult& result) {
     model_.setValue(node, text);
   else
     state_.CurrentRecord->Value = text;
-  if (state_.CurrentRecord->Type == u"HEX" && state_.CurrentNode && state_.CurrentNode->hasChildren())
+  if (MarksHexOptions(state_.CurrentRecord->Type) && state_.CurrentNode && state_.CurrentNode->hasChildren())
     MarkOptions(StrToInt(text));
+}
+
+bool RegisterOperations::ReadingsInEveryOrder(const RegisterTreeNode* node, OrderReadings& readings) const {
+  if (!node || &node->data != lastRecord_ || !lastValue_.ok()) return false;
+  if (!TakesWordOrder(TypeCodeOf(node->data.Type))) return false;
+  readings = ReadInEveryOrder(lastValue_);
+  return true;
+}
+
+std::u16string RegisterOperations::UseWordOrder(RegisterTreeNode* node, WordOrder order) {
+  if (!node) return {};
+  RegisterFormat format = RegisterFormatOf(node->data.Type);
+  if (!TakesWordOrder(format.type)) return {};
+  format.order = order;
+  format.orderGiven = true;
+  node->data.Type = TypeFieldOf(format);
+  if (&node->data == lastRecord_) {
+    RegisterValue value;
+    DecodeWords(format, lastValue_.words, lastValue_.wordCount, value);
+    lastValue_ = value;
+    model_.setValue(node, DisplayText(value));
+  }
+  return u"\"order\": \"" + std::u16string(kWordOrderNames[static_cast<int>(order)]) + u"\"";
 }
 
 void RegisterOperations::WriteRegister(RegisterTreeNode* node) {
@@ -266,10 +301,10 @@ void RegisterOperations::groupStep(uint8_t functionCode, bool replyOk) {
   if (!state_.GroupActive) return;
   try {
     bool delivered = true;
-    if (functionCode == kReadHoldingRegisters) {
+    if (IsReadFunction(functionCode)) {
       if (!replyOk || NextInGroup(state_.CurrentNode))
         delivered = deliversResult([&] { ReadRegister(state_.CurrentNode); });
-    } else if (functionCode == kWriteSingleRegister || functionCode == kWriteMultipleRegisters) {
+    } else if (IsWriteFunction(functionCode)) {
       if (NextInGroup(state_.CurrentNode))
         delivered = deliversResult([&] { WriteNextInGroup(state_.CurrentNode); });
     }

@@ -84,6 +84,13 @@ class RegisterOperations final : public TransactionClient {
   void UM_NEXT(const TransactionResult& result) override;
   // The value of the last read that brought one, at full precision (a recording's file takes it).
   const RegisterValue& lastValue() const { return lastValue_; }
+  // "Znajdź kolejność słów": the words `node`'s last read brought, read in every order. False when the node
+  // takes no word order or its last read is not the last read made.
+  bool ReadingsInEveryOrder(const RegisterTreeNode* node, OrderReadings& readings) const;
+  // The order the technician picked, for this session: the node's Type names it and its value is shown
+  // again from the same words. The definition file is not written; the key for it is returned
+  // ("\"order\": \"CDAB\"").
+  std::u16string UseWordOrder(RegisterTreeNode* node, WordOrder order);
   void HighlightTimerExpired();
   void btResetClick();
 
@@ -118,6 +125,7 @@ class RegisterOperations final : public TransactionClient {
   // The steps of a group operation; a step queued for an ended group never drives a later one.
   StepSequence group_;
   RegisterValue lastValue_;
+  const RegisterNode* lastRecord_ = nullptr;  // whose read lastValue_ is
   // Counts UM_NEXT arrivals: a start that does not move it delivered no result.
   uint64_t results_ = 0;
   bool shutDown_ = false;

@@ -1,5 +1,10 @@
 // The main job end to end: the operator reads, writes and resets a simulated transducer through the real
 // window, and the simulator's log shows what went over the line.
+#include <QClipboard>
+#include <QDialog>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 #include <QToolTip>
 
 #include "e2e_fixture.h"
@@ -316,6 +321,74 @@ TEST_F(WindowTest, LoadingAnotherDefinitionDuringAGroupReadStopsIt) {
   ASSERT_TRUE(waitForRequests(sent + 1));
   EXPECT_EQ(requests().back(), ReadRequest(0, 1));
   EXPECT_TRUE(WaitFor([&] { return value(u"Napięcie L1") == u"0"; })) << ToUtf8(value(u"Napięcie L1"));
+}
+
+TEST_F(WindowTest, InputRegistersAndCoilsReadWithTheirFunctionsAndShowTheirUnits) {
+  connectTo(QStringLiteral("PMV-3.dat"));
+  selectDevice(QStringLiteral("PMV-3.dat"));
+  doubleClick(u"Rejestry wejściowe");
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(requests(), (std::vector<std::string>{Request({1, 4, 0, 0, 0, 2}), Request({1, 4, 0, 2, 0, 1}),
+                                                  Request({1, 4, 0, 3, 0, 1}), Request({1, 4, 0, 4, 0, 4}),
+                                                  Request({1, 4, 0, 8, 0, 2})}));
+  EXPECT_EQ(value(u"Napięcie średnie"), u"230,1 V");
+  EXPECT_EQ(value(u"Częstotliwość sieci"), u"49,98 Hz");
+  EXPECT_EQ(value(u"Temperatura modułu"), u"-12,5 °C");
+  EXPECT_EQ(value(u"Energia pobrana"), u"123456,789 kWh");
+  EXPECT_EQ(value(u"Moc chwilowa"), u"10363 W");
+
+  doubleClick(u"Wyjścia i wejścia");
+  ASSERT_TRUE(waitForGroupEnd());
+  EXPECT_EQ(value(u"Przekaźnik alarmu"), u"0");
+  EXPECT_EQ(value(u"Wejście zdalnego kasowania"), u"1");
+  EXPECT_EQ(value(u"Współczynnik przekładnika"), u"1,5");
+  const size_t before = requests().size();
+  EXPECT_EQ(requests()[before - 4], Request({1, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(requests()[before - 3], Request({1, 2, 0, 0, 0, 1}));
+
+  // The relay switched on from the tree: function 5.
+  click(u"Przekaźnik alarmu", 2);
+  doubleClick(u"Przekaźnik alarmu", 2);
+  ASSERT_TRUE(form->VT->isEditing());
+  auto* editor = form->VT->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, QStringLiteral("1"));
+  QTest::keyClick(editor, Qt::Key_Return);
+  ASSERT_TRUE(waitForRequests(before + 1));
+  EXPECT_EQ(requests()[before], Request({1, 5, 0, 0, 0xFF, 0}));
+  EXPECT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
+  EXPECT_TRUE(messages.empty());
+
+  // The word-order finder: only for a value of two or four words, and only from its own last read.
+  click(u"Częstotliwość sieci");
+  form->Znajdzkolejnosc1->trigger();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages.back(), QStringLiteral("rejestr bez kolejności słów"));
+  click(u"Moc chwilowa");
+  form->Znajdzkolejnosc1->trigger();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages.back(), QStringLiteral("najpierw odczytaj rejestr"));
+  doubleClick(u"Moc chwilowa");
+  EXPECT_TRUE(WaitFor([&] { return value(u"Moc chwilowa") == u"10363 W"; }));
+  // The dialog lists the words in each order; the technician picks ABCD and uses it.
+  QStringList rows;
+  QTimer::singleShot(0, [&rows] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() != QStringLiteral("WordOrderDialog")) continue;
+      auto* list = widget->findChild<QListWidget*>(QStringLiteral("lbOrders"));
+      for (int row = 0; list && row < list->count(); ++row) rows << list->item(row)->text();
+      if (list) list->setCurrentRow(0);
+      if (auto* use = widget->findChild<QPushButton*>(QStringLiteral("btUse"))) use->click();
+    }
+  });
+  form->Znajdzkolejnosc1->trigger();
+  ASSERT_EQ(rows.size(), 5);
+  EXPECT_EQ(rows[1], QStringLiteral("CDAB\t10363 W"));
+  EXPECT_TRUE(rows[4].startsWith(QStringLiteral("REAL\t10363,00"))) << rows[4].toStdString();
+  EXPECT_EQ(node(u"Moc chwilowa")->data.Type, u"F32 table=input order=ABCD unit=W");
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("\"order\": \"ABCD\""));
+  EXPECT_EQ(messages.size(), 2u);
 }
 
 }  // namespace

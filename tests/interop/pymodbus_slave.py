@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""An independent Modbus RTU slave for interoperability tests: pymodbus serves holding registers on a serial
-port, and after every write dumps what it holds, so a test can compare that with what it meant to write."""
+"""An independent Modbus RTU slave for interoperability tests: pymodbus serves holding registers (and input
+registers, coils and discrete inputs of the same size) on a serial port, and after every write of a holding
+register dumps what it holds, so a test can compare that with what it meant to write."""
 import argparse
 import asyncio
 import os
@@ -55,6 +56,9 @@ def main():
     parser.add_argument("--size", type=int, default=256, help="number of holding registers from address 0")
     parser.add_argument("--set", action="append", default=[], metavar="ADDR=V,V,...",
                         help="initial register values")
+    for table in ("input", "coil", "discrete"):
+        parser.add_argument(f"--set-{table}", action="append", default=[], metavar="ADDR=V,V,...",
+                            help=f"initial {table} values")
     parser.add_argument("--dump", help="file that holds all register values, rewritten after every write")
     parser.add_argument("--writes", help="file that gets one line per applied write")
     args = parser.parse_args()
@@ -64,8 +68,16 @@ def main():
         address, words = parse_set(item)
         values[address:address + len(words)] = words
     block = RecordingBlock(values, args.dump, args.writes)
+    tables = {}
+    for table, items in (("input", args.set_input), ("coil", args.set_coil), ("discrete", args.set_discrete)):
+        table_values = [0] * args.size
+        for item in items:
+            address, words = parse_set(item)
+            table_values[address:address + len(words)] = words
+        tables[table] = ModbusSequentialDataBlock(0, table_values)
     # zero_mode: address 0 is the block's first element, as the master counts.
-    store = ModbusSlaveContext(hr=block, zero_mode=True)
+    store = ModbusSlaveContext(hr=block, ir=tables["input"], co=tables["coil"], di=tables["discrete"],
+                               zero_mode=True)
     context = ModbusServerContext(slaves={args.slave: store}, single=False)
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))  # pylint: disable=protected-access
     sys.exit(asyncio.run(serve(context, args)))

@@ -185,6 +185,68 @@ TEST(ReadTool, ReadsEveryTypeFromPymodbus) {
   ExpectEveryValue(peer.path(), definition, "9600");
 }
 
+TEST(ReadTool, EveryTableWordOrderAndUnitFromPymodbus) {
+  // An input F32 in CDAB, a holding I32 in ABCD, an I16 at 0.1 °C, a coil and a discrete input, as a
+  // definition says them in JSON, read from the independent peer.
+  VELNOREX_REQUIRE_PYMODBUS();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const auto reg = [](const char* name, int address, const char* type, const char* table, int count) {
+    QJsonObject node{{"name", name},   {"address", QString::number(address)},
+                     {"type", type},   {"count", QString::number(count)},
+                     {"access", "RO"}, {"table", table}};
+    return node;
+  };
+  QJsonObject f32 = reg("Przepływ", 0, "F32", "input", 2);
+  f32["order"] = "CDAB";
+  QJsonObject i32 = reg("Licznik", 10, "I32", "holding", 2);
+  i32["order"] = "ABCD";
+  QJsonObject i16 = reg("Temperatura", 20, "I16", "holding", 1);
+  i16["scale"] = 0.1;
+  i16["unit"] = QString::fromUtf8("°C");
+  const QJsonArray nodes{
+      QJsonObject{{"name", "Pomiary"},
+                  {"children", QJsonArray{f32, i32, i16, reg("Pompa", 5, "BOOL", "coil", 1),
+                                          reg("Drzwi", 6, "BOOL", "discrete", 1)}}}};
+  const QString json = dir.filePath("tables.json"), dat = dir.filePath("tables.dat");
+  QFile file(json);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QJsonDocument(QJsonObject{{"format", "velnorex-definition"}, {"version", 1}, {"nodes", nodes}})
+                 .toJson());
+  file.close();
+  const ToolRun compiled = Tool("velnorex-dat", {"compile", json, "-o", dat});
+  ASSERT_EQ(compiled.exitCode, 0) << compiled.err.toStdString();
+
+  PymodbusPeer::Options options;
+  options.size = 64;
+  options.inputs = {{0, {0x0000, 0x41AC}}};  // 21.5f, low word first
+  options.values = {{10, {0xFFFE, 0x1DC0}},  // -123456, high word first
+                    {20, {0xFF83}}};         // -125: -12,5 °C
+  options.coils = {{5, {1}}};
+  options.discretes = {{6, {0}}};
+  PymodbusPeer peer(options);
+  const ToolRun run =
+      Tool("velnorex-read", {"--port", QString::fromStdString(peer.path()), "--baud", "9600", "--parity",
+                             "none", "--definition", dat, "--slave", "1", "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QJsonArray items = QJsonDocument::fromJson(run.out).array();
+  ASSERT_EQ(items.size(), 5) << run.out.toStdString();
+  const auto item = [&](int i) { return items[i].toObject(); };
+  EXPECT_EQ(item(0)["table"].toString(), "input");
+  EXPECT_EQ(item(0)["type"].toString(), "F32");
+  EXPECT_EQ(item(0)["value"].toDouble(), 21.5);
+  EXPECT_EQ(item(0)["words"].toArray(), (QJsonArray{0x0000, 0x41AC}));
+  EXPECT_EQ(item(1)["table"].toString(), "holding");
+  EXPECT_EQ(item(1)["value"].toDouble(), -123456);
+  EXPECT_EQ(item(2)["value"].toDouble(), -12.5);
+  EXPECT_EQ(item(2)["unit"].toString(), QString::fromUtf8("°C"));
+  EXPECT_EQ(item(2)["text"].toString(), QString::fromUtf8("-12,5 °C"));
+  EXPECT_EQ(item(3)["table"].toString(), "coil");
+  EXPECT_EQ(item(3)["value"], QJsonValue(true));
+  EXPECT_EQ(item(4)["table"].toString(), "discrete");
+  EXPECT_EQ(item(4)["value"], QJsonValue(false));
+}
+
 TEST(ReadTool, UsageAndPortErrorsExitWithTwo) {
   EXPECT_EQ(Tool("velnorex-read", {"--help"}).exitCode, 0);
   const ToolRun missing = Tool("velnorex-read", {"--port", "/dev/null"});

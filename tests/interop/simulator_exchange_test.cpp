@@ -245,10 +245,10 @@ TEST(SimulatorExchange, SeededFromEachSampleDefinitionEveryRegisterReadsBackItsV
       ASSERT_EQ(line.host.results(), ReplyThenNext());
       ASSERT_TRUE(line.dispatcher.replyOk());
       // The text shown may be spelt differently ("$12" for "$0012"), but it must stand for the same contents.
-      const uint8_t type = velnorex::TypeCodeOf(r.Type);
       const auto count = static_cast<uint32_t>(StrToInt(r.Count));
-      EXPECT_EQ(sim::EncodeValue(type, count, line.dispatcher.replyText()),
-                sim::EncodeValue(type, count, r.Value))
+      RegisterTable table = RegisterTable::Holding;
+      EXPECT_EQ(sim::EncodeFieldValue(r.Type, count, line.dispatcher.replyText(), table),
+                sim::EncodeFieldValue(r.Type, count, r.Value, table))
           << "shown: " << ToUtf8(line.dispatcher.replyText()) << ", defined: " << ToUtf8(r.Value);
     }
     EXPECT_GT(registers, 5);

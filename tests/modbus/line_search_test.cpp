@@ -110,6 +110,25 @@ TEST_F(LineSearchTest, AnyWellFormedAnswerFromTheAddressIsATransducerNothingElse
   ExpectOperatorsLineBack();
 }
 
+TEST_F(LineSearchTest, AnInputRegisterProbeReadsWithFunction4AndTakesOnlyItsAnswer) {
+  SearchPlan plan = Plan({{19200, 'e'}}, 1, 3);
+  plan.probe = ProbeKind::ReadInput;
+  plan.probeRegister = 7;
+  LineSearch search(modbus, plan);
+  ASSERT_TRUE(search.start());
+  fake->queueRead(WithCrc({0x01, 0x04, 0x02, 0x00, 0x2A}));  // 1: an input register's value
+  fake->queueRead(
+      WithCrc({0x02, 0x03, 0x02, 0x00, 0x2A}));  // 2: a holding register's answer: not this probe's
+  fake->queueRead(WithCrc({0x03, 0x84, 0x02}));  // 3: the exception of function 4
+  RunToEnd(search);
+  ASSERT_EQ(search.hits().size(), 2u);
+  EXPECT_EQ(ReplyText(search.hits()[0]), "value 42");
+  EXPECT_EQ(ReplyText(search.hits()[1]), "exception 2");
+  EXPECT_EQ(search.garbledReplies(), 1);
+  ASSERT_EQ(fake->writes.size(), 3u);
+  EXPECT_EQ(Hex(fake->writes[0]), Hex(WithCrc({0x01, 0x04, 0x00, 0x07, 0x00, 0x01})));
+}
+
 TEST_F(LineSearchTest, SettingsInTurnEchoProbesAndWaitsCutIntoSlices) {
   SearchPlan plan = Plan({{9600, 'n'}, {1200, 'o'}}, 10, 11);
   plan.probe = ProbeKind::Echo;

@@ -128,6 +128,19 @@ TEST(CsvRecordingFile, ACellCarriesTheValueTheTransducerHolds) {
   EXPECT_EQ(CsvValueCell(Reading(kTypeHex, {0x01A2})), u"$1A2");
   EXPECT_EQ(CsvValueCell(Reading(kTypeText, {0x3132, 0x2C35})), u"12,5");
   EXPECT_EQ(CsvValueCell(FailedReading()), u"");
+
+  // A number with a meaning: the cell is raw × scale + offset unrounded, the header says the unit once.
+  const std::u16string field = u"I16 table=input scale=0.1 decimals=0 unit=°C";
+  RecordedValue scaled;
+  const uint16_t raw[] = {static_cast<uint16_t>(-125)};
+  DecodeWords(RegisterFormatOf(field), raw, 1, scaled.value);
+  scaled.text = DisplayText(scaled.value);
+  EXPECT_EQ(scaled.text, u"-13 °C");  // decimals shape the tree's text only
+  EXPECT_EQ(CsvValueCell(scaled), u"-12.5");
+  EXPECT_EQ(CsvHeaderCell({u"1", u"3", u"Temperatura", field}),
+            u"Temperatura [slave 1; rejestr 3; I16 table=input; °C]");
+  EXPECT_EQ(CsvHeaderCell({u"1", u"4", u"Stan", u"BOOL table=coil"}),
+            u"Stan [slave 1; rejestr 4; BOOL table=coil]");
 }
 
 }  // namespace

@@ -327,5 +327,57 @@ TEST(ConfigFile, ReadsTheDocumentedFormAndRefusesBadInputNamingThePlace) {
             "registers[0]: \"path\" must name the register");
 }
 
+TEST(ConfigRunTables, SnapshotKeepsWritableTablesAndRestoresCoilsAndOrderedWordsAsTheyWere) {
+  RegisterTree tree;
+  LoadFromFile(tree, BinDir() + "/PMV-3.dat");
+  const auto runOn = [&tree](SimulatorProcess& sim, const ConfigFile* file) {
+    MasterLine line;
+    EXPECT_TRUE(line.open(sim.path()));
+    ConfigRun run(line.modbus, line.dispatcher, u"1", true);
+    if (file) {
+      run.prepareCompare(tree.root(), nullptr, *file);
+    } else {
+      run.prepareSave(tree.root());
+    }
+    for (int steps = 0; run.step(); ++steps) EXPECT_LT(steps, 1000);
+    if (file) {
+      EXPECT_EQ(run.planRestore().size(), 2u);
+      run.startRestore();
+      for (int steps = 0; run.step(); ++steps) EXPECT_LT(steps, 1000);
+      EXPECT_EQ(run.phase(), ConfigRun::Phase::Finished);
+      return ConfigFile{};
+    }
+    ConfigFile heading;
+    heading.definition = u"PMV-3.dat";
+    return run.snapshot(heading);
+  };
+  SimulatorProcess seeded({"--definition", BinDir() + "/PMV-3.dat"});
+  const ConfigFile file = runOn(seeded, nullptr);
+  std::map<std::u16string, const ConfigRegister*> saved;
+  for (const ConfigRegister& r : file.registers) saved[r.path.back()] = &r;
+  // Measurements in input registers and discrete inputs are not configuration.
+  EXPECT_EQ(saved.count(u"Częstotliwość sieci"), 0u);
+  EXPECT_EQ(saved.count(u"Wejście zdalnego kasowania"), 0u);
+  ASSERT_EQ(saved.count(u"Przekaźnik alarmu"), 1u);
+  EXPECT_EQ(saved[u"Przekaźnik alarmu"]->type, u"BOOL table=coil");
+  EXPECT_EQ(saved[u"Przekaźnik alarmu"]->words, (std::vector<uint16_t>{0}));
+  ASSERT_EQ(saved.count(u"Współczynnik przekładnika"), 1u);
+  EXPECT_EQ(*saved[u"Współczynnik przekładnika"]->value, u"1,5");
+  EXPECT_EQ(saved[u"Współczynnik przekładnika"]->words, (std::vector<uint16_t>{0x0000, 0x3FC0}));  // CDAB
+
+  // A transducer whose relay was switched on and whose ratio changed gets both back: function 5, and the
+  // words of the float as the file holds them.
+  SimulatorProcess changed({"--definition", BinDir() + "/PMV-3.dat", "--value", "0:BOOL table=coil:1:1",
+                            "--value", "500:F32 order=CDAB:2:2,5"});
+  runOn(changed, &file);
+  std::vector<std::string> writes;
+  for (const WireFrame& f : changed.logLines())
+    if (f.direction == '>' && (f.bytes[1] == 5 || f.bytes[1] == 15 || f.bytes[1] == 6 || f.bytes[1] == 16))
+      writes.push_back(Hex(f.bytes));
+  EXPECT_EQ(writes, (std::vector<std::string>{
+                        Hex(WithCrc({0x01, 0x05, 0x00, 0x00, 0x00, 0x00})),
+                        Hex(WithCrc({0x01, 0x10, 0x01, 0xF4, 0x00, 0x02, 0x04, 0x00, 0x00, 0x3F, 0xC0}))}));
+}
+
 }  // namespace
 }  // namespace velnorex::test

@@ -2,6 +2,7 @@
 // definitions and the command line.
 #include "tools/velnorex-dat/dat_file.h"
 
+#include "text/number_text.h"
 #include "treefile/line_setting_mark.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,69 @@ TEST(DatJson, DumpAndCompileGiveTheSameBytes) {
   EXPECT_NE(json.find("\"checkState\": 9"), std::string::npos);
   EXPECT_NE(json.find("\\ud800"), std::string::npos);
   EXPECT_NE(json.find("Zażółć"), std::string::npos);  // readable, not escaped
+}
+
+TEST(DatJson, TablesTypesOrdersAndMeaningTravelInTheTypeFieldAndRoundTrip) {
+  RegisterTree tree;
+  ParseDefinitionJson(Wrap(R"(
+    {"name": "Pomiary", "children": [
+      {"name": "Przepływ", "address": "0", "type": "F32", "table": "input", "order": "CDAB", "access": "RO"},
+      {"name": "Licznik", "address": "10", "type": "I32", "count": "2", "access": "RW"},
+      {"name": "Temperatura", "address": "20", "type": "I16", "scale": 0.1, "unit": "°C", "access": "RO"},
+      {"name": "Ciśnienie", "address": "30", "type": "U64", "order": "DCBA", "offset": -1.5, "scale": 2.5e-7,
+       "decimals": 3, "access": "RO"},
+      {"name": "Przekaźnik", "address": "5", "type": "BOOL", "table": "coil", "access": "RW"},
+      {"name": "Alarm", "address": "6", "type": "BOOL", "table": "discrete", "access": "RO"},
+      {"name": "Stary", "address": "40", "type": "REAL", "count": "2", "access": "RW"}
+    ]})"),
+                      tree);
+  const auto& regs = tree.root().child(0)->children();
+  const std::vector<std::pair<std::u16string, std::u16string>> fields = {
+      {u"F32 table=input order=CDAB", u"2"},
+      {u"I32", u"2"},
+      {u"I16 scale=0.1 unit=°C", u"1"},
+      {u"U64 order=DCBA scale=2.5e-07 offset=-1.5 decimals=3", u"4"},
+      {u"BOOL table=coil", u"1"},
+      {u"BOOL table=discrete", u"1"},
+      {u"REAL", u"2"}};
+  ASSERT_EQ(regs.size(), fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    EXPECT_EQ(regs[i]->data.Type, fields[i].first) << i;
+    EXPECT_EQ(regs[i]->data.Count, fields[i].second) << i;  // filled in from the type's width
+  }
+  EXPECT_TRUE(CheckDefinition(tree).empty());
+  // Through the compiled file and back to the text: the same keys, the same bytes.
+  const std::vector<uint8_t> bytes = SaveToStream(tree);
+  RegisterTree loaded;
+  LoadFromStream(loaded, bytes);
+  const std::string json = DefinitionToJson(loaded);
+  EXPECT_NE(json.find(R"("type": "F32", "count": "2", "access": "RO", "table": "input", "order": "CDAB")"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"("scale": 0.1, "unit": "°C")"), std::string::npos) << json;
+  EXPECT_EQ(json.find("\"table\": \"holding\""), std::string::npos);  // absent means holding
+  RegisterTree compiled;
+  ParseDefinitionJson(json, compiled);
+  EXPECT_EQ(SaveToStream(compiled), bytes);
+
+  // A count that is not the type's width, keys that do not fit together, each naming the node.
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "A", "type": "F64", "count": "2"})")),
+            "node A: \"count\" of a F64 must be 4");
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "B", "type": "BOOL"})")),
+            "node B: \"BOOL\" is the type of a coil or discrete input, and they hold nothing else");
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "C", "type": "U16", "table": "coil"})")),
+            "node C: \"BOOL\" is the type of a coil or discrete input, and they hold nothing else");
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "D", "type": "U16", "order": "CDAB"})")),
+            "node D: \"order\" is only for a value of two or four registers");
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "E", "type": "TEXT", "count": "4", "unit": "V"})")),
+            "node E: scale, offset, decimals and unit are only for a number");
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "F", "type": "F32", "order": "ADCB"})")),
+            "node F: \"order\" must be one of ABCD, CDAB, BADC, DCBA");
+  EXPECT_EQ(ParseError(Wrap(R"({"name": "G", "table": "input"})")),
+            "node G: \"table\", \"order\" and the meaning need a register type in \"type\"");
+  // A writable access on a read-only table is reported by the checks.
+  EXPECT_EQ(Problems(R"({"name": "H", "address": "1", "type": "U16", "table": "input", "access": "RW"})"),
+            (std::vector<std::string>{"H: access \"RW\" on a table that cannot be written"}));
 }
 
 TEST(DatJson, RefusesBadInputNamingThePlace) {
@@ -241,6 +305,12 @@ TEST(SampleDefinitions, LoadPassTheChecksAndCoverWhatTheProgramUses) {
     walk(tree.root());
   }
   EXPECT_GE(definitions, 2u);
+  // The definitions of old keep their meaning; the new ones show a table of each kind and a swapped float.
+  for (const char16_t* type : {u"F32 table=input", u"BOOL table=coil", u"F32 order=CDAB"}) {
+    bool found = false;
+    for (const auto& [field, n] : types) found |= field.starts_with(type);
+    EXPECT_TRUE(found) << ToUtf8(type);
+  }
   for (const char16_t* type : {u"WORD", u"INT", u"REAL", u"PREC", u"TEXT", u"HEX"}) EXPECT_GT(types[type], 0);
   for (const char16_t* a : {u"RO", u"RW", u"RP"}) EXPECT_GT(access[a], 0);
   EXPECT_GE(largestGroup, 20u);

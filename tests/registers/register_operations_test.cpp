@@ -239,6 +239,31 @@ TEST_F(OperationsTest, OptionsSetTheRegisterValue) {
   EXPECT_EQ(value(u"Bajty"), u"");
 }
 
+TEST_F(OperationsTest, WordOrderFinderShowsTheLastReadInEveryOrderAndTakesTheChosenOne) {
+  OrderReadings readings;
+  EXPECT_FALSE(ops.ReadingsInEveryOrder(node(u"Napięcie"), readings));  // nothing read yet
+  answer({0x41, 0xAC, 0x00, 0x00});  // a transducer that keeps its high word first
+  ops.ReadNode(node(u"Napięcie"));
+  EXPECT_EQ(value(u"Napięcie"), u"0,00");
+  ASSERT_TRUE(ops.ReadingsInEveryOrder(node(u"Napięcie"), readings));
+  EXPECT_EQ(readings.byOrder[static_cast<int>(WordOrder::ABCD)], u"21,50");
+  EXPECT_EQ(readings.asReal, u"0,00");
+  EXPECT_FALSE(ops.ReadingsInEveryOrder(node(u"Opis"), readings));  // not the last read
+  answerWord(5);
+  ops.ReadNode(node(u"Temperatura"));
+  EXPECT_FALSE(ops.ReadingsInEveryOrder(node(u"Temperatura"), readings));  // one word: no order
+  EXPECT_FALSE(ops.ReadingsInEveryOrder(node(u"Napięcie"), readings));     // its read is no longer the last
+
+  answer({0x41, 0xAC, 0x00, 0x00});
+  ops.ReadNode(node(u"Napięcie"));
+  EXPECT_EQ(ops.UseWordOrder(node(u"Napięcie"), WordOrder::ABCD), u"\"order\": \"ABCD\"");
+  EXPECT_EQ(node(u"Napięcie")->data.Type, u"REAL order=ABCD");
+  EXPECT_EQ(value(u"Napięcie"), u"21,50");  // the same words shown again in the chosen order
+  answer({0x41, 0xB0, 0x00, 0x00});
+  ops.ReadNode(node(u"Napięcie"));
+  EXPECT_EQ(value(u"Napięcie"), u"22,00");  // and every read after it
+}
+
 TEST_F(OperationsTest, HexReadMarksOnlyItsDirectBitOptions) {
   answerWord(0x12);
   ops.ReadNode(node(u"Tryb"));

@@ -220,12 +220,18 @@ PymodbusPeer::PymodbusPeer(const Options& options) {
                                 "--size",           std::to_string(options.size),
                                 "--dump",           dir_ + "/holding.txt",
                                 "--writes",         dir_ + "/writes.txt"};
-  for (const auto& [address, words] : options.values) {
-    std::string set = std::to_string(address) + "=";
-    for (size_t i = 0; i < words.size(); ++i) set += (i ? "," : "") + std::to_string(words[i]);
-    argv.push_back("--set");
-    argv.push_back(set);
-  }
+  const auto setAll = [&argv](const char* option, const auto& values) {
+    for (const auto& [address, words] : values) {
+      std::string set = std::to_string(address) + "=";
+      for (size_t i = 0; i < words.size(); ++i) set += (i ? "," : "") + std::to_string(words[i]);
+      argv.push_back(option);
+      argv.push_back(set);
+    }
+  };
+  setAll("--set", options.values);
+  setAll("--set-input", options.inputs);
+  setAll("--set-coil", options.coils);
+  setAll("--set-discrete", options.discretes);
   int out = -1;
   python_ = spawn(argv, &out, dir_ + "/python.txt");
   // pymodbus takes about a second to import; it says "ready" once its port is open.

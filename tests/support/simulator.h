@@ -62,6 +62,8 @@ class PymodbusPeer {
     int size = 256;  // holding registers 0 .. size-1
     // Initial values: (address, consecutive register values).
     std::vector<std::pair<uint16_t, std::vector<uint16_t>>> values;
+    // The other tables, `size` each: input registers, coils and discrete inputs (0 or 1).
+    std::vector<std::pair<uint16_t, std::vector<uint16_t>>> inputs, coils, discretes;
   };
 
   // Empty when /usr/bin/python3 can import pymodbus and socat is at hand; else why not.

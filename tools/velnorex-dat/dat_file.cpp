@@ -99,6 +99,88 @@ bool BoolValue(const QJsonValue& v, const std::string& where, const char* key) {
   return v.toBool();
 }
 
+// The table, the word order and the meaning travel in the Type field after the type's name
+// (RegisterFormatOf), so that a definition of old reads as it always did and the file format stays as it is.
+// The count of a fixed-width type is its width: filled in when missing, refused when different.
+void FillTypeField(Node& node, const QJsonObject& obj, const std::string& path) {
+  static const char* const kFormatKeys[] = {"table", "order", "scale", "offset", "unit", "decimals"};
+  bool given = false;
+  for (const char* key : kFormatKeys) given = given || obj.contains(QLatin1String(key));
+  const size_t blank = node.data.Type.find(u' ');
+  const std::u16string name = node.data.Type.substr(0, blank);
+  const uint8_t code = TypeCodeOfName(name);
+  const RegisterTypeInfo* info = RegisterTypeOf(code);
+  // As every old definition, or a Type field written out whole.
+  if (!given && (!info || !info->fixedWidth || blank != std::u16string::npos)) return;
+  if (code == kTypeNone)
+    throw DatError(path + ": \"table\", \"order\" and the meaning need a register type in \"type\"");
+  if (blank != std::u16string::npos)
+    throw DatError(path + ": \"type\" must be the type's name alone when the other keys say the rest");
+  RegisterFormat format;
+  format.type = code;
+  format.order = DefaultWordOrder(format.type);
+  const auto text = [&](const char* key) {
+    const QJsonValue v = obj.value(QLatin1String(key));
+    if (!v.isString()) throw DatError(path + ": \"" + key + "\" must be a string");
+    return ToU16(v.toString());
+  };
+  const auto number = [&](const char* key) {
+    const QJsonValue v = obj.value(QLatin1String(key));
+    if (!v.isDouble()) throw DatError(path + ": \"" + key + "\" must be a number");
+    return v.toDouble();
+  };
+  if (obj.contains("table")) {
+    const std::u16string table = text("table");
+    size_t i = 0;
+    while (i < std::size(kTableNames) && kTableNames[i] != table) ++i;
+    if (i == std::size(kTableNames))
+      throw DatError(path + ": \"table\" must be one of holding, input, coil, discrete");
+    format.table = static_cast<RegisterTable>(i);
+  }
+  if (obj.contains("order")) {
+    const std::u16string order = text("order");
+    size_t i = 0;
+    while (i < std::size(kWordOrderNames) && kWordOrderNames[i] != order) ++i;
+    if (i == std::size(kWordOrderNames))
+      throw DatError(path + ": \"order\" must be one of ABCD, CDAB, BADC, DCBA");
+    format.order = static_cast<WordOrder>(i);
+    format.orderGiven = true;
+  }
+  if (obj.contains("scale")) format.meaning.scale = number("scale");
+  if (obj.contains("offset")) format.meaning.offset = number("offset");
+  if (obj.contains("decimals"))
+    format.meaning.decimals = static_cast<int8_t>(IntegerValue(obj["decimals"], 10, path, "decimals"));
+  if (obj.contains("unit")) {
+    const std::u16string unit = text("unit");
+    if (unit.empty() || unit.size() > ValueMeaning::kMaxUnit)
+      throw DatError(path + ": \"unit\" must be 1 to " + std::to_string(ValueMeaning::kMaxUnit) +
+                     " characters");
+    format.meaning.unitLength = static_cast<uint8_t>(unit.size());
+    unit.copy(format.meaning.unit, unit.size());
+  }
+  if (format.meaning.scale == 0) throw DatError(path + ": \"scale\" must not be 0");
+  std::u16string field = TypeFieldOf(format);
+  field.replace(0, RegisterTypeOf(format.type)->name.size(), name);  // the name as the file writes it
+  if (RegisterFormatOf(field).type == kTypeNone) {
+    if (format.type == kTypeBool || TableHoldsBits(format.table))
+      throw DatError(path + ": \"BOOL\" is the type of a coil or discrete input, and they hold nothing else");
+    if (format.orderGiven && !TakesWordOrder(format.type))
+      throw DatError(path + ": \"order\" is only for a value of two or four registers");
+    throw DatError(path + ": scale, offset, decimals and unit are only for a number");
+  }
+  node.data.Type = field;
+  const RegisterTypeInfo* type = RegisterTypeOf(format.type);
+  if (!type->fixedWidth) return;
+  const std::u16string width = IntToStr(type->words);
+  if (node.data.Count.empty()) {
+    node.data.Count = width;
+  } else {
+    int32_t count = 0;
+    if (!TryStrToInt(node.data.Count, count) || count != type->words)
+      throw DatError(path + ": \"count\" of a " + ToUtf8(type->name) + " must be " + ToUtf8(width));
+  }
+}
+
 void FillNode(Node& node, const QJsonValue& value, int depth) {
   const std::string where = "node " + PathOf(node);
   if (!value.isObject()) throw DatError(where + ": a node must be a JSON object");
@@ -114,14 +196,15 @@ void FillNode(Node& node, const QJsonValue& value, int depth) {
   }
   const std::string path = "node " + PathOf(node);
   static const std::vector<QString> known = {
-      "name",        "extra",      "address",    "type",        "count",    "access",
-      "value",       "checkType",  "checkState", "expanded",    "visible",  "disabled",
-      "hasChildren", "nodeHeight", "align",      "extraStates", "children", "lineSetting"};
+      "name",       "extra",       "address", "type",     "count",       "access",     "value", "checkType",
+      "checkState", "expanded",    "visible", "disabled", "hasChildren", "nodeHeight", "align", "extraStates",
+      "children",   "lineSetting", "table",   "order",    "scale",       "offset",     "unit",  "decimals"};
   for (auto it = obj.begin(); it != obj.end(); ++it) {
     if (std::find(known.begin(), known.end(), it.key()) == known.end()) {
       throw DatError(path + ": unknown field \"" + it.key().toStdString() + "\"");
     }
   }
+  FillTypeField(node, obj, path);
   // The line-setting mark travels in Extra, so the file format stays as it is.
   if (obj.contains("lineSetting") && BoolValue(obj["lineSetting"], path, "lineSetting"))
     node.data.Extra = WithLineSettingMark(node.data.Extra);
@@ -187,8 +270,30 @@ void AppendNode(std::string& out, const Node& node, int indent) {
   bool first = true;
   std::u16string extraText;
   const bool lineSetting = SplitLineSettingMark(node.data.Extra, extraText);
+  // A Type field with words after the name is written as its keys, when they read back as the same field.
+  std::u16string typeName = node.data.Type;
+  std::string formatKeys;
+  const RegisterFormat format = RegisterFormatOf(node.data.Type);
+  const size_t blank = node.data.Type.find(u' ');
+  if (format.type != kTypeNone && blank != std::u16string::npos) {
+    typeName = node.data.Type.substr(0, blank);
+    if (format.table != RegisterTable::Holding)
+      formatKeys += ", \"table\": \"" + ToUtf8(kTableNames[static_cast<int>(format.table)]) + "\"";
+    if (format.orderGiven)
+      formatKeys += ", \"order\": \"" + ToUtf8(kWordOrderNames[static_cast<int>(format.order)]) + "\"";
+    if (format.meaning.scale != 1) formatKeys += ", \"scale\": " + NumberFieldText(format.meaning.scale);
+    if (format.meaning.offset != 0) formatKeys += ", \"offset\": " + NumberFieldText(format.meaning.offset);
+    if (format.meaning.decimals >= 0)
+      formatKeys += ", \"decimals\": " + std::to_string(format.meaning.decimals);
+    if (format.meaning.unitLength) {
+      formatKeys += ", \"unit\": ";
+      AppendJsonString(formatKeys, format.meaning.unitText());
+    }
+  }
   for (const TextField& f : kTextFields) {
-    const std::u16string& text = f.member == &RegisterNode::Extra ? extraText : node.data.*f.member;
+    const std::u16string& text = f.member == &RegisterNode::Extra  ? extraText
+                                 : f.member == &RegisterNode::Type ? typeName
+                                                                   : node.data.*f.member;
     if (text.empty()) continue;
     out += first ? "\"" : ", \"";
     first = false;
@@ -197,6 +302,7 @@ void AppendNode(std::string& out, const Node& node, int indent) {
     AppendJsonString(out, text);
   }
   if (first) out += "\"name\": \"\"";
+  out += formatKeys;
   if (lineSetting) out += ", \"lineSetting\": true";
   if (node.checkType != CheckType::ctNone) {
     AppendEnum(out, "checkType", static_cast<uint8_t>(node.checkType), kCheckTypes);
@@ -245,7 +351,15 @@ void CheckNode(const Node& node, bool parentIsRegister, bool parentIsSubGroup, s
   if (isRegister) {
     if (!IsNumber(r.Address)) report("address " + Quoted(r.Address) + " is not a number");
     if (!IsNumber(r.Count)) report("count " + Quoted(r.Count) + " is not a number");
-    if (!IsRegisterType(r.Type)) report("unknown register type " + Quoted(r.Type));
+    const RegisterFormat format = RegisterFormatOf(r.Type);
+    if (format.type == kTypeNone) report("unknown register type " + Quoted(r.Type));
+    const RegisterTypeInfo* type = RegisterTypeOf(format.type);
+    int32_t count = 0;
+    if (type && type->fixedWidth && TryStrToInt(r.Count, count) && count != type->words)
+      report("count " + Quoted(r.Count) + " of a " + ToUtf8(type->name) + " must be " +
+             std::to_string(type->words));
+    if (format.type != kTypeNone && !TableIsWritable(format.table) && access != AccessCodeOf(u"RO"))
+      report("access " + Quoted(r.Access) + " on a table that cannot be written");
     if (r.Access != u"RO" && r.Access != u"RW" && r.Access != u"RP") {
       report("access " + Quoted(r.Access) +
              " is not upper case; it works but is painted in the normal colour");

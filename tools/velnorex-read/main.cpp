@@ -48,9 +48,11 @@ const char* kUsage =
     "Output (stdout): a line per register, \"PATH<tab>ADDRESS<tab>VALUE\" with the value as the register "
     "tree\n"
     "shows it; a register that could not be read has an empty value and a fourth column with the reason.\n"
-    "With --json an array of objects with path (array of names), address, type, value (a number at full\n"
-    "precision for WORD, INT, REAL and PREC, a string for TEXT and HEX; null for a REAL that is no number)\n"
-    "and text (the tree's text); a register that could not be read has error instead of value and text.\n"
+    "With --json an array of objects with path (array of names), address, table (holding, input, coil or\n"
+    "discrete), type, unit (where the definition gives one), value (a number at full precision after scale\n"
+    "and offset, true or false for a BOOL, a string for TEXT and HEX; null for a value that is no finite\n"
+    "number), text (the tree's text) and words (the raw 16-bit words in address order); a register that\n"
+    "could not be read has error instead of value, text and words.\n"
     "Progress goes to stderr.\n"
     "\n"
     "Exit status: 0 every register read, 1 some register could not be read, 2 wrong arguments, or a port or\n"
@@ -84,14 +86,6 @@ RegisterTreeNode* GroupAt(RegisterTree& tree, const std::vector<std::u16string>&
     if (!node) return nullptr;
   }
   return ScopeGroup(node);
-}
-
-// The value at full precision as JSON: a number for the numeric types (null for a REAL that is no number,
-// which JSON cannot write; the text says what came), a string for TEXT and HEX.
-std::string JsonValue(const RegisterValue& value, const std::u16string& text) {
-  if (!IsNumericType(value.type) || !value.isNumber()) return JsonString(text);
-  if (!std::isfinite(value.number())) return "null";
-  return FullPrecisionText(value);
 }
 
 // One register's read: the tree's text and the words, or why it failed.
@@ -233,13 +227,17 @@ int Run(const std::vector<std::string>& args) {
     if (!result.ok) ++failed;
     const int32_t address = StrToInt(node->data.Address) & 0xFFFF;
     if (json) {
-      const RegisterTypeInfo* type = RegisterTypeOf(TypeCodeOf(node->data.Type));
-      std::string item = "  {\"path\": " + JsonStringArray(path) +
-                         ", \"address\": " + std::to_string(address) +
-                         ", \"type\": " + JsonString(type ? std::u16string(type->name) : node->data.Type);
+      const RegisterFormat format = RegisterFormatOf(node->data.Type);
+      const RegisterTypeInfo* type = RegisterTypeOf(format.type);
+      std::string item =
+          "  {\"path\": " + JsonStringArray(path) + ", \"address\": " + std::to_string(address) +
+          ", \"table\": " + JsonString(std::u16string(kTableNames[static_cast<int>(format.table)])) +
+          ", \"type\": " + JsonString(type ? std::u16string(type->name) : node->data.Type);
+      if (!format.meaning.unitText().empty())
+        item += ", \"unit\": " + JsonString(std::u16string(format.meaning.unitText()));
       if (result.ok)
-        item +=
-            ", \"value\": " + JsonValue(result.value, result.text) + ", \"text\": " + JsonString(result.text);
+        item += ", \"value\": " + JsonValueText(result.value) + ", \"text\": " + JsonString(result.text) +
+                ", \"words\": " + JsonWordsText(result.value);
       else
         item += ", \"error\": " + JsonString(result.error);
       items.push_back(item + "}");

@@ -36,7 +36,8 @@ the broadcast address 0 is never used.
   --parity LIST          parities out of none, even, odd, or n, e, o (default none,even,odd); none goes
                          with 2 stop bits, even and odd with 1
   --from N, --to N       the address range, 1 to 247 (default 1 and 247)
-  --probe read:REG|echo  function 3 reading register REG (default read:0), or function 8 sub-function 0
+  --probe read:REG|input:REG|echo  function 3 reading register REG (default read:0), function 4 reading
+                         input register REG, or function 8 sub-function 0
   --budget-ms MS         how long a transducer is given to begin its answer after the request (default 30)
   --json                 print the results as one JSON array at the end
   --help                 show this text
@@ -123,8 +124,12 @@ Arguments parse(int argc, char** argv) {
         a.plan.probe = ProbeKind::ReadRegister;
         a.plan.probeRegister =
             value == "read" ? 0 : static_cast<uint16_t>(number(value.substr(5), "register", 0, 65535));
+      } else if (value == "input" || value.rfind("input:", 0) == 0) {
+        a.plan.probe = ProbeKind::ReadInput;
+        a.plan.probeRegister =
+            value == "input" ? 0 : static_cast<uint16_t>(number(value.substr(6), "register", 0, 65535));
       } else {
-        throw UsageError{"bad probe \"" + value + "\" (read:REGISTER or echo)"};
+        throw UsageError{"bad probe \"" + value + "\" (read:REGISTER, input:REGISTER or echo)"};
       }
     } else if (option == "--budget-ms") {
       a.plan.budgetMs = static_cast<int>(number(value, "reply budget", 0, 60000));

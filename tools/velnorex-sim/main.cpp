@@ -1,7 +1,7 @@
 // velnorex-sim: transducers on a pseudo-terminal or a serial device for tests, benchmarks and bench-top
-// trials. Each answers Modbus RTU functions 3, 6, 16 and 8 from registers seeded from a device definition;
-// they can misbehave on request (silence, late answers, bad CRCs, exceptions, line timing) and, on a
-// pseudo-terminal, stay deaf to a master whose baud rate or stop bits differ from their own.
+// trials. Each answers Modbus RTU functions 1 to 6, 8, 15 and 16 from registers seeded from a device
+// definition; they can misbehave on request (silence, late answers, bad CRCs, exceptions, line timing) and,
+// on a pseudo-terminal, stay deaf to a master whose baud rate or stop bits differ from their own.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -51,7 +51,9 @@ Transducers:
                          with registers of its own seeded alike
   --definition FILE.dat  define and seed the registers of a device definition
   --registers START:COUNT  define a block of registers holding 0 (may be repeated)
-  --value ADDR:TYPE:COUNT:TEXT  define registers and seed them with TEXT encoded by TYPE (may be repeated)
+  --value ADDR:TYPE:COUNT:TEXT  define registers and seed them with TEXT encoded by TYPE (may be repeated);
+                         TYPE is a register's Type field: "F32 table=input order=CDAB", "BOOL table=coil",
+                         "I16 scale=0.1 unit=°C" (TEXT then as the program shows it: -12,5)
   --wave ADDR:TYPE:COUNT:LOW:HIGH:SECONDS  define registers whose value follows a sine between LOW and HIGH
                          with a period of SECONDS, as a drifting measurement (may be repeated)
 Faults:
@@ -480,12 +482,15 @@ class Simulator {
     for (const auto& wave : o_.waves) {
       const double value =
           wave.low + (wave.high - wave.low) * (0.5 + 0.5 * std::sin(2 * 3.14159265358979 * t / wave.seconds));
-      const uint8_t code = velnorex::TypeCodeOf(velnorex::FromUtf8(wave.type));
-      const bool integral = code == 4 || code == 5 || code == 10;  // WORD, INT, HEX
-      const auto words = EncodeValue(code, wave.count, velnorex::FormatFloat(value, integral ? 0 : 4));
+      const velnorex::RegisterFormat format = velnorex::RegisterFormatOf(velnorex::FromUtf8(wave.type));
+      const velnorex::RegisterTypeInfo* type = velnorex::RegisterTypeOf(format.type);
+      const bool integral = type && type->kind == velnorex::ValueKind::Integer && !format.meaning.scaled();
+      velnorex::RegisterTable table = velnorex::RegisterTable::Holding;
+      const auto words = EncodeFieldValue(velnorex::FromUtf8(wave.type), wave.count,
+                                          velnorex::FormatFloat(value, integral ? 0 : 4), table);
       for (size_t i = 0; i < words.size(); ++i)
         for (const uint8_t address : o_.slaves)
-          bus_.registers(address)->set(static_cast<uint16_t>(wave.address + i), words[i]);
+          bus_.registers(address)->set(static_cast<uint16_t>(wave.address + i), words[i], table);
     }
   }
 
@@ -578,12 +583,15 @@ int main(int argc, char** argv) {
     fail(o.definition + ": " + e.what());
   }
   for (const auto& b : o.blocks) registers.define(b.start, b.count);
-  for (const auto& w : o.waves) registers.define(w.address, w.count);
+  for (const auto& w : o.waves)
+    registers.define(w.address, w.count, velnorex::RegisterFormatOf(velnorex::FromUtf8(w.type)).table);
   for (const auto& v : o.values) {
+    velnorex::RegisterTable table = velnorex::RegisterTable::Holding;
     const auto words =
-        EncodeValue(velnorex::TypeCodeOf(velnorex::FromUtf8(v.type)), v.count, velnorex::FromUtf8(v.text));
-    registers.define(v.address, v.count);
-    for (size_t i = 0; i < words.size(); ++i) registers.set(static_cast<uint16_t>(v.address + i), words[i]);
+        EncodeFieldValue(velnorex::FromUtf8(v.type), v.count, velnorex::FromUtf8(v.text), table);
+    registers.define(v.address, v.count, table);
+    for (size_t i = 0; i < words.size(); ++i)
+      registers.set(static_cast<uint16_t>(v.address + i), words[i], table);
   }
   Bus bus(registers, o.slaves, o.exceptions);
 

@@ -1,24 +1,32 @@
 // Register contents of the simulated transducer and how definition values become register contents.
 #include "tools/velnorex-sim/register_map.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <functional>
 
+#include "modbus/register_value.h"
 #include "text/number_text.h"
 #include "treefile/tree_stream.h"
 
 namespace velnorex::sim {
 
-void RegisterMap::define(uint32_t start, uint32_t count) {
-  for (uint32_t a = start; a < start + count && a < kSize; ++a) defined_.set(a);
+void RegisterMap::define(uint32_t start, uint32_t count, Table table) {
+  for (uint32_t a = start; a < start + count && a < kSize; ++a) defined_[at(table)].set(a);
 }
 
-bool RegisterMap::covers(uint32_t start, uint32_t count) const {
+bool RegisterMap::covers(uint32_t start, uint32_t count, Table table) const {
   if (count == 0 || start + count > kSize) return false;
   for (uint32_t a = start; a < start + count; ++a)
-    if (!defined_[a]) return false;
+    if (!defined_[at(table)][a]) return false;
   return true;
+}
+
+size_t RegisterMap::definedCount() const {
+  size_t count = 0;
+  for (const auto& table : defined_) count += table.count();
+  return count;
 }
 
 namespace {
@@ -70,6 +78,21 @@ std::vector<uint16_t> EncodeValue(uint8_t typeCode, uint32_t count, std::u16stri
   return regs;
 }
 
+std::vector<uint16_t> EncodeFieldValue(std::u16string_view typeField, uint32_t count,
+                                       std::u16string_view value, RegisterTable& table) {
+  const RegisterFormat format = RegisterFormatOf(typeField);
+  table = format.table;
+  if (IsLegacyFormat(format)) return EncodeValue(format.type, count, value);
+  std::vector<uint16_t> regs(count, 0);
+  if (count == 0 || format.type == kTypeNone) return regs;
+  try {
+    EncodeText(format, value, regs.data(), static_cast<int>(count));
+  } catch (const std::exception&) {
+    std::fill(regs.begin(), regs.end(), 0);  // a value that does not parse gives zeros, as above
+  }
+  return regs;
+}
+
 size_t SeedFromDefinition(RegisterMap& map, const std::string& path) {
   RegisterTree tree;
   LoadFromFile(tree, path);
@@ -82,9 +105,10 @@ size_t SeedFromDefinition(RegisterMap& map, const std::string& path) {
       if ((access == u"RO" || access == u"RW" || access == u"RP") && TryStrToInt(r.Address, address) &&
           TryStrToInt(r.Count, count) && address >= 0 && count >= 1 &&
           static_cast<int64_t>(address) + count <= RegisterMap::kSize) {
-        const auto regs = EncodeValue(velnorex::TypeCodeOf(r.Type), static_cast<uint32_t>(count), r.Value);
-        map.define(static_cast<uint32_t>(address), static_cast<uint32_t>(count));
-        for (size_t i = 0; i < regs.size(); ++i) map.set(static_cast<uint16_t>(address + i), regs[i]);
+        RegisterTable table = RegisterTable::Holding;
+        const auto regs = EncodeFieldValue(r.Type, static_cast<uint32_t>(count), r.Value, table);
+        map.define(static_cast<uint32_t>(address), static_cast<uint32_t>(count), table);
+        for (size_t i = 0; i < regs.size(); ++i) map.set(static_cast<uint16_t>(address + i), regs[i], table);
         seeded += regs.size();
       }
       visit(*child);

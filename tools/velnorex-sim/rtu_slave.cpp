@@ -1,4 +1,4 @@
-// Request framing and replies of the simulated transducer (functions 3, 6, 8 and 16).
+// Request framing and replies of the simulated transducer (functions 1 to 6, 8, 15 and 16).
 #include "tools/velnorex-sim/rtu_slave.h"
 
 namespace velnorex::sim {
@@ -78,26 +78,80 @@ RtuSlave::Outcome RtuSlave::handle(const uint8_t* request, size_t length, uint8_
   const uint16_t second = length >= 8 ? Word(request + 4) : 0;
   uint8_t code = 0;
   switch (function) {
-    case 3:
+    case 1:
+    case 2: {
+      const auto table = function == 1 ? RegisterTable::Coil : RegisterTable::Discrete;
+      if (length != 8) {
+        code = 3;
+      } else if (ruleHits(start, second, false, code)) {
+      } else if (second < 1 || second > 2000) {
+        code = 3;
+      } else if (!registers_.covers(start, second, table)) {
+        code = 2;
+      } else {
+        const size_t bytes = (second + 7u) / 8u;
+        reply[0] = unit;
+        reply[1] = function;
+        reply[2] = static_cast<uint8_t>(bytes);
+        for (size_t i = 0; i < bytes; ++i) reply[3 + i] = 0;
+        for (uint32_t i = 0; i < second; ++i)
+          if (registers_.get(static_cast<uint16_t>(start + i), table))
+            reply[3 + i / 8] = static_cast<uint8_t>(reply[3 + i / 8] | 1u << (i % 8));
+        replyLength = 3 + bytes;
+      }
+      break;
+    }
+    case 4:
+    case 3: {
+      const auto table = function == 3 ? RegisterTable::Holding : RegisterTable::Input;
       if (length != 8) {
         code = 3;
       } else if (ruleHits(start, second, false, code)) {
       } else if (second < 1 || second > 125) {
         code = 3;
-      } else if (!registers_.covers(start, second)) {
+      } else if (!registers_.covers(start, second, table)) {
         code = 2;
       } else {
         reply[0] = unit;
-        reply[1] = 3;
+        reply[1] = function;
         reply[2] = static_cast<uint8_t>(2 * second);
         for (uint32_t i = 0; i < second; ++i) {
-          const uint16_t v = registers_.get(static_cast<uint16_t>(start + i));
+          const uint16_t v = registers_.get(static_cast<uint16_t>(start + i), table);
           reply[3 + 2 * i] = static_cast<uint8_t>(v >> 8);
           reply[4 + 2 * i] = static_cast<uint8_t>(v & 0xFF);
         }
         replyLength = 3 + 2 * static_cast<size_t>(second);
       }
       break;
+    }
+    case 5:
+      if (length != 8 || (second != 0xFF00 && second != 0)) {
+        code = 3;
+      } else if (ruleHits(start, 1, true, code)) {
+      } else if (!registers_.covers(start, 1, RegisterTable::Coil)) {
+        code = 2;
+      } else {
+        registers_.set(start, second ? 1 : 0, RegisterTable::Coil);
+        for (size_t i = 0; i < 6; ++i) reply[i] = request[i];
+        replyLength = 6;
+      }
+      break;
+    case 15: {
+      const size_t byteCount = length >= 7 ? request[6] : 0;
+      if (length != 9 + byteCount || second < 1 || second > 1968 || byteCount != (second + 7u) / 8u) {
+        code = 3;
+      } else if (ruleHits(start, second, true, code)) {
+      } else if (!registers_.covers(start, second, RegisterTable::Coil)) {
+        code = 2;
+      } else {
+        for (uint32_t i = 0; i < second; ++i)
+          registers_.set(static_cast<uint16_t>(start + i), request[7 + i / 8] >> (i % 8) & 1,
+                         RegisterTable::Coil);
+        for (size_t i = 0; i < 6; ++i) reply[i] = request[i];
+        replyLength = 6;
+      }
+      break;
+    }
     case 6:
       if (length != 8) {
         code = 3;
