@@ -2,6 +2,7 @@
 // definitions and the command line.
 #include "tools/velnorex-dat/dat_file.h"
 
+#include "modbus/register_value.h"
 #include "text/number_text.h"
 #include "treefile/line_setting_mark.h"
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <iterator>
 
 namespace velnorex::dat {
 namespace {
@@ -158,6 +160,35 @@ TEST(DatJson, TablesTypesOrdersAndMeaningTravelInTheTypeFieldAndRoundTrip) {
   // A writable access on a read-only table is reported by the checks.
   EXPECT_EQ(Problems(R"({"name": "H", "address": "1", "type": "U16", "table": "input", "access": "RW"})"),
             (std::vector<std::string>{"H: access \"RW\" on a table that cannot be written"}));
+}
+
+TEST(DatJson, DefinitionsWrittenBeforeTablesAndTypesReadTheSame) {
+  // Two .dat files written by the program before tables, word orders and units existed, and the JSON that
+  // program dumped of them: the tree reads the same to the last field, and every register keeps the holding
+  // table and the reading of old.
+  for (const char* name : {"pmv3", "thv21"}) {
+    SCOPED_TRACE(name);
+    const std::string source = VELNOREX_TEST_SOURCE_DIR;
+    RegisterTree tree;
+    LoadDefinition(source + "/fuzz/corpus/treefile/" + name + ".dat", tree);
+    std::ifstream before(source + "/tests/registers/data/" + name + ".dump-before-tables.json",
+                         std::ios::binary);
+    const std::string expected((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(DefinitionToJson(tree), expected);
+    int registers = 0;
+    const auto visit = [&](const auto& node, const auto& self) -> void {
+      const RegisterFormat format = RegisterFormatOf(node.data.Type);
+      if (format.type != kTypeNone) {
+        ++registers;
+        EXPECT_TRUE(IsLegacyFormat(format)) << ToUtf8(node.data.Type);
+        EXPECT_EQ(format.table, RegisterTable::Holding);
+      }
+      for (const auto& child : node.children()) self(*child, self);
+    };
+    visit(tree.root(), visit);
+    EXPECT_GT(registers, 5);
+  }
 }
 
 TEST(DatJson, RefusesBadInputNamingThePlace) {
