@@ -15,6 +15,7 @@
 
 #include "app/application.h"
 #include "recording/log_lines.h"
+#include "registers/register_tree_view.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -86,6 +87,7 @@ LineMonitorWindow::LineMonitorWindow(TrafficLog& log, QWidget* parent)
   TrafficView = new QTableView(this);
   TrafficView->setObjectName(QStringLiteral("TrafficView"));
   TrafficView->setModel(&model_);
+  TrafficView->setItemDelegate(new ReadableTextDelegate(TrafficView));
   TrafficView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   TrafficView->setSelectionBehavior(QAbstractItemView::SelectRows);
   TrafficView->setSelectionMode(QAbstractItemView::ExtendedSelection);

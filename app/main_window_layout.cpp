@@ -8,11 +8,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QResizeEvent>
+#include <QTextBlock>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/help_text.h"
-#include "registers/palette.h"
 #include "recording/trend_view.h"
+#include "registers/palette.h"
 
 namespace velnorex {
 
@@ -42,7 +44,7 @@ QLabel* navyLabel(const QString& name, const QString& caption, QWidget* parent) 
   auto* label = new QLabel(caption, parent);
   label->setObjectName(name);
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, kColorNavy);
+  palette.setColor(QPalette::WindowText, ReadableOnWindow(kColorNavy, palette));
   label->setPalette(palette);
   return label;
 }
@@ -89,6 +91,85 @@ void StatusLine::resizeEvent(QResizeEvent* event) {
   if (event->size().width() != event->oldSize().width()) updateGeometry();
 }
 
+LogArea::LogArea(QWidget* parent, LogTextEdit* log, QPlainTextEdit* help, TrendView* trend)
+    : QWidget(parent), log_(log), help_(help), trend_(trend) {
+  log->setParent(this);
+  help->setParent(this);
+  trend->setParent(this);
+  layout_ = new QBoxLayout(QBoxLayout::LeftToRight, this);
+  layout_->setContentsMargins(0, 0, 0, 0);
+  layout_->setSpacing(0);
+  layout_->addWidget(log, 1);
+  layout_->addWidget(help, 1);
+  layout_->addWidget(trend, 2);
+  trend->installEventFilter(this);
+  // Only what is added is measured, so a week of readings costs one line's measure each.
+  connect(log->document(), &QTextDocument::contentsChange, this,
+          [this](int position, int, int added) { measure(position, added); });
+}
+
+void LogArea::measure(int position, int added) {
+  const QTextDocument* document = log_->document();
+  if (document->isEmpty()) {
+    longest_ = 0;
+    arrange();
+    return;
+  }
+  const QFontMetricsF metrics(log_->font());
+  const double tab = log_->tabStopDistance() > 0 ? log_->tabStopDistance() : metrics.averageCharWidth() * 8;
+  const double before = longest_;
+  const QTextBlock last = document->findBlock(position + added);
+  for (QTextBlock block = document->findBlock(position); block.isValid(); block = block.next()) {
+    double x = 0;
+    const QStringList pieces = block.text().split(u'\t');
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+      if (i > 0) x = (std::floor(x / tab) + 1) * tab;
+      x += metrics.horizontalAdvance(pieces[i]);
+    }
+    longest_ = std::max(longest_, x);
+    if (block == last) break;
+  }
+  if (longest_ != before) arrange();
+}
+
+int LogArea::logWidthNeeded() const {
+  const QMargins margins = log_->viewportMargins();
+  return static_cast<int>(std::ceil(longest_ + 2 * log_->document()->documentMargin())) + margins.left() +
+         margins.right() + 2 * log_->frameWidth() + log_->cursorWidth() + 2;
+}
+
+int LogArea::trendWidthNeeded() const {
+  // Room for the commands above the chart and for a plot that still shows a few ticks of the time axis.
+  return std::max(trend_->minimumSizeHint().width(), log_->fontMetrics().averageCharWidth() * 32);
+}
+
+bool LogArea::trendBelow() const {
+  return layout_->direction() == QBoxLayout::TopToBottom;
+}
+
+bool LogArea::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == trend_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) arrange();
+  return QWidget::eventFilter(watched, event);
+}
+
+void LogArea::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (event->size().width() != event->oldSize().width()) arrange();
+}
+
+void LogArea::arrange() {
+  const bool trend = trend_->isVisibleTo(this);
+  const int need = logWidthNeeded();
+  const bool below = trend && width() < need + trendWidthNeeded();
+  const auto direction = below ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight;
+  if (layout_->direction() != direction) layout_->setDirection(direction);
+  const int minimum = trend && !below ? need : 0;
+  log_->setMinimumWidth(minimum);
+  help_->setMinimumWidth(minimum);
+  // Below the log, the trend shares the height; beside it, it takes what the log's lines leave.
+  layout_->setStretchFactor(trend_, below ? 1 : 2);
+}
+
 void MainWindowLayout::setupUi(QMainWindow* form) {
   Form1 = form;
   form->setObjectName(QStringLiteral("Form1"));
@@ -126,14 +207,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   VT->header()->setFixedHeight(25);
   VT->setContextMenuPolicy(Qt::CustomContextMenu);
 
-  auto* memoArea = new QWidget(splitY);
-  memoArea->setObjectName(QStringLiteral("memoArea"));
-  // Side by side: the log window (or the help panel in its place) and the trend of a recording.
-  auto* memoLayout = new QHBoxLayout(memoArea);
-  memoLayout->setContentsMargins(0, 0, 0, 0);
-  memoLayout->setSpacing(0);
-
-  Memo1 = new LogTextEdit(memoArea);
+  Memo1 = new LogTextEdit();
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setFont(namedFont({QStringLiteral("DejaVu LGC Sans Mono"), QStringLiteral("DejaVu Sans Mono")},
                            QFont::Monospace, 15));
@@ -150,9 +224,8 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
     Memo1->setPalette(palette);
     Memo1->setAutoFillBackground(true);
   }
-  memoLayout->addWidget(Memo1, 1);
 
-  Memo2 = new QPlainTextEdit(memoArea);
+  Memo2 = new QPlainTextEdit();
   Memo2->setObjectName(QStringLiteral("Memo2"));
   Memo2->setReadOnly(true);
   Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -162,12 +235,12 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   windowFaceBackground(Memo2);
   Memo2->setPlainText(HelpTextLines().join(u'\n'));
   Memo2->hide();
-  memoLayout->addWidget(Memo2, 1);
 
-  chTrend = new TrendView(memoArea);
+  chTrend = new TrendView();
   chTrend->setObjectName(QStringLiteral("chTrend"));
   chTrend->hide();
-  memoLayout->addWidget(chTrend, 2);
+  memoArea = new LogArea(splitY, Memo1, Memo2, chTrend);
+  memoArea->setObjectName(QStringLiteral("memoArea"));
 
   // A restored split is applied as stored: neither side insists on room of its own.
   VT->setMinimumSize(1, 1);
@@ -287,7 +360,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   stPort->setContentsMargins(2, 2, 2, 2);
   {
     QPalette palette = stPort->palette();
-    palette.setColor(QPalette::WindowText, kColorMaroon);
+    palette.setColor(QPalette::WindowText, ReadableOnWindow(kColorMaroon, palette));
     stPort->setPalette(palette);
   }
   stPort->hide();
@@ -316,6 +389,14 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   form->addAction(Ruchnalinii1);
   Otworzfoldernagran1 = PopupMenu1->addAction(QStringLiteral("Otwórz folder nagrań"));
   Otworzfoldernagran1->setObjectName(QStringLiteral("Otworzfoldernagran1"));
+  // The operator who hid the trend keeps it hidden through later recordings, until ticked again.
+  Wykres1 = PopupMenu1->addAction(QStringLiteral("Wykres nagrania"));
+  Wykres1->setObjectName(QStringLiteral("Wykres1"));
+  Wykres1->setCheckable(true);
+  Wykres1->setChecked(chTrend->shownWithRecordings());
+  QObject::connect(Wykres1, &QAction::toggled, chTrend,
+                   [this](bool on) { chTrend->setShownWithRecordings(on); });
+  chTrend->shownWithRecordingsChanged = [this](bool on) { Wykres1->setChecked(on); };
 
   PopupMenu2 = new QMenu(form);
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));

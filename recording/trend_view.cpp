@@ -23,6 +23,7 @@
 
 #include "modbus/register_types.h"
 #include "recording/csv_recording_file.h"
+#include "registers/palette.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -56,6 +57,9 @@ QString numberText(double value) {
 
 TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   chart_ = new QChart();
+  // On a dark desktop the chart is dark too, so its axes' labels read against the window around it.
+  if (IsDarkBackground(palette().color(QPalette::Window))) chart_->setTheme(QChart::ChartThemeDark);
+  legendText_ = chart_->legend()->labelColor();
   chart_->legend()->setAlignment(Qt::AlignBottom);
   chart_->setMargins(QMargins(2, 2, 2, 2));
   axisX_ = new QDateTimeAxis(chart_);
@@ -107,6 +111,8 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   figures_ = new QLabel(this);
   figures_->setObjectName(QStringLiteral("trendFigures"));
   figures_->setTextFormat(Qt::RichText);
+  // A narrow trend wraps a curve's figures instead of cutting them.
+  figures_->setWordWrap(true);
   figures_->setContentsMargins(6, 0, 6, 4);
   layout->addWidget(figures_);
 
@@ -116,7 +122,7 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   };
   connect(follow_, &QCheckBox::toggled, this, [this](bool on) { setFollow(on); });
   connect(savePng_, &QPushButton::clicked, this, [this] { savePngClick(); });
-  connect(hide_, &QPushButton::clicked, this, [this] { hide(); });
+  connect(hide_, &QPushButton::clicked, this, [this] { setShownWithRecordings(false); });
 }
 
 TrendView::~TrendView() = default;
@@ -133,6 +139,7 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   names_.clear();
   empty_ = true;
   span_ = 0;
+  started_ = true;
   follow_->setChecked(true);
   for (size_t column = 0; column < columns.size(); ++column) {
     if (!IsNumericType(columns[column].type)) continue;
@@ -151,8 +158,16 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
     for (QLegendMarker* marker : chart_->legend()->markers(series))
       connect(marker, &QLegendMarker::clicked, this, [this, curve] { toggleCurve(curve); });
   }
-  show();
+  setVisible(shownWithRecordings_);
   refresh();
+}
+
+void TrendView::setShownWithRecordings(bool shown) {
+  if (shown == shownWithRecordings_) return;
+  shownWithRecordings_ = shown;
+  // Turned on again, it shows the recording it holds; turned off, it goes at once.
+  setVisible(shown && hasRecording());
+  if (shownWithRecordingsChanged) shownWithRecordingsChanged(shown);
 }
 
 void TrendView::readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) {
@@ -228,7 +243,7 @@ void TrendView::toggleCurve(size_t curve) {
   // The legend keeps the entry of a hidden curve, so that it can be shown again.
   for (QLegendMarker* marker : chart_->legend()->markers(series)) {
     marker->setVisible(true);
-    marker->setLabelBrush(series->isVisible() ? QBrush(Qt::black) : QBrush(Qt::gray));
+    marker->setLabelBrush(series->isVisible() ? QBrush(legendText_) : QBrush(kColorGrey));
   }
   refresh();
 }

@@ -1,8 +1,12 @@
 // The program's colours, by the names the operator's documents use: the register tree's text colours and the
-// two indicator squares.
+// two indicator squares; and how a named colour stays readable on a dark desktop palette.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 #include <QColor>
+#include <QPalette>
 
 namespace velnorex {
 
@@ -15,5 +19,48 @@ inline const QColor kColorLime{0x00, 0xFF, 0x00};
 inline const QColor kColorGrey{0x80, 0x80, 0x80};
 inline const QColor kColorMediumGrey{0xA0, 0xA0, 0xA4};
 inline const QColor kColorYellow{0xFF, 0xFF, 0x00};
+
+// Contrast ratios that text and the indicator squares must reach against what they are drawn on.
+inline constexpr double kTextContrast = 4.5;
+inline constexpr double kIndicatorContrast = 3.0;
+
+// Relative luminance of an sRGB colour, 0 (black) to 1 (white).
+inline double RelativeLuminance(const QColor& color) {
+  const auto channel = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+  return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+// 1 (the same) to 21 (black on white).
+inline double ContrastRatio(const QColor& a, const QColor& b) {
+  const double la = RelativeLuminance(a);
+  const double lb = RelativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A background darker than mid-grey: the desktop runs a dark palette.
+inline bool IsDarkBackground(const QColor& background) {
+  return RelativeLuminance(background) < RelativeLuminance(QColor(0x80, 0x80, 0x80));
+}
+
+// The colour to draw `named` with on `background`. On a light background the named colour stays as the
+// operator's documents name it; on a dark one the nearest shade of the same hue that reaches `ratio`: the
+// colour mixed with white in the smallest step that is enough, so navy stays a blue and maroon a red.
+inline QColor ReadableOn(const QColor& named, const QColor& background, double ratio = kTextContrast) {
+  if (!IsDarkBackground(background) || ContrastRatio(named, background) >= ratio) return named;
+  const QColor white(0xFF, 0xFF, 0xFF);
+  for (int step = 1; step <= 100; ++step) {
+    const double t = step / 100.0;
+    const QColor mixed =
+        QColor::fromRgbF(named.redF() + (1 - named.redF()) * t, named.greenF() + (1 - named.greenF()) * t,
+                         named.blueF() + (1 - named.blueF()) * t);
+    if (ContrastRatio(mixed, background) >= ratio) return mixed.toRgb();
+  }
+  return white;
+}
+
+// The text colour `named` on the palette's window face, as labels of the control panel draw it.
+inline QColor ReadableOnWindow(const QColor& named, const QPalette& palette) {
+  return ReadableOn(named, palette.color(QPalette::Window));
+}
 
 }  // namespace velnorex
