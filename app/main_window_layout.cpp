@@ -135,7 +135,8 @@ void LogArea::measure(int position, int added) {
 int LogArea::logWidthNeeded() const {
   const QMargins margins = log_->viewportMargins();
   return static_cast<int>(std::ceil(longest_ + 2 * log_->document()->documentMargin())) + margins.left() +
-         margins.right() + 2 * log_->frameWidth() + log_->cursorWidth() + 2;
+         margins.right() + 2 * log_->frameWidth() + log_->cursorWidth() +
+         log_->fontMetrics().averageCharWidth();  // a character to spare for the font's own rounding
 }
 
 int LogArea::trendWidthNeeded() const {

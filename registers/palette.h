@@ -44,18 +44,25 @@ inline bool IsDarkBackground(const QColor& background) {
 
 // The colour to draw `named` with on `background`. On a light background the named colour stays as the
 // operator's documents name it; on a dark one the nearest shade of the same hue that reaches `ratio`: the
-// colour mixed with white in the smallest step that is enough, so navy stays a blue and maroon a red.
+// colour mixed with white (or, on a background too bright for that, with black) in the smallest step that is
+// enough, so navy stays a blue and maroon a red.
 inline QColor ReadableOn(const QColor& named, const QColor& background, double ratio = kTextContrast) {
   if (!IsDarkBackground(background) || ContrastRatio(named, background) >= ratio) return named;
+  const auto mix = [&named](const QColor& with, double t) {
+    return QColor::fromRgbF(named.redF() + (with.redF() - named.redF()) * t,
+                            named.greenF() + (with.greenF() - named.greenF()) * t,
+                            named.blueF() + (with.blueF() - named.blueF()) * t)
+        .toRgb();
+  };
   const QColor white(0xFF, 0xFF, 0xFF);
+  const QColor black(0x00, 0x00, 0x00);
   for (int step = 1; step <= 100; ++step) {
-    const double t = step / 100.0;
-    const QColor mixed =
-        QColor::fromRgbF(named.redF() + (1 - named.redF()) * t, named.greenF() + (1 - named.greenF()) * t,
-                         named.blueF() + (1 - named.blueF()) * t);
-    if (ContrastRatio(mixed, background) >= ratio) return mixed.toRgb();
+    for (const QColor& with : {white, black}) {
+      const QColor mixed = mix(with, step / 100.0);
+      if (ContrastRatio(mixed, background) >= ratio) return mixed;
+    }
   }
-  return white;
+  return ContrastRatio(white, background) >= ContrastRatio(black, background) ? white : black;
 }
 
 // The text colour `named` on the palette's window face, as labels of the control panel draw it.
