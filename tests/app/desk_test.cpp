@@ -1,6 +1,7 @@
 // The technician's desk: room for the log beside the trend, a trend hidden for good, readable colours on
 // light and dark palettes, at every scale the screen of the run has (the program runs once per screen).
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QStandardItemModel>
 #include <QStyleFactory>
 #include <QTextBlock>
@@ -131,6 +132,65 @@ TEST_F(AppTest, TheLogKeepsItsLongestLineAndTheTrendTakesTheRestOrGoesBelow) {
   w->Wyczy1->trigger();
   Settle();
   EXPECT_LT(w->memoArea->logWidthNeeded(), 60);
+}
+
+// What is wrong with the controls of a window as laid out now: a control with a text narrower or lower than
+// its text needs, outside its parent, or over a visible sibling. Empty when all is well.
+std::vector<std::string> ControlFaults(const QWidget& top) {
+  std::vector<std::string> faults;
+  const auto name = [](const QWidget* c) {
+    return c->objectName().isEmpty() ? std::string(c->metaObject()->className())
+                                     : c->objectName().toStdString();
+  };
+  for (const QWidget* c : top.findChildren<QWidget*>()) {
+    const bool texted = qobject_cast<const QLabel*>(c) || qobject_cast<const QAbstractButton*>(c) ||
+                        qobject_cast<const QGroupBox*>(c) || qobject_cast<const QComboBox*>(c) ||
+                        qobject_cast<const QLineEdit*>(c);
+    // The edit inside an editable combo box or a spin box is its owner's business.
+    const bool inner = qobject_cast<const QComboBox*>(c->parentWidget()) ||
+                       qobject_cast<const QAbstractSpinBox*>(c->parentWidget());
+    if (!texted || inner || !c->isVisibleTo(&top)) continue;
+    const auto* label = qobject_cast<const QLabel*>(c);
+    const QSize needed = label && label->wordWrap()
+                             ? QSize(c->minimumSizeHint().width(), label->heightForWidth(c->width()))
+                             : c->minimumSizeHint();
+    if (c->width() < needed.width() || c->height() < needed.height())
+      faults.push_back(name(c) + " is " + std::to_string(c->width()) + "x" + std::to_string(c->height()) +
+                       ", needs " + std::to_string(needed.width()) + "x" + std::to_string(needed.height()));
+    const QWidget* parent = c->parentWidget();
+    if (parent && !parent->rect().contains(c->geometry()))
+      faults.push_back(name(c) + " sticks out of " + name(parent));
+    if (!parent) continue;
+    for (const QWidget* s : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (s != c && s->isVisibleTo(&top) && !s->isWindow() && s < c &&
+          s->geometry().intersects(c->geometry()) &&
+          (qobject_cast<const QLabel*>(s) || qobject_cast<const QAbstractButton*>(s) ||
+           qobject_cast<const QComboBox*>(s) || qobject_cast<const QLineEdit*>(s)))
+        faults.push_back(name(c) + " overlaps " + name(s));
+  }
+  return faults;
+}
+
+TEST_F(AppTest, AtTheFirstStartSizeAndInTheDialogsNoTextIsCutAndNothingOverlaps) {
+  auto w = makeWindow();
+  showAndSettle(*w);
+  Record(*w, 1, 10);
+  EXPECT_EQ(ControlFaults(*w->Panel3), std::vector<std::string>{});
+  EXPECT_EQ(ControlFaults(*w->chTrend), std::vector<std::string>{});
+  EXPECT_EQ(LogAreaFaults(*w), std::vector<std::string>{});
+  // The register tree's columns keep their proportions to the font at every scale.
+  const double perChar = w->VT->fontMetrics().averageCharWidth();
+  EXPECT_NEAR(w->VT->columnWidth(0) / perChar, 180.0 / 9.0, 1.5);
+
+  w->btSearch->click();
+  ASSERT_NE(w->searchDialog, nullptr);
+  Settle();
+  EXPECT_EQ(ControlFaults(*w->searchDialog), std::vector<std::string>{});
+  w->searchDialog->close();
+  w->Ruchnalinii1->trigger();
+  Settle();
+  EXPECT_EQ(ControlFaults(w->lineMonitor.window()), std::vector<std::string>{});
+  w->lineMonitor.window().close();
 }
 
 TEST_F(AppTest, TheFiguresWrapInANarrowTrendInsteadOfBeingCut) {
