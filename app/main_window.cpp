@@ -8,15 +8,16 @@
 #include <QStandardPaths>
 
 #include "app/file_locations.h"
+#include "app/language.h"
 #include "app/message_box.h"
 #include "app/window_bounds.h"
 #include "app/window_settings.h"
 #include "recording/log_lines.h"
+#include "recording/trend_view.h"
 #include "registers/device_files.h"
 #include "registers/palette.h"
 #include "serial/qt_serial_device.h"
 #include "text/number_text.h"
-#include "recording/trend_view.h"
 
 using namespace velnorex;
 
@@ -124,6 +125,7 @@ void TForm1::wireRecording() {
   connect(Ruchnalinii1, &QAction::triggered, this, guarded([this] { Ruchnalinii1Click(); }));
   connect(&ListRecordTimer, &QTimer::timeout, this, guarded([this] { ListRecordTimerTimer(); }));
   connect(Otworzfoldernagran1, &QAction::triggered, this, guarded([this] { Otworzfoldernagran1Click(); }));
+  connect(Jezyk1, &QMenu::triggered, this, guarded([this](QAction* choice) { JezykClick(choice); }));
 }
 
 void TForm1::wireWatchList() {
@@ -272,11 +274,11 @@ void TForm1::FormKeyDown(int key) {
   if (key == Qt::Key_F1) {
     Memo1->hide();
     Memo2->show();
-    stBar->showMessage(QStringLiteral("Esc - zamknij pomoc"));
+    stBar->showMessage(QCoreApplication::translate("Form1", "Esc - zamknij pomoc"));
   } else if (key == Qt::Key_Escape) {
     Memo1->show();
     Memo2->hide();
-    stBar->showMessage(QStringLiteral("F1 - pomoc"));
+    stBar->showMessage(QCoreApplication::translate("Form1", "F1 - pomoc"));
   }
 }
 
@@ -293,7 +295,7 @@ void TForm1::Disconnect() {
 
 void TForm1::btConnectClick() {
   if (ComCBox->currentText().isEmpty()) {
-    ShowModalMessage(this, QStringLiteral("wybierz port szeregowy"));
+    ShowModalMessage(this, QCoreApplication::translate("Form1", "wybierz port szeregowy"));
     return;
   }
   Connect();
@@ -384,7 +386,7 @@ void TForm1::Zapiszdopliku1Click() {
 }
 void TForm1::Dodajdolisty1Click() {
   if (!VLModel->AddToWatchList(state.CurrentRecord, eSlave->text()))
-    ShowModalMessage(this, QStringLiteral("nie wybrano rejestru"));
+    ShowModalMessage(this, QCoreApplication::translate("Form1", "nie wybrano rejestru"));
 }
 void TForm1::Ruchnalinii1Click() {
   lineMonitor.show();
@@ -419,4 +421,22 @@ void TForm1::Porownajzplikiem1Click() {
 }
 void TForm1::Przywroczpliku1Click() {
   configCommands.Przywroczpliku1Click();
+}
+
+void TForm1::setLanguage(const QString& language) {
+  language_ = language;
+  (language == QLatin1String("en") ? JezykAngielski1 : JezykPolski1)->setChecked(true);
+}
+
+void TForm1::JezykClick(QAction* choice) {
+  const QString language = choice->data().toString();
+  QString error;
+  if (!StoreLanguage(paths_.settingsFile, language, &error)) {
+    hosts_.showMessage(QCoreApplication::translate("Form1", "nie można zapisać ustawień: %1").arg(error));
+    return;
+  }
+  if (language != language_)
+    hosts_.showMessage(language == QLatin1String("en")
+                           ? QStringLiteral("English from the next start of the program")
+                           : QStringLiteral("język polski od następnego uruchomienia programu"));
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include <QActionGroup>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -203,7 +205,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   VT = new RegisterTreeView(splitY);
   VT->setObjectName(QStringLiteral("VT"));
   VT->setFont(namedFont({QStringLiteral("DejaVu Sans Mono")}, QFont::Monospace, 15));
-  VT->setToolTip(QStringLiteral("Okno rejestrów"));
+  VT->setToolTip(QCoreApplication::translate("Form1", "Okno rejestrów"));
   windowFaceBackground(VT);
   VT->header()->setFixedHeight(25);
   VT->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -212,7 +214,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setFont(namedFont({QStringLiteral("DejaVu LGC Sans Mono"), QStringLiteral("DejaVu Sans Mono")},
                            QFont::Monospace, 15));
-  Memo1->setToolTip(QStringLiteral("Okno logów"));
+  Memo1->setToolTip(QCoreApplication::translate("Form1", "Okno logów"));
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -271,13 +273,13 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   auto* panel3Layout = new QVBoxLayout(Panel3);
   panel3Layout->setContentsMargins(4, 4, 4, 0);
 
-  GroupBox2 = new QGroupBox(QStringLiteral("Przetwornik"), Panel3);
+  GroupBox2 = new QGroupBox(QCoreApplication::translate("Form1", "Przetwornik"), Panel3);
   GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
   auto* device = new QGridLayout(GroupBox2);
-  Label3 = navyLabel(QStringLiteral("Label3"), QStringLiteral("Typ:"), GroupBox2);
+  Label3 = navyLabel(QStringLiteral("Label3"), QCoreApplication::translate("Form1", "Typ:"), GroupBox2);
   cbxDevice = new QComboBox(GroupBox2);
   cbxDevice->setObjectName(QStringLiteral("cbxDevice"));
-  Label5 = navyLabel(QStringLiteral("Label5"), QStringLiteral("Adres:"), GroupBox2);
+  Label5 = navyLabel(QStringLiteral("Label5"), QCoreApplication::translate("Form1", "Adres:"), GroupBox2);
   eSlave = edit(QStringLiteral("eSlave"), QStringLiteral("1"), GroupBox2);
   btReset = button(QStringLiteral("btReset"), QStringLiteral("Reset"), GroupBox2);
   cbxSingleReg = new QCheckBox(QStringLiteral("SingleReg"), GroupBox2);
@@ -293,28 +295,30 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   device->setColumnStretch(1, 1);
   panel3Layout->addWidget(GroupBox2);
 
-  SerialBox = new QGroupBox(QStringLiteral("Połączenie"), Panel3);
+  SerialBox = new QGroupBox(QCoreApplication::translate("Form1", "Połączenie"), Panel3);
   SerialBox->setObjectName(QStringLiteral("Serial"));
   auto* link = new QGridLayout(SerialBox);
-  Label1 = navyLabel(QStringLiteral("Label1"), QStringLiteral("Port szer:"), SerialBox);
+  Label1 = navyLabel(QStringLiteral("Label1"), QCoreApplication::translate("Form1", "Port szer:"), SerialBox);
   ComCBox = editableCombo(QStringLiteral("ComCBox"), {}, SerialBox);
-  Label2 = navyLabel(QStringLiteral("Label2"), QStringLiteral("Szybkość:"), SerialBox);
+  Label2 = navyLabel(QStringLiteral("Label2"), QCoreApplication::translate("Form1", "Szybkość:"), SerialBox);
   cbxBaud =
       editableCombo(QStringLiteral("cbxBaud"), {QStringLiteral("9600"), QStringLiteral("19200")}, SerialBox);
-  Label4 = navyLabel(QStringLiteral("Label4"), QStringLiteral("Parzystość:"), SerialBox);
+  Label4 =
+      navyLabel(QStringLiteral("Label4"), QCoreApplication::translate("Form1", "Parzystość:"), SerialBox);
   cbxParity =
       editableCombo(QStringLiteral("cbxParity"),
                     {QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")}, SerialBox);
   // The form's own choices; the settings replace them at start.
   cbxBaud->setCurrentIndex(1);
   cbxParity->setCurrentIndex(1);
-  btConnect = button(QStringLiteral("btConnect"), QStringLiteral("Połącz"), SerialBox);
+  btConnect = button(QStringLiteral("btConnect"), QCoreApplication::translate("Form1", "Połącz"), SerialBox);
   shConnect = new IndicatorShape(SerialBox);
   shConnect->setObjectName(QStringLiteral("shConnect"));
   shConnect->setColor(kColorMediumGrey);
-  btDisconnect = button(QStringLiteral("btDisconnect"), QStringLiteral("Rozłącz"), SerialBox);
-  btSearch = button(QStringLiteral("btSearch"), QStringLiteral("Szukaj…"), SerialBox);
-  btSearch->setToolTip(QStringLiteral("Wyszukiwanie przetworników na linii"));
+  btDisconnect =
+      button(QStringLiteral("btDisconnect"), QCoreApplication::translate("Form1", "Rozłącz"), SerialBox);
+  btSearch = button(QStringLiteral("btSearch"), QCoreApplication::translate("Form1", "Szukaj…"), SerialBox);
+  btSearch->setToolTip(QCoreApplication::translate("Form1", "Wyszukiwanie przetworników na linii"));
   link->addWidget(Label1, 0, 0);
   link->addWidget(ComCBox, 0, 1);
   link->addWidget(Label2, 1, 0);
@@ -331,12 +335,12 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   GroupBox1 = new QGroupBox(QStringLiteral("Log"), Panel3);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   auto* log = new QGridLayout(GroupBox1);
-  Label6 = navyLabel(QStringLiteral("Label6"), QStringLiteral("Rejestr:"), GroupBox1);
+  Label6 = navyLabel(QStringLiteral("Label6"), QCoreApplication::translate("Form1", "Rejestr:"), GroupBox1);
   eRegister = edit(QStringLiteral("eRegister"), QString(), GroupBox1);
   eRegister->setEnabled(false);
-  Label7 = navyLabel(QStringLiteral("Label7"), QStringLiteral("Interwał:"), GroupBox1);
+  Label7 = navyLabel(QStringLiteral("Label7"), QCoreApplication::translate("Form1", "Interwał:"), GroupBox1);
   eInterval = edit(QStringLiteral("eInterval"), QStringLiteral("1"), GroupBox1);
-  btRec = button(QStringLiteral("btRec"), QStringLiteral("Rejestarcja"), GroupBox1);
+  btRec = button(QStringLiteral("btRec"), QCoreApplication::translate("Form1", "Rejestarcja"), GroupBox1);
   shRec = new IndicatorShape(GroupBox1);
   shRec->setObjectName(QStringLiteral("shRec"));
   shRec->setColor(kColorMediumGrey);
@@ -346,10 +350,10 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   log->addWidget(eInterval, 1, 1);
   log->addWidget(shRec, 2, 0, Qt::AlignRight | Qt::AlignVCenter);
   log->addWidget(btRec, 2, 1);
-  cbxRecList = new QCheckBox(QStringLiteral("cała lista"), GroupBox1);
+  cbxRecList = new QCheckBox(QCoreApplication::translate("Form1", "cała lista"), GroupBox1);
   cbxRecList->setObjectName(QStringLiteral("cbxRecList"));
-  cbxRecList->setToolTip(
-      QStringLiteral("rejestruj wszystkie rejestry listy (interwał także w dziesiątych s)"));
+  cbxRecList->setToolTip(QCoreApplication::translate(
+      "Form1", "rejestruj wszystkie rejestry listy (interwał także w dziesiątych s)"));
   log->addWidget(cbxRecList, 3, 1);
   log->setColumnStretch(1, 1);
   panel3Layout->addWidget(GroupBox1);
@@ -369,7 +373,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   stBar = new QStatusBar(Panel3);
   stBar->setObjectName(QStringLiteral("stBar"));
   stBar->setSizeGripEnabled(false);
-  stBar->showMessage(QStringLiteral("F1 - pomoc"));
+  stBar->showMessage(QCoreApplication::translate("Form1", "F1 - pomoc"));
   panel3Layout->addWidget(stBar);
 
   panel1Layout->addWidget(Panel3);
@@ -377,43 +381,58 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   // --- non-visual components ---
   PopupMenu1 = new QMenu(form);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  Wyczy1 = PopupMenu1->addAction(QStringLiteral("Wyczyść"));
+  Wyczy1 = PopupMenu1->addAction(QCoreApplication::translate("Form1", "Wyczyść"));
   Wyczy1->setObjectName(QStringLiteral("Wyczy1"));
-  Kopiuj1 = PopupMenu1->addAction(QStringLiteral("Kopiuj"));
+  Kopiuj1 = PopupMenu1->addAction(QCoreApplication::translate("Form1", "Kopiuj"));
   Kopiuj1->setObjectName(QStringLiteral("Kopiuj1"));
-  Zapiszdopliku1 = PopupMenu1->addAction(QStringLiteral("Zapisz do pliku"));
+  Zapiszdopliku1 = PopupMenu1->addAction(QCoreApplication::translate("Form1", "Zapisz do pliku"));
   Zapiszdopliku1->setObjectName(QStringLiteral("Zapiszdopliku1"));
-  Ruchnalinii1 = PopupMenu1->addAction(QStringLiteral("Ruch na linii"));
+  Ruchnalinii1 = PopupMenu1->addAction(QCoreApplication::translate("Form1", "Ruch na linii"));
   Ruchnalinii1->setObjectName(QStringLiteral("Ruchnalinii1"));
   Ruchnalinii1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   // On the window too, so that Ctrl+T works wherever the focus is, not only while the menu is open.
   form->addAction(Ruchnalinii1);
-  Otworzfoldernagran1 = PopupMenu1->addAction(QStringLiteral("Otwórz folder nagrań"));
+  Otworzfoldernagran1 = PopupMenu1->addAction(QCoreApplication::translate("Form1", "Otwórz folder nagrań"));
   Otworzfoldernagran1->setObjectName(QStringLiteral("Otworzfoldernagran1"));
   // The operator who hid the trend keeps it hidden through later recordings, until ticked again.
-  Wykres1 = PopupMenu1->addAction(QStringLiteral("Wykres nagrania"));
+  Wykres1 = PopupMenu1->addAction(QCoreApplication::translate("Form1", "Wykres nagrania"));
   Wykres1->setObjectName(QStringLiteral("Wykres1"));
   Wykres1->setCheckable(true);
   Wykres1->setChecked(chTrend->shownWithRecordings());
   QObject::connect(Wykres1, &QAction::toggled, chTrend,
                    [this](bool on) { chTrend->setShownWithRecordings(on); });
   chTrend->shownWithRecordingsChanged = [this](bool on) { Wykres1->setChecked(on); };
+  // Each language named in its own words, so that either operator finds the way back.
+  Jezyk1 = PopupMenu1->addMenu(QCoreApplication::translate("Form1", "Język (Language)"));
+  Jezyk1->setObjectName(QStringLiteral("Jezyk1"));
+  auto* languages = new QActionGroup(Jezyk1);
+  JezykPolski1 = Jezyk1->addAction(QStringLiteral("polski"));
+  JezykPolski1->setObjectName(QStringLiteral("JezykPolski1"));
+  JezykPolski1->setData(QStringLiteral("pl"));
+  JezykAngielski1 = Jezyk1->addAction(QStringLiteral("English"));
+  JezykAngielski1->setObjectName(QStringLiteral("JezykAngielski1"));
+  JezykAngielski1->setData(QStringLiteral("en"));
+  for (QAction* language : {JezykPolski1, JezykAngielski1}) {
+    language->setCheckable(true);
+    languages->addAction(language);
+  }
+  JezykPolski1->setChecked(true);
 
   PopupMenu2 = new QMenu(form);
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-  Dodajdolisty1 = PopupMenu2->addAction(QStringLiteral("Dodaj do listy"));
+  Dodajdolisty1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Dodaj do listy"));
   Dodajdolisty1->setObjectName(QStringLiteral("Dodajdolisty1"));
   PopupMenu2->addSeparator();
-  Zapiszkonfiguracje1 = PopupMenu2->addAction(QStringLiteral("Zapisz konfigurację…"));
+  Zapiszkonfiguracje1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Zapisz konfigurację…"));
   Zapiszkonfiguracje1->setObjectName(QStringLiteral("Zapiszkonfiguracje1"));
-  Porownajzplikiem1 = PopupMenu2->addAction(QStringLiteral("Porównaj z plikiem…"));
+  Porownajzplikiem1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Porównaj z plikiem…"));
   Porownajzplikiem1->setObjectName(QStringLiteral("Porownajzplikiem1"));
-  Przywroczpliku1 = PopupMenu2->addAction(QStringLiteral("Przywróć z pliku…"));
+  Przywroczpliku1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Przywróć z pliku…"));
   Przywroczpliku1->setObjectName(QStringLiteral("Przywroczpliku1"));
 
   // The watch list's own menu, and the switch of its panel, which also works from the keyboard anywhere in
   // the window.
-  Listarejestrow1 = new QAction(QStringLiteral("Lista rejestrów"), form);
+  Listarejestrow1 = new QAction(QCoreApplication::translate("Form1", "Lista rejestrów"), form);
   Listarejestrow1->setObjectName(QStringLiteral("Listarejestrow1"));
   Listarejestrow1->setCheckable(true);
   Listarejestrow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -429,11 +448,12 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
     VL->addAction(action);
     return action;
   };
-  Usunzlisty1 = listAction("Usunzlisty1", QStringLiteral("Usuń z listy"), QKeySequence(Qt::Key_Delete));
-  Przesunwgore1 =
-      listAction("Przesunwgore1", QStringLiteral("Przesuń w górę"), QKeySequence(Qt::CTRL | Qt::Key_Up));
-  Przesunwdol1 =
-      listAction("Przesunwdol1", QStringLiteral("Przesuń w dół"), QKeySequence(Qt::CTRL | Qt::Key_Down));
+  Usunzlisty1 = listAction("Usunzlisty1", QCoreApplication::translate("Form1", "Usuń z listy"),
+                           QKeySequence(Qt::Key_Delete));
+  Przesunwgore1 = listAction("Przesunwgore1", QCoreApplication::translate("Form1", "Przesuń w górę"),
+                             QKeySequence(Qt::CTRL | Qt::Key_Up));
+  Przesunwdol1 = listAction("Przesunwdol1", QCoreApplication::translate("Form1", "Przesuń w dół"),
+                            QKeySequence(Qt::CTRL | Qt::Key_Down));
   PopupMenu3->addSeparator();
   PopupMenu3->addAction(Listarejestrow1);
 

@@ -135,6 +135,9 @@ class MainWindowLayout {
   QAction* Zapiszdopliku1 = nullptr;
   QAction* Ruchnalinii1 = nullptr;  // "Ruch na linii", also Ctrl+T
   QAction* Otworzfoldernagran1 = nullptr;
+  QMenu* Jezyk1 = nullptr;  // "Język (Language)": the window's language at the next start
+  QAction* JezykPolski1 = nullptr;
+  QAction* JezykAngielski1 = nullptr;
   QAction* Wykres1 = nullptr;  // "Wykres nagrania": the trend shows with a recording; "ukryj" unticks it
   QMenu* PopupMenu2 = nullptr;
   QAction* Dodajdolisty1 = nullptr;

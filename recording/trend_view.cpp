@@ -6,6 +6,7 @@
 #include <limits>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -86,15 +87,16 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   view_ = new WheelZoomChartView(chart_, *this, this);
   view_->setObjectName(QStringLiteral("trendChart"));
 
-  follow_ = new QCheckBox(QStringLiteral("śledź"), this);
+  follow_ = new QCheckBox(QCoreApplication::translate("TrendView", "śledź"), this);
   follow_->setObjectName(QStringLiteral("cbxFollow"));
-  follow_->setToolTip(QStringLiteral("najnowszy odczyt zawsze widoczny"));
+  follow_->setToolTip(QCoreApplication::translate("TrendView", "najnowszy odczyt zawsze widoczny"));
   follow_->setChecked(true);
-  savePng_ = new QPushButton(QStringLiteral("zapisz png"), this);
+  savePng_ = new QPushButton(QCoreApplication::translate("TrendView", "zapisz png"), this);
   savePng_->setObjectName(QStringLiteral("btSavePng"));
-  hide_ = new QPushButton(QStringLiteral("ukryj"), this);
+  hide_ = new QPushButton(QCoreApplication::translate("TrendView", "ukryj"), this);
   hide_->setObjectName(QStringLiteral("btHideTrend"));
-  setToolTip(QStringLiteral("Wykres: kółko myszy zmienia skalę czasu, klik na legendzie ukrywa krzywą"));
+  setToolTip(QCoreApplication::translate(
+      "TrendView", "Wykres: kółko myszy zmienia skalę czasu, klik na legendzie ukrywa krzywą"));
 
   auto* bar = new QHBoxLayout();
   bar->setContentsMargins(4, 2, 4, 2);
@@ -117,8 +119,8 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   layout->addWidget(figures_);
 
   choosePngFile = [this](const QString& suggested) {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("zapisz wykres"), suggested,
-                                        QStringLiteral("PNG (*.png)"));
+    return QFileDialog::getSaveFileName(this, QCoreApplication::translate("TrendView", "zapisz wykres"),
+                                        suggested, QStringLiteral("PNG (*.png)"));
   };
   connect(follow_, &QCheckBox::toggled, this, [this](bool on) { setFollow(on); });
   connect(savePng_, &QPushButton::clicked, this, [this] { savePngClick(); });
@@ -229,7 +231,8 @@ void TrendView::savePngClick() {
   const QString path = choosePngFile(pngFolder.isEmpty() ? QStringLiteral("wykres.png")
                                                          : pngFolder + QStringLiteral("/wykres.png"));
   if (path.isEmpty()) return;
-  if (!savePng(path) && showMessage) showMessage(QStringLiteral("nie można zapisać wykresu: %1").arg(path));
+  if (!savePng(path) && showMessage)
+    showMessage(QCoreApplication::translate("TrendView", "nie można zapisać wykresu: %1").arg(path));
 }
 
 void TrendView::showEvent(QShowEvent* event) {
@@ -251,7 +254,7 @@ void TrendView::toggleCurve(size_t curve) {
 QString TrendView::figuresText(size_t curve) const {
   const TrendCurve& c = curves_[curve];
   if (c.count() == 0) return names_[curve];
-  return QStringLiteral("%1: %2 (min %3, maks %4, śr %5)")
+  return QCoreApplication::translate("TrendView", "%1: %2 (min %3, maks %4, śr %5)")
       .arg(names_[curve], numberText(c.last()), numberText(c.min()), numberText(c.max()),
            numberText(c.mean()));
 }
