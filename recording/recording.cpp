@@ -1,6 +1,7 @@
 // Recording one register into the log window at a fixed interval.
 #include "recording/recording.h"
 
+#include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -37,7 +38,7 @@ void Recording::btRecClick() {
   // ignored whole: its read would be refused and the header would describe a recording that never ran.
   if (host_.busy()) return;
   if (!IsRegister(host_.focusedNode())) {
-    host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+    host_.showMessage(QCoreApplication::translate("Messages", "nie wybrano rejestru"));
     return;
   }
   StartRecording();
@@ -51,7 +52,7 @@ void Recording::StartRecording() {
   // recording behind.
   const int interval = StrToInt(ToU16(host_.intervalText()));
   if (interval <= 0 || interval > kMaxIntervalSeconds) {
-    host_.showMessage(QStringLiteral("nieprawidłowy interwał"));
+    host_.showMessage(QCoreApplication::translate("Messages", "nieprawidłowy interwał"));
     return;
   }
 
@@ -60,7 +61,7 @@ void Recording::StartRecording() {
   RegisterTreeNode* focused = host_.focusedNode();
   if (IsRegister(focused)) state.CurrentNode = focused;
   if (!IsRegister(state.CurrentNode)) {
-    host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+    host_.showMessage(QCoreApplication::translate("Messages", "nie wybrano rejestru"));
     return;
   }
   // The header names the recorded register, whatever record was read last.

@@ -637,6 +637,49 @@ reply time [ms] min / mean / max: </translation>
     </message>
 </context>
 <context>
+    <name>Messages</name>
+    <message>
+        <source>brak połączenia !</source>
+        <translation>no connection !</translation>
+    </message>
+    <message>
+        <source>trwa rejestracja</source>
+        <translation>recording in progress</translation>
+    </message>
+    <message>
+        <source>trwa odczyt lub zapis rejestrów</source>
+        <translation>registers are being read or written</translation>
+    </message>
+    <message>
+        <source>lista rejestrów jest pusta</source>
+        <translation>the register list is empty</translation>
+    </message>
+    <message>
+        <source>nieprawidłowy interwał</source>
+        <translation>invalid interval</translation>
+    </message>
+    <message>
+        <source>interwał krótszy niż odczyt listy (najmniej %1 s)</source>
+        <translation>interval shorter than a read of the list (at least %1 s)</translation>
+    </message>
+    <message>
+        <source>nie wybrano rejestru</source>
+        <translation>no register selected</translation>
+    </message>
+    <message>
+        <source>nie można otworzyć folderu nagrań: %1</source>
+        <translation>cannot open the recordings folder: %1</translation>
+    </message>
+    <message>
+        <source>rejestr tylko do odczytu</source>
+        <translation>read-only register</translation>
+    </message>
+    <message>
+        <source>trwa transmisja</source>
+        <translation>transmission in progress</translation>
+    </message>
+</context>
+<context>
     <name>RegisterTree</name>
     <message>
         <source>Rejestr</source>
