@@ -2,6 +2,167 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="pl_PL">
 <context>
+    <name>ConfigCommands</name>
+    <message>
+        <source>błąd: </source>
+        <translation>error: </translation>
+    </message>
+    <message>
+        <source>nadal </source>
+        <translation>still </translation>
+    </message>
+    <message>
+        <source>niepotwierdzone: </source>
+        <translation>unconfirmed: </translation>
+    </message>
+    <message>
+        <source>nie zapisano</source>
+        <translation>not written</translation>
+    </message>
+    <message>
+        <source>konfiguracja (*.json);;wszystkie pliki (*)</source>
+        <translation>configuration (*.json);;all files (*)</translation>
+    </message>
+    <message>
+        <source>trwa inna operacja</source>
+        <translation>another operation is in progress</translation>
+    </message>
+    <message>
+        <source>brak połączenia !</source>
+        <translation>no connection !</translation>
+    </message>
+    <message>
+        <source>adres 0 niedozwolony</source>
+        <translation>address 0 not allowed</translation>
+    </message>
+    <message>
+        <source>brak rejestrów konfiguracji</source>
+        <translation>no configuration registers</translation>
+    </message>
+    <message>
+        <source>brak rejestrów do porównania</source>
+        <translation>no registers to compare</translation>
+    </message>
+    <message>
+        <source>odczyt rejestrów…</source>
+        <translation>reading registers…</translation>
+    </message>
+    <message>
+        <source>przerwano, pliku nie zapisano</source>
+        <translation>stopped, the file was not saved</translation>
+    </message>
+    <message>
+        <source>przerwano
+</source>
+        <translation>stopped
+</translation>
+    </message>
+    <message>
+        <source>: nie porównano (%1)</source>
+        <translation>: not compared (%1)</translation>
+    </message>
+    <message>
+        <source>: nie odczytano (%1)</source>
+        <translation>: not read (%1)</translation>
+    </message>
+    <message>
+        <source>
+nie odczytano: %1</source>
+        <translation>
+not read: %1</translation>
+    </message>
+    <message>
+        <source>
+nie porównano: %1</source>
+        <translation>
+not compared: %1</translation>
+    </message>
+    <message>
+        <source>zapisano konfigurację: </source>
+        <translation>configuration saved: </translation>
+    </message>
+    <message>
+        <source>zapisano rejestrów: %1</source>
+        <translation>registers saved: %1</translation>
+    </message>
+    <message>
+        <source>: w pliku %1, w urządzeniu %2</source>
+        <translation>: in file %1, in device %2</translation>
+    </message>
+    <message>
+        <source>%1 różnic</source>
+        <translation>%1 differences</translation>
+    </message>
+    <message>
+        <source>nic do przywrócenia</source>
+        <translation>nothing to restore</translation>
+    </message>
+    <message>
+        <source>
+pominięte (tylko do odczytu): %1</source>
+        <translation>
+skipped (read-only): %1</translation>
+    </message>
+    <message>
+        <source>zapis rejestrów…</source>
+        <translation>writing registers…</translation>
+    </message>
+    <message>
+        <source>rejestry do zmiany:</source>
+        <translation>registers to change:</translation>
+    </message>
+    <message>
+        <source>
+%1: %2 → %3</source>
+        <translation>
+%1: %2 → %3</translation>
+    </message>
+    <message>
+        <source> (ustawienie linii)</source>
+        <translation> (line setting)</translation>
+    </message>
+    <message>
+        <source>
+zapisać ?</source>
+        <translation>
+write ?</translation>
+    </message>
+    <message>
+        <source>
+%1: %2</source>
+        <translation>
+%1: %2</translation>
+    </message>
+    <message>
+        <source>zapisano: %1</source>
+        <translation>written: %1</translation>
+    </message>
+    <message>
+        <source>
+błędy: %1</source>
+        <translation>
+errors: %1</translation>
+    </message>
+    <message>
+        <source>
+nadal różne: %1</source>
+        <translation>
+still different: %1</translation>
+    </message>
+    <message>
+        <source>
+niepotwierdzone: %1</source>
+        <translation>
+unconfirmed: %1</translation>
+    </message>
+    <message>
+        <source>
+zmieniono ustawienia linii – naciśnij Reset i połącz się ponownie:</source>
+        <translation>
+line settings changed – press Reset and connect again:</translation>
+    </message>
+</context>
+<context>
     <name>Form1</name>
     <message>
         <source>nie można zapisać ustawień: %1</source>
