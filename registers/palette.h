@@ -42,12 +42,11 @@ inline bool IsDarkBackground(const QColor& background) {
   return RelativeLuminance(background) < RelativeLuminance(QColor(0x80, 0x80, 0x80));
 }
 
-// The colour to draw `named` with on `background`. On a light background the named colour stays as the
-// operator's documents name it; on a dark one the nearest shade of the same hue that reaches `ratio`: the
-// colour mixed with white (or, on a background too bright for that, with black) in the smallest step that is
-// enough, so navy stays a blue and maroon a red.
-inline QColor ReadableOn(const QColor& named, const QColor& background, double ratio = kTextContrast) {
-  if (!IsDarkBackground(background) || ContrastRatio(named, background) >= ratio) return named;
+// The nearest shade of `named` that reaches `ratio` on `background`: the colour mixed with white (or, on a
+// background too bright for that, with black) in the smallest step that is enough, so navy stays a blue and
+// maroon a red.
+inline QColor NearestReadable(const QColor& named, const QColor& background, double ratio = kTextContrast) {
+  if (ContrastRatio(named, background) >= ratio) return named;
   const auto mix = [&named](const QColor& with, double t) {
     return QColor::fromRgbF(named.redF() + (with.redF() - named.redF()) * t,
                             named.greenF() + (with.greenF() - named.greenF()) * t,
@@ -63,6 +62,12 @@ inline QColor ReadableOn(const QColor& named, const QColor& background, double r
     }
   }
   return ContrastRatio(white, background) >= ContrastRatio(black, background) ? white : black;
+}
+
+// The colour to draw `named` with on `background`: on a light background the named colour as the operator's
+// documents name it, on a dark one the nearest readable shade.
+inline QColor ReadableOn(const QColor& named, const QColor& background, double ratio = kTextContrast) {
+  return IsDarkBackground(background) ? NearestReadable(named, background, ratio) : named;
 }
 
 // The text colour `named` on the palette's window face, as labels of the control panel draw it.

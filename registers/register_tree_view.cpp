@@ -49,8 +49,12 @@ void ReadableTextDelegate::initStyleOption(QStyleOptionViewItem* option, const Q
       option->features.testFlag(QStyleOptionViewItem::Alternate) ? QPalette::AlternateBase : QPalette::Base);
   if (option->backgroundBrush.style() != Qt::NoBrush) background = option->backgroundBrush.color();
   option->palette.setColor(QPalette::Text, ReadableOn(named, background));
-  option->palette.setColor(QPalette::HighlightedText,
-                           ReadableOn(named, option->palette.color(QPalette::Highlight)));
+  // The selection's colour is often a mid-tone on either kind of desktop: the desktop's own background
+  // decides whether the named colour is kept there too.
+  const QColor highlight = option->palette.color(QPalette::Highlight);
+  option->palette.setColor(QPalette::HighlightedText, IsDarkBackground(option->palette.color(QPalette::Base))
+                                                          ? NearestReadable(named, highlight)
+                                                          : named);
 }
 
 RegisterTreeView::UpdateBracket::UpdateBracket(QWidget* view)

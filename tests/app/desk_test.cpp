@@ -258,17 +258,18 @@ QPalette DarkFusion() {
 }
 
 QPalette AdwaitaDark() {
-  // The colours Qt's GTK platform theme takes from Adwaita:dark.
+  // What Qt 6.4's GTK platform theme gives under GTK_THEME=Adwaita:dark on Debian 12 (measured under Xvfb).
   QPalette p;
-  p.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
-  p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xec));
-  p.setColor(QPalette::Base, QColor(0x2d, 0x2d, 0x2d));
-  p.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
-  p.setColor(QPalette::Text, QColor(0xee, 0xee, 0xec));
-  p.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-  p.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xec));
-  p.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9e));
-  p.setColor(QPalette::HighlightedText, Qt::white);
+  const QColor text(0xf0, 0xf0, 0xf0);
+  p.setColor(QPalette::Window, QColor(0x32, 0x32, 0x32));
+  p.setColor(QPalette::WindowText, text);
+  p.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
+  p.setColor(QPalette::AlternateBase, QColor(0x2b, 0x2b, 0x2b));
+  p.setColor(QPalette::Text, text);
+  p.setColor(QPalette::Button, QColor(0x32, 0x32, 0x32));
+  p.setColor(QPalette::ButtonText, text);
+  p.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+  p.setColor(QPalette::HighlightedText, text);
   return p;
 }
 
