@@ -16,6 +16,22 @@ QString Q(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
+// The configuration run's fixed reasons, plain C++ without Qt's translations: translated where they are
+// shown.
+[[maybe_unused]] const char* const kRunReasons[] = {
+    QT_TRANSLATE_NOOP("ConfigCommands", "nie ma w definicji"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "inny typ w definicji"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "inna liczba rejestrów w definicji"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "w pliku bez wartości"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "niepełna odpowiedź"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "błąd CRC"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "brak odpowiedzi"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "nie odczytano"),
+};
+QString Reason(const std::u16string& text) {
+  return QCoreApplication::translate("ConfigCommands", Q(text).toUtf8().constData());
+}
+
 QString PathOf(const ConfigRun::Item& item) {
   return Q(PathText(item.path));
 }
@@ -35,11 +51,11 @@ QString OutcomeText(const ConfigRun::Item& item) {
     case ConfigRun::Outcome::Written:
       return QStringLiteral("zapisano");
     case ConfigRun::Outcome::Failed:
-      return QCoreApplication::translate("ConfigCommands", "błąd: ") + Q(item.writeError);
+      return QCoreApplication::translate("ConfigCommands", "błąd: ") + Reason(item.writeError);
     case ConfigRun::Outcome::StillDiffers:
       return QCoreApplication::translate("ConfigCommands", "nadal ") + Q(item.after.value);
     case ConfigRun::Outcome::Unconfirmed:
-      return QCoreApplication::translate("ConfigCommands", "niepotwierdzone: ") + Q(item.after.error);
+      return QCoreApplication::translate("ConfigCommands", "niepotwierdzone: ") + Reason(item.after.error);
     default:
       return QCoreApplication::translate("ConfigCommands", "nie zapisano");
   }
@@ -245,13 +261,13 @@ void ConfigCommands::afterReading() {
       ++skipped;
       host_.appendLogLine(
           (PathOf(item) +
-           QCoreApplication::translate("ConfigCommands", ": nie porównano (%1)").arg(Q(item.problem)))
+           QCoreApplication::translate("ConfigCommands", ": nie porównano (%1)").arg(Reason(item.problem)))
               .toStdU16String());
     } else if (!item.before.ok) {
       ++unread;
       host_.appendLogLine(
-          (PathOf(item) +
-           QCoreApplication::translate("ConfigCommands", ": nie odczytano (%1)").arg(Q(item.before.error)))
+          (PathOf(item) + QCoreApplication::translate("ConfigCommands", ": nie odczytano (%1)")
+                              .arg(Reason(item.before.error)))
               .toStdU16String());
     }
   }

@@ -161,6 +161,38 @@ zmieniono ustawienia linii – naciśnij Reset i połącz się ponownie:</source
         <translation>
 line settings changed – press Reset and connect again:</translation>
     </message>
+    <message>
+        <source>nie ma w definicji</source>
+        <translation>not in the definition</translation>
+    </message>
+    <message>
+        <source>inny typ w definicji</source>
+        <translation>another type in the definition</translation>
+    </message>
+    <message>
+        <source>inna liczba rejestrów w definicji</source>
+        <translation>another number of registers in the definition</translation>
+    </message>
+    <message>
+        <source>w pliku bez wartości</source>
+        <translation>no value in the file</translation>
+    </message>
+    <message>
+        <source>niepełna odpowiedź</source>
+        <translation>incomplete reply</translation>
+    </message>
+    <message>
+        <source>błąd CRC</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>brak odpowiedzi</source>
+        <translation>no reply</translation>
+    </message>
+    <message>
+        <source>nie odczytano</source>
+        <translation>not read</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>
