@@ -313,7 +313,7 @@ class DelegateProbe : public ReadableTextDelegate {
 
 TEST_F(PaletteTest, EveryColourTheProgramSetsReadsOnLightAndDarkPalettes) {
   const Desktop desktops[] = {
-      {"Fusion light", QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette(), false},
+      {"Fusion light", QApplication::style()->standardPalette(), false},  // Fusion, set up above
       {"Fusion dark", DarkFusion(), true},
       {"Adwaita dark", AdwaitaDark(), true},
   };
