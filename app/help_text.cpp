@@ -98,6 +98,9 @@ constexpr const char* kLines[kHelpLineCount] = {
     QT_TRANSLATE_NOOP("Help", "('Otwórz folder nagrań' w menu okna logów) oraz na wykres obok okna logów:"),
     QT_TRANSLATE_NOOP("Help", "kółko myszy zmienia skalę czasu, 'śledź' pokazuje najnowszy odczyt,"),
     QT_TRANSLATE_NOOP("Help", "'zapisz png' zapisuje obraz wykresu."),
+    QT_TRANSLATE_NOOP("Help", "Okno logów zachowuje szerokość najdłuższego wiersza; wykres zajmuje resztę"),
+    QT_TRANSLATE_NOOP("Help", "albo staje pod oknem logów. 'ukryj' chowa wykres do końca pracy programu;"),
+    QT_TRANSLATE_NOOP("Help", "przywraca go 'Wykres nagrania' w menu okna logów."),
     "",
     QT_TRANSLATE_NOOP("Help", "V. WYSZUKIWANIE PRZETWORNIKÓW"),
     QT_TRANSLATE_NOOP("Help", "Klawisz 'Szukaj…' przeszukuje linię: dla wybranych szybkości i parzystości"),
@@ -118,6 +121,11 @@ constexpr const char* kLines[kHelpLineCount] = {
                       "'Porównaj z plikiem…' zaznacza różnice (kolumna 'W pliku'), a 'Przywróć z pliku…'"),
     QT_TRANSLATE_NOOP("Help", "zapisuje tylko różniące się rejestry; adres, szybkość i parzystość na końcu,"),
     QT_TRANSLATE_NOOP("Help", "po czym należy wcisnąć 'Reset' i zmienić ustawienia połączenia."),
+    "",
+    QT_TRANSLATE_NOOP("Help", "VIII. JĘZYK"),
+    QT_TRANSLATE_NOOP("Help",
+                      "'Język (Language)' w menu okna logów wybiera język od następnego uruchomienia;"),
+    QT_TRANSLATE_NOOP("Help", "'velnorex --lang en' uruchamia program po angielsku, '--lang pl' po polsku."),
     "",
 };
 

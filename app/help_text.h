@@ -5,7 +5,7 @@
 
 namespace velnorex {
 
-inline constexpr int kHelpLineCount = 96;
+inline constexpr int kHelpLineCount = 103;
 
 // The lines exactly as the help panel holds them.
 QStringList HelpTextLines();

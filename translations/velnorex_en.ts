@@ -675,6 +675,30 @@ line settings changed – press Reset and connect again:</translation>
         <source>po czym należy wcisnąć &apos;Reset&apos; i zmienić ustawienia połączenia.</source>
         <translation>after which press &apos;Reset&apos; and change the connection settings.</translation>
     </message>
+    <message>
+        <source>Okno logów zachowuje szerokość najdłuższego wiersza; wykres zajmuje resztę</source>
+        <translation>The log window keeps the width of its longest line; the trend takes the rest</translation>
+    </message>
+    <message>
+        <source>albo staje pod oknem logów. &apos;ukryj&apos; chowa wykres do końca pracy programu;</source>
+        <translation>or stands below the log. &apos;hide&apos; hides the trend until the program ends;</translation>
+    </message>
+    <message>
+        <source>przywraca go &apos;Wykres nagrania&apos; w menu okna logów.</source>
+        <translation>&apos;Recording trend&apos; in the log window&apos;s menu brings it back.</translation>
+    </message>
+    <message>
+        <source>VIII. JĘZYK</source>
+        <translation>VIII. LANGUAGE</translation>
+    </message>
+    <message>
+        <source>&apos;Język (Language)&apos; w menu okna logów wybiera język od następnego uruchomienia;</source>
+        <translation>&apos;Language&apos; in the log window&apos;s menu chooses the language from the next start;</translation>
+    </message>
+    <message>
+        <source>&apos;velnorex --lang en&apos; uruchamia program po angielsku, &apos;--lang pl&apos; po polsku.</source>
+        <translation>&apos;velnorex --lang en&apos; starts the program in English, &apos;--lang pl&apos; in Polish.</translation>
+    </message>
 </context>
 <context>
     <name>LineMonitor</name>
