@@ -2,6 +2,7 @@
 #include "app/main_window_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QActionGroup>
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QResizeEvent>
 #include <QTextBlock>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "app/help_text.h"
 #include "recording/trend_view.h"
