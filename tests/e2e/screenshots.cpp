@@ -190,7 +190,7 @@ bool englishRecording(const QString& target) {
   QTranslator english;
   if (!english.load(QStringLiteral("velnorex_en"), QStringLiteral(":/i18n"))) return false;
   QCoreApplication::installTranslator(&english);
-  const bool saved = trendDuringARecording(target, QSize(1000, 700), 12, {u"Temperatura", u"Punkt rosy"});
+  const bool saved = trendDuringARecording(target, QSize(1040, 820), 12, {u"Temperatura", u"Punkt rosy"});
   QCoreApplication::removeTranslator(&english);
   return saved;
 }
