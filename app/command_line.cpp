@@ -16,8 +16,10 @@ void print(std::FILE* to, const QString& text) {
 
 QString usage() {
   return QStringLiteral(
-      "Usage: velnorex [--paths | --version | --help]\n"
+      "Usage: velnorex [--paths | --version | --help | --lang en|pl]\n"
       "Without options the window opens.\n"
+      "  --lang     the window's language (Polish by default); the choice made in the window\n"
+      "             is kept in the settings file\n"
       "  --paths    where the settings, log and watch list are kept, the folders of the device\n"
       "             definitions, and each definition listed in \"Typ:\" with its file\n"
       "  --version  the version\n"

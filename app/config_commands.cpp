@@ -1,6 +1,7 @@
 // The configuration commands of the register tree's pop-up menu, run step by step from the event queue.
 #include "app/config_commands.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -13,6 +14,22 @@ namespace {
 
 QString Q(const std::u16string& text) {
   return QString::fromStdU16String(text);
+}
+
+// The configuration run's fixed reasons, plain C++ without Qt's translations: translated where they are
+// shown.
+[[maybe_unused]] const char* const kRunReasons[] = {
+    QT_TRANSLATE_NOOP("ConfigCommands", "nie ma w definicji"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "inny typ w definicji"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "inna liczba rejestrów w definicji"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "w pliku bez wartości"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "niepełna odpowiedź"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "błąd CRC"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "brak odpowiedzi"),
+    QT_TRANSLATE_NOOP("ConfigCommands", "nie odczytano"),
+};
+QString Reason(const std::u16string& text) {
+  return QCoreApplication::translate("ConfigCommands", Q(text).toUtf8().constData());
 }
 
 QString PathOf(const ConfigRun::Item& item) {
@@ -34,13 +51,13 @@ QString OutcomeText(const ConfigRun::Item& item) {
     case ConfigRun::Outcome::Written:
       return QStringLiteral("zapisano");
     case ConfigRun::Outcome::Failed:
-      return QStringLiteral("błąd: ") + Q(item.writeError);
+      return QCoreApplication::translate("ConfigCommands", "błąd: ") + Reason(item.writeError);
     case ConfigRun::Outcome::StillDiffers:
-      return QStringLiteral("nadal ") + Q(item.after.value);
+      return QCoreApplication::translate("ConfigCommands", "nadal ") + Q(item.after.value);
     case ConfigRun::Outcome::Unconfirmed:
-      return QStringLiteral("niepotwierdzone: ") + Q(item.after.error);
+      return QCoreApplication::translate("ConfigCommands", "niepotwierdzone: ") + Reason(item.after.error);
     default:
-      return QStringLiteral("nie zapisano");
+      return QCoreApplication::translate("ConfigCommands", "nie zapisano");
   }
 }
 
@@ -60,7 +77,8 @@ ConfigCommands::ConfigCommands(ViewState& state, Serial& serial, Modbus& modbus,
       host_(host),
       steps_(modbus, [this](std::function<void()> step) { host_.postQueued(std::move(step)); }) {
   chooseFile = [this](bool save) -> QString {
-    const QString filter = QStringLiteral("konfiguracja (*.json);;wszystkie pliki (*)");
+    const QString filter =
+        QCoreApplication::translate("ConfigCommands", "konfiguracja (*.json);;wszystkie pliki (*)");
     QFileDialog dialog(host_.dialogParent(), QString(), QString(), filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -88,16 +106,16 @@ ConfigCommands::~ConfigCommands() {
 bool ConfigCommands::mayStart() {
   if (run_) return false;
   if (state_.Recording || operations_.busy()) {
-    host_.showMessage(QStringLiteral("trwa inna operacja"));
+    host_.showMessage(QCoreApplication::translate("ConfigCommands", "trwa inna operacja"));
     return false;
   }
   if (!serial_.PortOpen()) {
-    host_.showMessage(QStringLiteral("brak połączenia !"));
+    host_.showMessage(QCoreApplication::translate("ConfigCommands", "brak połączenia !"));
     return false;
   }
   // Address 0 reaches every transducer on the line and none answers.
   if (ConfigRun::IsBroadcast(host_.slaveText().toStdU16String())) {
-    host_.showMessage(QStringLiteral("adres 0 niedozwolony"));
+    host_.showMessage(QCoreApplication::translate("ConfigCommands", "adres 0 niedozwolony"));
     return false;
   }
   return true;
@@ -110,7 +128,7 @@ void ConfigCommands::Zapiszkonfiguracje1Click() {
                                          host_.singleRegisterWrites());
   run->prepareSave(scope ? *scope : model_.tree().root());
   if (run->items().empty()) {
-    host_.showMessage(QStringLiteral("brak rejestrów konfiguracji"));
+    host_.showMessage(QCoreApplication::translate("ConfigCommands", "brak rejestrów konfiguracji"));
     return;
   }
   const QString fileName = chooseFile(true);
@@ -142,7 +160,7 @@ void ConfigCommands::startWithFile(Job job) {
                                          host_.singleRegisterWrites());
   run->prepareCompare(model_.tree().root(), ScopeGroup(view_.focusedNode()), file);
   if (run->items().empty()) {
-    host_.showMessage(QStringLiteral("brak rejestrów do porównania"));
+    host_.showMessage(QCoreApplication::translate("ConfigCommands", "brak rejestrów do porównania"));
     return;
   }
   if (Q(file.definition) != host_.deviceText())
@@ -156,7 +174,7 @@ void ConfigCommands::start(Job job, std::unique_ptr<ConfigRun> run, const QStrin
   plan_.clear();
   fileName_ = fileName;
   steps_.begin();
-  showProgress(QStringLiteral("odczyt rejestrów…"));
+  showProgress(QCoreApplication::translate("ConfigCommands", "odczyt rejestrów…"));
   postStep();
 }
 
@@ -217,13 +235,13 @@ void ConfigCommands::runStep() {
         return;
       case ConfigRun::Phase::Cancelled:
         if (job_ == Job::Save) {
-          finish(QStringLiteral("przerwano, pliku nie zapisano"));
+          finish(QCoreApplication::translate("ConfigCommands", "przerwano, pliku nie zapisano"));
         } else if (plan_.empty()) {
           finish(QStringLiteral("przerwano"));
         } else {
           // Some registers may have been written already: the operator learns which.
           showComparison(true);
-          finish(QStringLiteral("przerwano\n") + reportRestore());
+          finish(QCoreApplication::translate("ConfigCommands", "przerwano\n") + reportRestore());
         }
         return;
       default:
@@ -242,22 +260,27 @@ void ConfigCommands::afterReading() {
     if (!item.problem.empty()) {
       ++skipped;
       host_.appendLogLine(
-          (PathOf(item) + QStringLiteral(": nie porównano (%1)").arg(Q(item.problem))).toStdU16String());
+          (PathOf(item) +
+           QCoreApplication::translate("ConfigCommands", ": nie porównano (%1)").arg(Reason(item.problem)))
+              .toStdU16String());
     } else if (!item.before.ok) {
       ++unread;
       host_.appendLogLine(
-          (PathOf(item) + QStringLiteral(": nie odczytano (%1)").arg(Q(item.before.error))).toStdU16String());
+          (PathOf(item) + QCoreApplication::translate("ConfigCommands", ": nie odczytano (%1)")
+                              .arg(Reason(item.before.error)))
+              .toStdU16String());
     }
   }
   QString notes;
-  if (unread) notes += QStringLiteral("\nnie odczytano: %1").arg(unread);
-  if (skipped) notes += QStringLiteral("\nnie porównano: %1").arg(skipped);
+  if (unread) notes += QCoreApplication::translate("ConfigCommands", "\nnie odczytano: %1").arg(unread);
+  if (skipped) notes += QCoreApplication::translate("ConfigCommands", "\nnie porównano: %1").arg(skipped);
 
   if (job_ == Job::Save) {
     SaveConfigFile(run_->snapshot(heading_), fileName_.toStdString());
     const int saved = static_cast<int>(run_->items().size()) - unread;
-    host_.appendLogLine((QStringLiteral("zapisano konfigurację: ") + fileName_).toStdU16String());
-    finish(QStringLiteral("zapisano rejestrów: %1").arg(saved) + notes);
+    host_.appendLogLine((QCoreApplication::translate("ConfigCommands", "zapisano konfigurację: ") + fileName_)
+                            .toStdU16String());
+    finish(QCoreApplication::translate("ConfigCommands", "zapisano rejestrów: %1").arg(saved) + notes);
     return;
   }
 
@@ -266,21 +289,23 @@ void ConfigCommands::afterReading() {
     if (!item.differs()) continue;
     ++differences;
     host_.appendLogLine(
-        (PathOf(item) +
-         QStringLiteral(": w pliku %1, w urządzeniu %2").arg(Q(item.fileText()), Q(item.before.value)))
+        (PathOf(item) + QCoreApplication::translate("ConfigCommands", ": w pliku %1, w urządzeniu %2")
+                            .arg(Q(item.fileText()), Q(item.before.value)))
             .toStdU16String());
   }
   showComparison(false);
   if (job_ == Job::Compare) {
-    finish(QStringLiteral("%1 różnic").arg(differences) + notes);
+    finish(QCoreApplication::translate("ConfigCommands", "%1 różnic").arg(differences) + notes);
     return;
   }
 
   plan_ = run_->planRestore();
   if (plan_.empty()) {
     const int readOnly = differences;  // every difference that is not planned may not be written
-    finish(QStringLiteral("nic do przywrócenia") + notes +
-           (readOnly ? QStringLiteral("\npominięte (tylko do odczytu): %1").arg(readOnly) : QString()));
+    finish(QCoreApplication::translate("ConfigCommands", "nic do przywrócenia") + notes +
+           (readOnly ? QCoreApplication::translate("ConfigCommands", "\npominięte (tylko do odczytu): %1")
+                           .arg(readOnly)
+                     : QString()));
     return;
   }
   if (progress_) progress_->hide();
@@ -289,22 +314,24 @@ void ConfigCommands::afterReading() {
     return;
   }
   run_->startRestore();
-  showProgress(QStringLiteral("zapis rejestrów…"));
+  showProgress(QCoreApplication::translate("ConfigCommands", "zapis rejestrów…"));
   postStep();
 }
 
 QString ConfigCommands::restoreList() const {
   // In the order of writing.
-  QString text = QStringLiteral("rejestry do zmiany:");
+  QString text = QCoreApplication::translate("ConfigCommands", "rejestry do zmiany:");
   for (const ConfigRun::Item* item : plan_) {
-    text += QStringLiteral("\n%1: %2 → %3").arg(PathOf(*item), Q(item->before.value), Q(item->fileText()));
-    if (item->lineSetting) text += QStringLiteral(" (ustawienie linii)");
+    text += QCoreApplication::translate("ConfigCommands", "\n%1: %2 → %3")
+                .arg(PathOf(*item), Q(item->before.value), Q(item->fileText()));
+    if (item->lineSetting) text += QCoreApplication::translate("ConfigCommands", " (ustawienie linii)");
   }
   int readOnly = 0;
   for (const ConfigRun::Item& item : run_->items())
     readOnly += item.outcome == ConfigRun::Outcome::None && item.differs();
-  if (readOnly) text += QStringLiteral("\npominięte (tylko do odczytu): %1").arg(readOnly);
-  return text + QStringLiteral("\nzapisać ?");
+  if (readOnly)
+    text += QCoreApplication::translate("ConfigCommands", "\npominięte (tylko do odczytu): %1").arg(readOnly);
+  return text + QCoreApplication::translate("ConfigCommands", "\nzapisać ?");
 }
 
 QString ConfigCommands::reportRestore() {
@@ -322,17 +349,20 @@ QString ConfigCommands::reportRestore() {
     unconfirmed += item.outcome == ConfigRun::Outcome::Unconfirmed;
     if (item.lineSetting && item.writeError.empty()) {
       const QString option = OptionName(item.node, item.wanted.text);
-      lineSetting += QStringLiteral("\n%1: %2").arg(Q(item.path.back()), Q(item.fileText())) +
+      lineSetting += QCoreApplication::translate("ConfigCommands", "\n%1: %2")
+                         .arg(Q(item.path.back()), Q(item.fileText())) +
                      (option.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(option));
     }
   }
-  QString text = QStringLiteral("zapisano: %1").arg(written);
-  if (failed) text += QStringLiteral("\nbłędy: %1").arg(failed);
-  if (differ) text += QStringLiteral("\nnadal różne: %1").arg(differ);
-  if (unconfirmed) text += QStringLiteral("\nniepotwierdzone: %1").arg(unconfirmed);
+  QString text = QCoreApplication::translate("ConfigCommands", "zapisano: %1").arg(written);
+  if (failed) text += QCoreApplication::translate("ConfigCommands", "\nbłędy: %1").arg(failed);
+  if (differ) text += QCoreApplication::translate("ConfigCommands", "\nnadal różne: %1").arg(differ);
+  if (unconfirmed)
+    text += QCoreApplication::translate("ConfigCommands", "\nniepotwierdzone: %1").arg(unconfirmed);
   if (!lineSetting.isEmpty())
-    text +=
-        QStringLiteral("\nzmieniono ustawienia linii – naciśnij Reset i połącz się ponownie:") + lineSetting;
+    text += QCoreApplication::translate(
+                "ConfigCommands", "\nzmieniono ustawienia linii – naciśnij Reset i połącz się ponownie:") +
+            lineSetting;
   return text;
 }
 

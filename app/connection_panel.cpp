@@ -1,6 +1,7 @@
 // Connecting and disconnecting the one serial port from the panel's choices.
 #include "app/connection_panel.h"
 
+#include <QCoreApplication>
 #include <QSignalBlocker>
 
 #include "registers/palette.h"
@@ -32,19 +33,20 @@ QString PortFailureText(const PortFailure& failure, const QString& path) {
                  "i zaloguj się ponownie")
           .arg(path);
     case PortFailure::Busy:
-      return QStringLiteral("port %1 zajęty przez inny program").arg(path);
+      return QCoreApplication::translate("Form1", "port %1 zajęty przez inny program").arg(path);
     case PortFailure::NotFound:
-      return QStringLiteral("nie znaleziono portu %1").arg(path);
+      return QCoreApplication::translate("Form1", "nie znaleziono portu %1").arg(path);
     case PortFailure::SettingRefused:
-      return QStringLiteral("port %1 nie przyjął ustawień").arg(path);
+      return QCoreApplication::translate("Form1", "port %1 nie przyjął ustawień").arg(path);
     case PortFailure::Lost:
-      return QStringLiteral("port %1 zniknął - połączenie przerwane").arg(path);
+      return QCoreApplication::translate("Form1", "port %1 zniknął - połączenie przerwane").arg(path);
     case PortFailure::Other:
       break;
   }
   return failure.detail.isEmpty()
-             ? QStringLiteral("nie można otworzyć portu %1").arg(path)
-             : QStringLiteral("nie można otworzyć portu %1: %2").arg(path, failure.detail);
+             ? QCoreApplication::translate("Form1", "nie można otworzyć portu %1").arg(path)
+             : QCoreApplication::translate("Form1", "nie można otworzyć portu %1: %2")
+                   .arg(path, failure.detail);
 }
 
 ConnectionPanel::ConnectionPanel(Bus& bus, QComboBox& port, QComboBox& baud, QComboBox& parity,

@@ -5,7 +5,7 @@
 
 namespace velnorex {
 
-inline constexpr int kHelpLineCount = 111;
+inline constexpr int kHelpLineCount = 118;
 
 // The lines exactly as the help panel holds them.
 QStringList HelpTextLines();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include "modbus/function_codes.h"
@@ -17,12 +18,15 @@ namespace velnorex {
 namespace {
 
 const char* const kHeaders[LineMonitorModel::kColumnCount] = {
-    "Czas",      "Adres",     "Funkcja",   "Rejestr",     "Ilość",
-    "Zapytanie", "Odpowiedź", "Odp. [ms]", "Koniec [ms]", "Wynik",
+    QT_TRANSLATE_NOOP("LineMonitor", "Czas"),        QT_TRANSLATE_NOOP("LineMonitor", "Adres"),
+    QT_TRANSLATE_NOOP("LineMonitor", "Funkcja"),     QT_TRANSLATE_NOOP("LineMonitor", "Rejestr"),
+    QT_TRANSLATE_NOOP("LineMonitor", "Ilość"),       QT_TRANSLATE_NOOP("LineMonitor", "Zapytanie"),
+    QT_TRANSLATE_NOOP("LineMonitor", "Odpowiedź"),   QT_TRANSLATE_NOOP("LineMonitor", "Odp. [ms]"),
+    QT_TRANSLATE_NOOP("LineMonitor", "Koniec [ms]"), QT_TRANSLATE_NOOP("LineMonitor", "Wynik"),
 };
 
 QString header(int column) {
-  return QString::fromUtf8(kHeaders[column]);
+  return QCoreApplication::translate("LineMonitor", kHeaders[column]);
 }
 
 QString hexText(const uint8_t* bytes, int count) {
@@ -65,27 +69,27 @@ QString csvCell(const QString& text) {
 QString ExceptionName(uint8_t code) {
   switch (code) {
     case kIllegalFunction:
-      return QStringLiteral("niedozwolona funkcja");
+      return QCoreApplication::translate("LineMonitor", "niedozwolona funkcja");
     case kIllegalDataAddress:
-      return QStringLiteral("niedozwolony adres danych");
+      return QCoreApplication::translate("LineMonitor", "niedozwolony adres danych");
     case kIllegalDataValue:
-      return QStringLiteral("niedozwolona wartość danych");
+      return QCoreApplication::translate("LineMonitor", "niedozwolona wartość danych");
     case kSlaveDeviceFailure:
-      return QStringLiteral("awaria urządzenia");
+      return QCoreApplication::translate("LineMonitor", "awaria urządzenia");
     case kAcknowledge:
-      return QStringLiteral("potwierdzenie, praca trwa");
+      return QCoreApplication::translate("LineMonitor", "potwierdzenie, praca trwa");
     case kSlaveDeviceBusy:
-      return QStringLiteral("urządzenie zajęte");
+      return QCoreApplication::translate("LineMonitor", "urządzenie zajęte");
     case kNegativeAcknowledge:
-      return QStringLiteral("potwierdzenie negatywne");
+      return QCoreApplication::translate("LineMonitor", "potwierdzenie negatywne");
     case kMemoryParityError:
-      return QStringLiteral("błąd parzystości pamięci");
+      return QCoreApplication::translate("LineMonitor", "błąd parzystości pamięci");
     case kGatewayPathUnavailable:
-      return QStringLiteral("ścieżka bramy niedostępna");
+      return QCoreApplication::translate("LineMonitor", "ścieżka bramy niedostępna");
     case kGatewayTargetFailedToRespond:
-      return QStringLiteral("urządzenie za bramą nie odpowiada");
+      return QCoreApplication::translate("LineMonitor", "urządzenie za bramą nie odpowiada");
     default:
-      return QStringLiteral("nieznany wyjątek");
+      return QCoreApplication::translate("LineMonitor", "nieznany wyjątek");
   }
 }
 
@@ -93,24 +97,26 @@ QString OutcomeText(const TrafficRecord& record) {
   QString text;
   switch (record.outcome) {
     case TrafficOutcome::Value:
-      text = QStringLiteral("poprawna odpowiedź");
+      text = QCoreApplication::translate("LineMonitor", "poprawna odpowiedź");
       break;
     case TrafficOutcome::Exception:
-      text =
-          QStringLiteral("wyjątek %1: %2").arg(record.exceptionCode).arg(ExceptionName(record.exceptionCode));
+      text = QCoreApplication::translate("LineMonitor", "wyjątek %1: %2")
+                 .arg(record.exceptionCode)
+                 .arg(ExceptionName(record.exceptionCode));
       break;
     case TrafficOutcome::Timeout:
-      text = QStringLiteral("brak odpowiedzi");
+      text = QCoreApplication::translate("LineMonitor", "brak odpowiedzi");
       break;
     case TrafficOutcome::CrcError:
-      text = QStringLiteral("błąd CRC");
+      text = QCoreApplication::translate("LineMonitor", "błąd CRC");
       break;
   }
-  if (record.late) text += QStringLiteral(", późna");
-  if (record.echoRemoved) text += QStringLiteral(", echo usunięte");
+  if (record.late) text += QCoreApplication::translate("LineMonitor", ", późna");
+  if (record.echoRemoved) text += QCoreApplication::translate("LineMonitor", ", echo usunięte");
   // The line was let fall quiet first: a late reply to an earlier request came and was not taken for this.
   if (record.droppedLate > 0)
-    text += QStringLiteral(", przedtem odrzucono spóźnioną odpowiedź (%1 B)").arg(record.droppedLate);
+    text += QCoreApplication::translate("LineMonitor", ", przedtem odrzucono spóźnioną odpowiedź (%1 B)")
+                .arg(record.droppedLate);
   return text;
 }
 

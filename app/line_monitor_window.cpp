@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 
 #include "app/application.h"
 #include "recording/log_lines.h"
+#include "registers/register_tree_view.h"
 #include "text/number_text.h"
 
 namespace velnorex {
@@ -46,7 +48,8 @@ auto guarded(F f) {
 }  // namespace
 
 QString CountersText(const TrafficCounts& c) {
-  QString text = QStringLiteral(
+  QString text = QCoreApplication::translate(
+                     "LineMonitor",
                      "zapytania: %1   odpowiedzi: %2   wyjątki: %3   brak odpowiedzi: %4   błędy CRC: %5   "
                      "późne: %6   echo usunięte: %7   odrzucone spóźnione: %8")
                      .arg(c.requests)
@@ -57,7 +60,7 @@ QString CountersText(const TrafficCounts& c) {
                      .arg(c.lateReplies)
                      .arg(c.echoesRemoved)
                      .arg(c.lateDropped);
-  text += QStringLiteral("\nczas odpowiedzi [ms] min / śr / maks: ");
+  text += QCoreApplication::translate("LineMonitor", "\nczas odpowiedzi [ms] min / śr / maks: ");
   if (c.timedReplies == 0) return text + QStringLiteral("-");
   return text + milliseconds(static_cast<double>(c.replyUsMin)) + QStringLiteral(" / ") +
          milliseconds(c.replyUsMean()) + QStringLiteral(" / ") +
@@ -67,7 +70,7 @@ QString CountersText(const TrafficCounts& c) {
 LineMonitorWindow::LineMonitorWindow(TrafficLog& log, QWidget* parent)
     : QWidget(parent, Qt::Window), log_(log), model_(log) {
   setObjectName(QStringLiteral("LineMonitor"));
-  setWindowTitle(QStringLiteral("Ruch na linii"));
+  setWindowTitle(QCoreApplication::translate("LineMonitor", "Ruch na linii"));
   resize(1000, 520);
 
   auto* layout = new QVBoxLayout(this);
@@ -75,10 +78,10 @@ LineMonitorWindow::LineMonitorWindow(TrafficLog& log, QWidget* parent)
   lbCounters = new QLabel(this);
   lbCounters->setObjectName(QStringLiteral("lbCounters"));
   lbCounters->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  btPause = button(QStringLiteral("btPause"), QStringLiteral("Wstrzymaj"), this);
-  btClear = button(QStringLiteral("btClear"), QStringLiteral("Wyczyść"), this);
-  btCopy = button(QStringLiteral("btCopy"), QStringLiteral("Kopiuj"), this);
-  btSave = button(QStringLiteral("btSave"), QStringLiteral("Zapisz CSV"), this);
+  btPause = button(QStringLiteral("btPause"), QCoreApplication::translate("LineMonitor", "Wstrzymaj"), this);
+  btClear = button(QStringLiteral("btClear"), QCoreApplication::translate("LineMonitor", "Wyczyść"), this);
+  btCopy = button(QStringLiteral("btCopy"), QCoreApplication::translate("LineMonitor", "Kopiuj"), this);
+  btSave = button(QStringLiteral("btSave"), QCoreApplication::translate("LineMonitor", "Zapisz CSV"), this);
   commands->addWidget(lbCounters, 1);
   for (QPushButton* b : {btPause, btClear, btCopy, btSave}) commands->addWidget(b, 0, Qt::AlignTop);
   layout->addLayout(commands);
@@ -86,6 +89,7 @@ LineMonitorWindow::LineMonitorWindow(TrafficLog& log, QWidget* parent)
   TrafficView = new QTableView(this);
   TrafficView->setObjectName(QStringLiteral("TrafficView"));
   TrafficView->setModel(&model_);
+  TrafficView->setItemDelegate(new ReadableTextDelegate(TrafficView));
   TrafficView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   TrafficView->setSelectionBehavior(QAbstractItemView::SelectRows);
   TrafficView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -106,7 +110,7 @@ LineMonitorWindow::LineMonitorWindow(TrafficLog& log, QWidget* parent)
   TrafficView->addAction(copy);
 
   askFileName = [](QWidget& parent) -> QString {
-    QFileDialog dialog(&parent, QStringLiteral("Zapisz ruch na linii"));
+    QFileDialog dialog(&parent, QCoreApplication::translate("LineMonitor", "Zapisz ruch na linii"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("* (*)")});
     dialog.setDefaultSuffix(QStringLiteral("csv"));
@@ -141,7 +145,8 @@ void LineMonitorWindow::showCounters() {
 void LineMonitorWindow::btPauseClick() {
   // While paused, the log goes on recording; the table and the counters stand still to be read.
   model_.setPaused(!model_.paused());
-  btPause->setText(model_.paused() ? QStringLiteral("Wznów") : QStringLiteral("Wstrzymaj"));
+  btPause->setText(model_.paused() ? QCoreApplication::translate("LineMonitor", "Wznów")
+                                   : QCoreApplication::translate("LineMonitor", "Wstrzymaj"));
   refresh();
 }
 

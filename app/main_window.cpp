@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include "app/file_locations.h"
+#include "app/language.h"
 #include "app/message_box.h"
 #include "app/window_bounds.h"
 #include "app/window_settings.h"
@@ -127,6 +128,7 @@ void TForm1::wireRecording() {
   connect(&ListRecordTimer, &QTimer::timeout, this, guarded([this] { ListRecordTimerTimer(); }));
   connect(Otworzfoldernagran1, &QAction::triggered, this, guarded([this] { Otworzfoldernagran1Click(); }));
   connect(cbxRecList, &QCheckBox::toggled, this, guarded([this] { cbxRecListClick(); }));
+  connect(Jezyk1, &QMenu::triggered, this, guarded([this](QAction* choice) { JezykClick(choice); }));
 }
 
 void TForm1::wireWatchList() {
@@ -277,11 +279,11 @@ void TForm1::FormKeyDown(int key) {
   if (key == Qt::Key_F1) {
     Memo1->hide();
     Memo2->show();
-    stBar->showMessage(QStringLiteral("Esc - zamknij pomoc"));
+    stBar->showMessage(QCoreApplication::translate("Form1", "Esc - zamknij pomoc"));
   } else if (key == Qt::Key_Escape) {
     Memo1->show();
     Memo2->hide();
-    stBar->showMessage(QStringLiteral("F1 - pomoc"));
+    stBar->showMessage(QCoreApplication::translate("Form1", "F1 - pomoc"));
   }
 }
 
@@ -298,7 +300,7 @@ void TForm1::Disconnect() {
 
 void TForm1::btConnectClick() {
   if (ComCBox->currentText().isEmpty()) {
-    ShowModalMessage(this, QStringLiteral("wybierz port szeregowy"));
+    ShowModalMessage(this, QCoreApplication::translate("Form1", "wybierz port szeregowy"));
     return;
   }
   Connect();
@@ -396,7 +398,7 @@ void TForm1::Zapiszdopliku1Click() {
 }
 void TForm1::Dodajdolisty1Click() {
   if (!VLModel->AddToWatchList(state.CurrentRecord, eSlave->text()))
-    ShowModalMessage(this, QStringLiteral("nie wybrano rejestru"));
+    ShowModalMessage(this, QCoreApplication::translate("Form1", "nie wybrano rejestru"));
 }
 void TForm1::Znajdzkolejnosc1Click() {
   FindWordOrder(registerOps, VT->focusedNode(), this);
@@ -434,4 +436,22 @@ void TForm1::Porownajzplikiem1Click() {
 }
 void TForm1::Przywroczpliku1Click() {
   configCommands.Przywroczpliku1Click();
+}
+
+void TForm1::setLanguage(const QString& language) {
+  language_ = language;
+  (language == QLatin1String("en") ? JezykAngielski1 : JezykPolski1)->setChecked(true);
+}
+
+void TForm1::JezykClick(QAction* choice) {
+  const QString language = choice->data().toString();
+  QString error;
+  if (!StoreLanguage(paths_.settingsFile, language, &error)) {
+    hosts_.showMessage(QCoreApplication::translate("Form1", "nie można zapisać ustawień: %1").arg(error));
+    return;
+  }
+  if (language != language_)
+    hosts_.showMessage(language == QLatin1String("en")
+                           ? QStringLiteral("English from the next start of the program")
+                           : QStringLiteral("język polski od następnego uruchomienia programu"));
 }

@@ -118,6 +118,12 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   void Porownajzplikiem1Click();
   void Przywroczpliku1Click();
 
+  // The language the window was made in ("pl" or "en"), ticked in "Język (Language)"; a choice there is
+  // kept in the settings file for the next start.
+  void setLanguage(const QString& language);
+  const QString& language() const { return language_; }
+  void JezykClick(QAction* choice);
+
   // --- units and state ---
   velnorex::ViewState state;
   QTimer HighlightTimer;
@@ -171,6 +177,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   Paths paths_;
   // The interval of the kind of recording that "cała lista" does not choose now.
   QString otherInterval_ = QStringLiteral("1");
+  QString language_ = QStringLiteral("pl");
   int splitHeight_ = 240;  // VT's height as restored, until the window is laid out
   bool closed_ = false;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -44,6 +45,34 @@ class StatusLine : public QLabel {
   void resizeEvent(QResizeEvent* event) override;
 };
 
+// The lower part of the work area: the log window (or the help panel in its place) and a recording's trend.
+// While the trend shows, the log keeps the width of its longest line and the trend takes what is left beside
+// it; when what is left is too narrow for the trend, the trend goes below the log.
+class LogArea : public QWidget {
+ public:
+  LogArea(QWidget* parent, LogTextEdit* log, QPlainTextEdit* help, TrendView* trend);
+
+  // The width the log's longest line asks for, its margins and frame included.
+  int logWidthNeeded() const;
+  // The narrowest the trend can be beside the log.
+  int trendWidthNeeded() const;
+  bool trendBelow() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void measure(int position, int added);
+  void arrange();
+
+  LogTextEdit* log_;
+  QPlainTextEdit* help_;
+  TrendView* trend_;
+  QBoxLayout* layout_;
+  double longest_ = 0;  // the longest line, in pixels, since the log was last emptied
+};
+
 class MainWindowLayout {
  public:
   // Creates every component on `form` (objectName = member name; SerialBox's objectName is "Serial"), so
@@ -64,7 +93,8 @@ class MainWindowLayout {
   LogTextEdit* Memo1 = nullptr;
   QPlainTextEdit* Memo2 = nullptr;
   QTreeView* VL = nullptr;
-  TrendView* chTrend = nullptr;  // beside the log window while recording
+  TrendView* chTrend = nullptr;  // beside (or below) the log window while recording
+  LogArea* memoArea = nullptr;
 
   QGroupBox* GroupBox2 = nullptr;
   QLabel* Label3 = nullptr;  // "Typ:"
@@ -105,6 +135,10 @@ class MainWindowLayout {
   QAction* Zapiszdopliku1 = nullptr;
   QAction* Ruchnalinii1 = nullptr;  // "Ruch na linii", also Ctrl+T
   QAction* Otworzfoldernagran1 = nullptr;
+  QMenu* Jezyk1 = nullptr;  // "Język (Language)": the window's language at the next start
+  QAction* JezykPolski1 = nullptr;
+  QAction* JezykAngielski1 = nullptr;
+  QAction* Wykres1 = nullptr;  // "Wykres nagrania": the trend shows with a recording; "ukryj" unticks it
   QMenu* PopupMenu2 = nullptr;
   QAction* Dodajdolisty1 = nullptr;
   QAction* Znajdzkolejnosc1 = nullptr;  // "Znajdź kolejność słów…" of a 32- or 64-bit register

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,7 +25,7 @@ enum Column { kAddress, kBaud, kParity, kReply, kTime, kColumns };
 QString timeLeftText(int64_t ms) {
   const int64_t seconds = (ms + 999) / 1000;
   if (seconds < 60) return QStringLiteral("ok. %1 s").arg(seconds);
-  return QStringLiteral("ok. %1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+  return QCoreApplication::translate("SearchDialog", "ok. %1 min %2 s").arg(seconds / 60).arg(seconds % 60);
 }
 
 QCheckBox* checkBox(const QString& name, const QString& caption, bool checked, QWidget* parent) {
@@ -54,9 +55,9 @@ QPushButton* button(const QString& name, const QString& caption, QWidget* parent
 QString ReplyTextPl(const SearchHit& hit) {
   switch (hit.reply) {
     case SearchHit::Reply::Value:
-      return QStringLiteral("wartość %1").arg(hit.value);
+      return QCoreApplication::translate("SearchDialog", "wartość %1").arg(hit.value);
     case SearchHit::Reply::Exception:
-      return QStringLiteral("wyjątek %1").arg(hit.value);
+      return QCoreApplication::translate("SearchDialog", "wyjątek %1").arg(hit.value);
     case SearchHit::Reply::Echo:
       break;
   }
@@ -71,7 +72,7 @@ const std::vector<int32_t>& SearchDialog::OfferedBaudRates() {
 SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
     : QDialog(parent), bus_(bus), host_(host) {
   setObjectName(QStringLiteral("SearchDialog"));
-  setWindowTitle(QStringLiteral("Wyszukiwanie przetworników"));
+  setWindowTitle(QCoreApplication::translate("SearchDialog", "Wyszukiwanie przetworników"));
   // The main window's commands wait while the dialog is open: its own search holds the line.
   setWindowModality(Qt::WindowModal);
 
@@ -80,10 +81,10 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
   auto* plan = new QGridLayout;
   lbPort = new QLabel(this);
   lbPort->setObjectName(QStringLiteral("lbPort"));
-  plan->addWidget(new QLabel(QStringLiteral("Port szer:"), this), 0, 0);
+  plan->addWidget(new QLabel(QCoreApplication::translate("SearchDialog", "Port szer:"), this), 0, 0);
   plan->addWidget(lbPort, 0, 1, 1, 3);
 
-  auto* bauds = new QGroupBox(QStringLiteral("Szybkość"), this);
+  auto* bauds = new QGroupBox(QCoreApplication::translate("SearchDialog", "Szybkość"), this);
   bauds->setObjectName(QStringLiteral("gbBauds"));
   auto* baudGrid = new QGridLayout(bauds);
   int i = 0;
@@ -96,7 +97,7 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
   }
   plan->addWidget(bauds, 1, 0, 1, 4);
 
-  auto* parities = new QGroupBox(QStringLiteral("Parzystość"), this);
+  auto* parities = new QGroupBox(QCoreApplication::translate("SearchDialog", "Parzystość"), this);
   parities->setObjectName(QStringLiteral("gbParities"));
   auto* parityRow = new QHBoxLayout(parities);
   cbxParityNone = checkBox(QStringLiteral("cbxParityNone"), QStringLiteral("none"), true, parities);
@@ -108,26 +109,27 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
   parityRow->addStretch(1);
   plan->addWidget(parities, 2, 0, 1, 4);
 
-  plan->addWidget(new QLabel(QStringLiteral("Adresy od:"), this), 3, 0);
+  plan->addWidget(new QLabel(QCoreApplication::translate("SearchDialog", "Adresy od:"), this), 3, 0);
   eFrom = spinBox(QStringLiteral("eFrom"), kFirstSlaveAddress, kLastSlaveAddress, kFirstSlaveAddress, this);
   plan->addWidget(eFrom, 3, 1);
-  plan->addWidget(new QLabel(QStringLiteral("do:"), this), 3, 2);
+  plan->addWidget(new QLabel(QCoreApplication::translate("SearchDialog", "do:"), this), 3, 2);
   eTo = spinBox(QStringLiteral("eTo"), kFirstSlaveAddress, kLastSlaveAddress, kLastSlaveAddress, this);
   plan->addWidget(eTo, 3, 3);
 
-  plan->addWidget(new QLabel(QStringLiteral("Zapytanie:"), this), 4, 0);
+  plan->addWidget(new QLabel(QCoreApplication::translate("SearchDialog", "Zapytanie:"), this), 4, 0);
   cbxProbe = new QComboBox(this);
   cbxProbe->setObjectName(QStringLiteral("cbxProbe"));
-  cbxProbe->addItems({QStringLiteral("odczyt rejestru"), QStringLiteral("echo (funkcja 8)"),
-                      QStringLiteral("odczyt rejestru wejściowego")});
+  cbxProbe->addItems({QCoreApplication::translate("SearchDialog", "odczyt rejestru"),
+                      QCoreApplication::translate("SearchDialog", "echo (funkcja 8)"),
+                      QCoreApplication::translate("SearchDialog", "odczyt rejestru wejściowego")});
   plan->addWidget(cbxProbe, 4, 1);
   eProbeRegister = spinBox(QStringLiteral("eProbeRegister"), 0, 65535, 0, this);
-  eProbeRegister->setToolTip(QStringLiteral("Adres odczytywanego rejestru"));
+  eProbeRegister->setToolTip(QCoreApplication::translate("SearchDialog", "Adres odczytywanego rejestru"));
   plan->addWidget(eProbeRegister, 4, 2, 1, 2);
   connect(cbxProbe, &QComboBox::currentIndexChanged, this,
           [this](int index) { eProbeRegister->setEnabled(index == 0); });
 
-  plan->addWidget(new QLabel(QStringLiteral("Czas na odpowiedź:"), this), 5, 0);
+  plan->addWidget(new QLabel(QCoreApplication::translate("SearchDialog", "Czas na odpowiedź:"), this), 5, 0);
   eBudget = spinBox(QStringLiteral("eBudget"), 0, 10000, 30, this);
   eBudget->setSuffix(QStringLiteral(" ms"));
   plan->addWidget(eBudget, 5, 1);
@@ -137,7 +139,7 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
 
   auto* run = new QHBoxLayout;
   btStart = button(QStringLiteral("btStart"), QStringLiteral("Start"), this);
-  btStop = button(QStringLiteral("btStop"), QStringLiteral("Przerwij"), this);
+  btStop = button(QStringLiteral("btStop"), QCoreApplication::translate("SearchDialog", "Przerwij"), this);
   pbSearch = new QProgressBar(this);
   pbSearch->setObjectName(QStringLiteral("pbSearch"));
   pbSearch->setRange(0, 1);
@@ -152,9 +154,11 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
 
   tbResults = new QTableWidget(0, kColumns, this);
   tbResults->setObjectName(QStringLiteral("tbResults"));
-  tbResults->setHorizontalHeaderLabels({QStringLiteral("Adres"), QStringLiteral("Szybkość"),
-                                        QStringLiteral("Parzystość"), QStringLiteral("Odpowiedź"),
-                                        QStringLiteral("Czas [ms]")});
+  tbResults->setHorizontalHeaderLabels({QCoreApplication::translate("SearchDialog", "Adres"),
+                                        QCoreApplication::translate("SearchDialog", "Szybkość"),
+                                        QCoreApplication::translate("SearchDialog", "Parzystość"),
+                                        QCoreApplication::translate("SearchDialog", "Odpowiedź"),
+                                        QCoreApplication::translate("SearchDialog", "Czas [ms]")});
   tbResults->setSelectionBehavior(QAbstractItemView::SelectRows);
   tbResults->setSelectionMode(QAbstractItemView::SingleSelection);
   tbResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -167,9 +171,9 @@ SearchDialog::SearchDialog(Bus& bus, SearchDialogHost& host, QWidget* parent)
   layout->addWidget(lbStatus);
 
   auto* end = new QHBoxLayout;
-  btUse = button(QStringLiteral("btUse"), QStringLiteral("Użyj"), this);
-  btUse->setToolTip(QStringLiteral("Połącz z wybranym przetwornikiem"));
-  btClose = button(QStringLiteral("btClose"), QStringLiteral("Zamknij"), this);
+  btUse = button(QStringLiteral("btUse"), QCoreApplication::translate("SearchDialog", "Użyj"), this);
+  btUse->setToolTip(QCoreApplication::translate("SearchDialog", "Połącz z wybranym przetwornikiem"));
+  btClose = button(QStringLiteral("btClose"), QCoreApplication::translate("SearchDialog", "Zamknij"), this);
   end->addStretch(1);
   end->addWidget(btUse);
   end->addWidget(btClose);
@@ -217,7 +221,7 @@ SearchPlan SearchDialog::planFromControls() const {
 void SearchDialog::btStartClick() {
   if (searching()) return;
   if (host_.portName().isEmpty()) {
-    ShowModalMessage(this, QStringLiteral("wybierz port szeregowy"));
+    ShowModalMessage(this, QCoreApplication::translate("SearchDialog", "wybierz port szeregowy"));
     return;
   }
   if (const QString why = host_.whyNotNow(); !why.isEmpty()) {
@@ -226,11 +230,11 @@ void SearchDialog::btStartClick() {
   }
   SearchPlan plan = planFromControls();
   if (plan.settings.empty()) {
-    ShowModalMessage(this, QStringLiteral("wybierz szybkość i parzystość"));
+    ShowModalMessage(this, QCoreApplication::translate("SearchDialog", "wybierz szybkość i parzystość"));
     return;
   }
   if (plan.firstAddress > plan.lastAddress) {
-    ShowModalMessage(this, QStringLiteral("zły zakres adresów"));
+    ShowModalMessage(this, QCoreApplication::translate("SearchDialog", "zły zakres adresów"));
     return;
   }
   searchedPort_ = host_.portName();
@@ -238,7 +242,7 @@ void SearchDialog::btStartClick() {
   search_ = std::make_unique<LineSearch>(bus_, std::move(plan));
   if (!search_->start()) {
     search_.reset();
-    ShowModalMessage(this, QStringLiteral("linia jest zajęta"));
+    ShowModalMessage(this, QCoreApplication::translate("SearchDialog", "linia jest zajęta"));
     return;
   }
   results_.clear();
@@ -275,7 +279,9 @@ void SearchDialog::showProgress() {
   if (!search_) return;
   const SearchProgress p = search_->progress();
   pbSearch->setValue(p.done);
-  QString text = QStringLiteral("wykonano: %1, pozostało: %2").arg(p.done).arg(p.total - p.done);
+  QString text = QCoreApplication::translate("SearchDialog", "wykonano: %1, pozostało: %2")
+                     .arg(p.done)
+                     .arg(p.total - p.done);
   if (search_->running()) text += QStringLiteral(", ") + timeLeftText(p.msLeft);
   lbProgress->setText(text);
 }
@@ -301,18 +307,20 @@ void SearchDialog::searchEnded() {
   QString status;
   switch (how) {
     case SearchEnd::PortError:
-      status = QStringLiteral("nie można otworzyć portu");
+      status = QCoreApplication::translate("SearchDialog", "nie można otworzyć portu");
       break;
     case SearchEnd::Cancelled:
-      status = QStringLiteral("przerwano, znaleziono: %1").arg(results_.size());
+      status = QCoreApplication::translate("SearchDialog", "przerwano, znaleziono: %1").arg(results_.size());
       break;
     default:
-      status = results_.empty() ? QStringLiteral("nie znaleziono przetworników")
-                                : QStringLiteral("znaleziono: %1").arg(results_.size());
+      status = results_.empty()
+                   ? QCoreApplication::translate("SearchDialog", "nie znaleziono przetworników")
+                   : QCoreApplication::translate("SearchDialog", "znaleziono: %1").arg(results_.size());
       break;
   }
   if (search_->garbledReplies() > 0)
-    status += QStringLiteral(" (zniekształcone odpowiedzi: %1)").arg(search_->garbledReplies());
+    status += QCoreApplication::translate("SearchDialog", " (zniekształcone odpowiedzi: %1)")
+                  .arg(search_->garbledReplies());
   lbStatus->setText(status);
   if (!search_->lineRestored()) host_.connectionLost();
   setControlsEnabled(true);

@@ -26,8 +26,14 @@ void WindowHosts::setRegisterText(const QString& text) {
 void WindowHosts::processPendingMessages() {
   QCoreApplication::processEvents();
 }
+// The fixed messages of the lower layers, which are plain C++ without Qt's translations: they are
+// translated here, on their way to the operator.
+[[maybe_unused]] const char* const kLowerLayerMessages[] = {
+    QT_TRANSLATE_NOOP("Messages", "brak połączenia !"),
+};
+
 void WindowHosts::showMessage(const std::u16string& text) {
-  showMessage(QString::fromStdU16String(text));
+  showMessage(QCoreApplication::translate("Messages", QString::fromStdU16String(text).toUtf8().constData()));
 }
 void WindowHosts::appendLogLine(const std::u16string& line) {
   AppendLine(*form_.Memo1, QString::fromStdU16String(line));
@@ -91,8 +97,9 @@ QString WindowHosts::portName() const {
 }
 QString WindowHosts::whyNotNow() const {
   // A search takes the port away from whatever uses it: it waits for the operator's own work to end.
-  if (form_.state.Recording) return QStringLiteral("trwa rejestracja");
-  if (form_.registerOps.busy()) return QStringLiteral("trwa odczyt lub zapis rejestrów");
+  if (form_.state.Recording) return QCoreApplication::translate("Messages", "trwa rejestracja");
+  if (form_.registerOps.busy())
+    return QCoreApplication::translate("Messages", "trwa odczyt lub zapis rejestrów");
   return {};
 }
 void WindowHosts::useResult(const QString& portName, const SearchHit& hit) {

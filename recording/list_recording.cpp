@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -79,12 +80,12 @@ void ListRecording::StartRecording() {
   if (running_) return;
   const std::vector<WatchEntry> entries = list_.entries();
   if (entries.empty()) {
-    host_.showMessage(QStringLiteral("lista rejestrów jest pusta"));
+    host_.showMessage(QCoreApplication::translate("Messages", "lista rejestrów jest pusta"));
     return;
   }
   const int interval = ListIntervalMs(host_.intervalText().toStdU16String());
   if (interval <= 0) {
-    host_.showMessage(QStringLiteral("nieprawidłowy interwał"));
+    host_.showMessage(QCoreApplication::translate("Messages", "nieprawidłowy interwał"));
     return;
   }
   // Every entry is read at every round: a number that does not convert is reported before anything runs.
@@ -92,15 +93,16 @@ void ListRecording::StartRecording() {
   for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
   // Without a line every read of every round would ask for the connection; there is nothing to record.
   if (!serial_.PortOpen()) {
-    host_.showMessage(QStringLiteral("brak połączenia !"));
+    host_.showMessage(QCoreApplication::translate("Messages", "brak połączenia !"));
     return;
   }
   // A round must fit into the interval, else every other tick would be skipped.
   const int minimum =
       static_cast<int>(std::ceil(ListRoundMs(entries, serial_.DeviceControl()) / 100.0)) * 100;
   if (interval < minimum) {
-    host_.showMessage(QStringLiteral("interwał krótszy niż odczyt listy (najmniej %1 s)")
-                          .arg(QString::number(minimum / 1000.0, 'f', 1).replace(u'.', u',')));
+    host_.showMessage(
+        QCoreApplication::translate("Messages", "interwał krótszy niż odczyt listy (najmniej %1 s)")
+            .arg(QString::number(minimum / 1000.0, 'f', 1).replace(u'.', u',')));
     return;
   }
 

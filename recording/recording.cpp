@@ -1,6 +1,7 @@
 // Recording one register into the log window at a fixed interval.
 #include "recording/recording.h"
 
+#include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -37,7 +38,7 @@ void Recording::btRecClick() {
   // ignored whole: its read would be refused and the header would describe a recording that never ran.
   if (host_.busy()) return;
   if (!IsRegister(host_.focusedNode())) {
-    host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+    host_.showMessage(QCoreApplication::translate("Messages", "nie wybrano rejestru"));
     return;
   }
   StartRecording();
@@ -51,7 +52,7 @@ void Recording::StartRecording() {
   // recording behind.
   const int interval = StrToInt(ToU16(host_.intervalText()));
   if (interval <= 0 || interval > kMaxIntervalSeconds) {
-    host_.showMessage(QStringLiteral("nieprawidłowy interwał"));
+    host_.showMessage(QCoreApplication::translate("Messages", "nieprawidłowy interwał"));
     return;
   }
 
@@ -61,7 +62,7 @@ void Recording::StartRecording() {
   if (!IsRegister(state.CurrentNode)) {
     RegisterTreeNode* focused = host_.focusedNode();
     if (!IsRegister(focused)) {
-      host_.showMessage(QStringLiteral("nie wybrano rejestru"));
+      host_.showMessage(QCoreApplication::translate("Messages", "nie wybrano rejestru"));
       return;
     }
     state.CurrentNode = focused;

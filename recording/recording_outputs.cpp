@@ -1,6 +1,7 @@
 // The recording's file and trend, fed from either recording.
 #include "recording/recording_outputs.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 
@@ -14,7 +15,8 @@ RecordingOutputs::RecordingOutputs(std::function<void(const QString&)> showMessa
 
 void RecordingOutputs::openFolder() {
   if (folder_.isEmpty() || !QDir().mkpath(folder_) || !openUrl(QUrl::fromLocalFile(folder_)))
-    showMessage_(QStringLiteral("nie można otworzyć folderu nagrań: %1").arg(folder_));
+    showMessage_(
+        QCoreApplication::translate("Messages", "nie można otworzyć folderu nagrań: %1").arg(folder_));
 }
 
 void RecordingOutputs::recordingStarted(const std::vector<RecordedColumn>& columns,

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@
 
 #include "modbus/register_types.h"
 #include "recording/csv_recording_file.h"
+#include "registers/palette.h"
 #include "text/file_replace.h"
 #include "text/number_text.h"
 
@@ -59,6 +61,9 @@ QString numberText(double value) {
 
 TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   chart_ = new QChart();
+  // On a dark desktop the chart is dark too, so its axes' labels read against the window around it.
+  if (IsDarkBackground(palette().color(QPalette::Window))) chart_->setTheme(QChart::ChartThemeDark);
+  legendText_ = chart_->legend()->labelColor();
   chart_->legend()->setAlignment(Qt::AlignBottom);
   chart_->setMargins(QMargins(2, 2, 2, 2));
   axisX_ = new QDateTimeAxis(chart_);
@@ -85,15 +90,16 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   view_ = new WheelZoomChartView(chart_, *this, this);
   view_->setObjectName(QStringLiteral("trendChart"));
 
-  follow_ = new QCheckBox(QStringLiteral("śledź"), this);
+  follow_ = new QCheckBox(QCoreApplication::translate("TrendView", "śledź"), this);
   follow_->setObjectName(QStringLiteral("cbxFollow"));
-  follow_->setToolTip(QStringLiteral("najnowszy odczyt zawsze widoczny"));
+  follow_->setToolTip(QCoreApplication::translate("TrendView", "najnowszy odczyt zawsze widoczny"));
   follow_->setChecked(true);
-  savePng_ = new QPushButton(QStringLiteral("zapisz png"), this);
+  savePng_ = new QPushButton(QCoreApplication::translate("TrendView", "zapisz png"), this);
   savePng_->setObjectName(QStringLiteral("btSavePng"));
-  hide_ = new QPushButton(QStringLiteral("ukryj"), this);
+  hide_ = new QPushButton(QCoreApplication::translate("TrendView", "ukryj"), this);
   hide_->setObjectName(QStringLiteral("btHideTrend"));
-  setToolTip(QStringLiteral("Wykres: kółko myszy zmienia skalę czasu, klik na legendzie ukrywa krzywą"));
+  setToolTip(QCoreApplication::translate(
+      "TrendView", "Wykres: kółko myszy zmienia skalę czasu, klik na legendzie ukrywa krzywą"));
 
   auto* bar = new QHBoxLayout();
   bar->setContentsMargins(4, 2, 4, 2);
@@ -110,16 +116,18 @@ TrendView::TrendView(QWidget* parent) : QWidget(parent) {
   figures_ = new QLabel(this);
   figures_->setObjectName(QStringLiteral("trendFigures"));
   figures_->setTextFormat(Qt::RichText);
+  // A narrow trend wraps a curve's figures instead of cutting them.
+  figures_->setWordWrap(true);
   figures_->setContentsMargins(6, 0, 6, 4);
   layout->addWidget(figures_);
 
   choosePngFile = [this](const QString& suggested) {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("zapisz wykres"), suggested,
-                                        QStringLiteral("PNG (*.png)"));
+    return QFileDialog::getSaveFileName(this, QCoreApplication::translate("TrendView", "zapisz wykres"),
+                                        suggested, QStringLiteral("PNG (*.png)"));
   };
   connect(follow_, &QCheckBox::toggled, this, [this](bool on) { setFollow(on); });
   connect(savePng_, &QPushButton::clicked, this, [this] { savePngClick(); });
-  connect(hide_, &QPushButton::clicked, this, [this] { hide(); });
+  connect(hide_, &QPushButton::clicked, this, [this] { setShownWithRecordings(false); });
 }
 
 TrendView::~TrendView() = default;
@@ -136,6 +144,7 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   names_.clear();
   empty_ = true;
   span_ = 0;
+  started_ = true;
   follow_->setChecked(true);
   QStringList units;
   for (size_t column = 0; column < columns.size(); ++column) {
@@ -164,8 +173,16 @@ void TrendView::recordingStarted(const std::vector<RecordedColumn>& columns, con
   }
   // The value axis is counted in the units of the curves on it.
   axisY_->setTitleText(units.join(QStringLiteral(", ")));
-  show();
+  setVisible(shownWithRecordings_);
   refresh();
+}
+
+void TrendView::setShownWithRecordings(bool shown) {
+  if (shown == shownWithRecordings_) return;
+  shownWithRecordings_ = shown;
+  // Turned on again, it shows the recording it holds; turned off, it goes at once.
+  setVisible(shown && hasRecording());
+  if (shownWithRecordingsChanged) shownWithRecordingsChanged(shown);
 }
 
 void TrendView::readingTaken(RecordingClock::time_point when, const std::vector<RecordedValue>& values) {
@@ -233,7 +250,8 @@ void TrendView::savePngClick() {
   const QString path = choosePngFile(pngFolder.isEmpty() ? QStringLiteral("wykres.png")
                                                          : pngFolder + QStringLiteral("/wykres.png"));
   if (path.isEmpty()) return;
-  if (!savePng(path) && showMessage) showMessage(QStringLiteral("nie można zapisać wykresu: %1").arg(path));
+  if (!savePng(path) && showMessage)
+    showMessage(QCoreApplication::translate("TrendView", "nie można zapisać wykresu: %1").arg(path));
 }
 
 void TrendView::showEvent(QShowEvent* event) {
@@ -247,7 +265,7 @@ void TrendView::toggleCurve(size_t curve) {
   // The legend keeps the entry of a hidden curve, so that it can be shown again.
   for (QLegendMarker* marker : chart_->legend()->markers(series)) {
     marker->setVisible(true);
-    marker->setLabelBrush(series->isVisible() ? QBrush(Qt::black) : QBrush(Qt::gray));
+    marker->setLabelBrush(series->isVisible() ? QBrush(legendText_) : QBrush(kColorGrey));
   }
   refresh();
 }
@@ -255,7 +273,7 @@ void TrendView::toggleCurve(size_t curve) {
 QString TrendView::figuresText(size_t curve) const {
   const TrendCurve& c = curves_[curve];
   if (c.count() == 0) return names_[curve];
-  return QStringLiteral("%1: %2 (min %3, maks %4, śr %5)")
+  return QCoreApplication::translate("TrendView", "%1: %2 (min %3, maks %4, śr %5)")
       .arg(names_[curve], numberText(c.last()), numberText(c.min()), numberText(c.max()),
            numberText(c.mean()));
 }

@@ -40,6 +40,14 @@ class TrendView final : public QWidget, public RecordingSink {
   // The trend stays, so that it can be looked at and saved, until the next start or "ukryj".
   void recordingStopped() override {}
 
+  // Whether a recording's start shows the trend. "ukryj" turns it off, and the trend then stays hidden
+  // through later recordings until the program ends or the operator turns it on again.
+  bool shownWithRecordings() const { return shownWithRecordings_; }
+  void setShownWithRecordings(bool shown);
+  std::function<void(bool)> shownWithRecordingsChanged;
+  // Whether a recording is in the trend (a recording started since the program did).
+  bool hasRecording() const { return started_; }
+
   // Zooms the time axis by `factor` (below 1 in, above 1 out) around the fraction `at` of the plot's width.
   void zoom(double factor, double at);
   void setFollow(bool follow);
@@ -79,6 +87,7 @@ class TrendView final : public QWidget, public RecordingSink {
 
  private:
   void showFigures();
+  QColor legendText_;
   void toggleCurve(size_t curve);
 
   QChart* chart_ = nullptr;
@@ -102,6 +111,8 @@ class TrendView final : public QWidget, public RecordingSink {
   double first_ = 0;
   double last_ = 0;
   bool empty_ = true;
+  bool started_ = false;
+  bool shownWithRecordings_ = true;
   // The time span in view; 0 = the whole recording. Without "śledź", the view ends at viewEnd_.
   double span_ = 0;
   double viewStart_ = 0;

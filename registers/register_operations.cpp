@@ -2,6 +2,7 @@
 // each step started from the message queue so that no exchange ever runs inside another.
 #include "registers/register_operations.h"
 
+#include <QCoreApplication>
 #include <QPersistentModelIndex>
 
 #include "modbus/function_codes.h"
@@ -91,7 +92,7 @@ void RegisterOperations::VTColumnDblClick(int column, QPoint position) {
       if (NodeAccessCode(node) == kAccessRW) {
         if (!busy()) view_.openValueEditor(node);
       } else {
-        host_.showMessage(QStringLiteral("rejestr tylko do odczytu"));
+        host_.showMessage(QCoreApplication::translate("Messages", "rejestr tylko do odczytu"));
       }
       return;
     }
@@ -146,7 +147,7 @@ bool RegisterOperations::CheckWrites(const RegisterTreeNode* node, bool checked)
 
 bool RegisterOperations::refuseCheck(const RegisterTreeNode* node, bool checked) {
   if (!busy() || !CheckWrites(node, checked)) return false;
-  host_.postQueued([this] { host_.showMessage(QStringLiteral("trwa transmisja")); });
+  host_.postQueued([this] { host_.showMessage(QCoreApplication::translate("Messages", "trwa transmisja")); });
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include <QBrush>
+#include <QCoreApplication>
 
 #include "text/number_text.h"
 
@@ -303,13 +304,13 @@ QVariant RegisterTreeModel::headerData(int section, Qt::Orientation orientation,
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   switch (section) {
     case kColumnName:
-      return QStringLiteral("Rejestr");
+      return QCoreApplication::translate("RegisterTree", "Rejestr");
     case kColumnAddress:
-      return QStringLiteral("Adres");
+      return QCoreApplication::translate("RegisterTree", "Adres");
     case kColumnValue:
-      return QStringLiteral("Wartość");
+      return QCoreApplication::translate("RegisterTree", "Wartość");
     case kColumnFile:
-      if (comparisonShown_) return QStringLiteral("W pliku");
+      if (comparisonShown_) return QCoreApplication::translate("RegisterTree", "W pliku");
       return {};
     default:
       return {};

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include "registers/palette.h"
+
 namespace velnorex {
 
 void RegisterTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -38,11 +40,21 @@ void RegisterTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
   style->drawControl(QStyle::CE_ItemViewItem, &rest, painter, widget);
 }
 
-void RegisterTreeDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+void ReadableTextDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
   QStyledItemDelegate::initStyleOption(option, index);
   const QVariant foreground = index.data(Qt::ForegroundRole);
-  if (foreground.canConvert<QBrush>())
-    option->palette.setBrush(QPalette::HighlightedText, qvariant_cast<QBrush>(foreground));
+  if (!foreground.canConvert<QBrush>()) return;
+  const QColor named = qvariant_cast<QBrush>(foreground).color();
+  QColor background = option->palette.color(
+      option->features.testFlag(QStyleOptionViewItem::Alternate) ? QPalette::AlternateBase : QPalette::Base);
+  if (option->backgroundBrush.style() != Qt::NoBrush) background = option->backgroundBrush.color();
+  option->palette.setColor(QPalette::Text, ReadableOn(named, background));
+  // The selection's colour is often a mid-tone on either kind of desktop: the desktop's own background
+  // decides whether the named colour is kept there too.
+  const QColor highlight = option->palette.color(QPalette::Highlight);
+  option->palette.setColor(QPalette::HighlightedText, IsDarkBackground(option->palette.color(QPalette::Base))
+                                                          ? NearestReadable(named, highlight)
+                                                          : named);
 }
 
 RegisterTreeView::UpdateBracket::UpdateBracket(QWidget* view)

@@ -11,15 +11,22 @@
 
 namespace velnorex {
 
-// Draws the check indicator of radio-button nodes as a radio button, and keeps a cell's own text colour on a
-// selected row: the value just written is on the focused row, and its red must show there too.
-class RegisterTreeDelegate : public QStyledItemDelegate {
+// Draws a cell's own text colour in the shade that stays readable on the cell's background (the named colour
+// on a light palette), and keeps it on a selected row: the value just written is on the focused row, and its
+// red must show there too.
+class ReadableTextDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};
+
+// Draws the check indicator of radio-button nodes as a radio button.
+class RegisterTreeDelegate : public ReadableTextDelegate {
+ public:
+  using ReadableTextDelegate::ReadableTextDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 class RegisterTreeView : public QTreeView {

@@ -1,6 +1,8 @@
 // The watch list VL over the tree of WatchEntry records it owns.
 #include "registers/watch_list_model.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace velnorex {
@@ -119,9 +121,9 @@ QVariant WatchListModel::headerData(int section, Qt::Orientation orientation, in
     case ColSlave:
       return QStringLiteral("Slave");
     case ColAddress:
-      return QStringLiteral("Rejestr");
+      return QCoreApplication::translate("RegisterTree", "Rejestr");
     case ColName:
-      return QStringLiteral("Opis");
+      return QCoreApplication::translate("RegisterTree", "Opis");
     default:
       return {};
   }

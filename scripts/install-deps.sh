@@ -6,6 +6,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-serialport-dev
   qt6-charts-dev libqt6opengl6-dev
+  # The translations: lupdate and lrelease, and the CMake package that runs them.
+  qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
   libgtest-dev
   # pymodbus only recommends serial_asyncio, without which its serial server cannot start.
   libmodbus-dev python3 python3-pymodbus python3-serial python3-serial-asyncio socat

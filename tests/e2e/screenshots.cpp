@@ -2,7 +2,7 @@
 // (docs/first-start.png), the register tree after a group read against the simulator (docs/tree.png) and the
 // search dialog after it found three simulated transducers (docs/search.png), and the window "Ruch na linii"
 // during a group read (docs/monitor.png), and a list recording of drifting measurements with its trend
-// (docs/trend.png).
+// (docs/trend.png), the same in English (docs/english.png) and on a dark desktop (docs/dark.png).
 // Run by scripts/screenshots.sh under a virtual X display.
 #include <cstdio>
 #include <functional>
@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 #include "app/application.h"
 #include "app/line_monitor_window.h"
@@ -158,16 +159,18 @@ bool monitorDuringAGroupRead(const QString& target) {
   return saved;
 }
 
-// A list recording of four registers of THV-21 whose values drift, 24 s into it.
-bool trendDuringARecording(const QString& target) {
+// A list recording of registers of THV-21 whose values drift, `seconds` into it.
+bool trendDuringARecording(const QString& target, QSize size = QSize(1240, 860), int seconds = 24,
+                           std::initializer_list<std::u16string_view> names = {
+                               u"Temperatura", u"Wilgotność względna", u"Punkt rosy", u"Słowo statusu"}) {
   Scene scene(
       {"--wave", "0:REAL:2:19,5:23,5:13", "--wave", "2:REAL:2:38:52:19", "--wave", "4:REAL:2:6,5:11:29"},
-      QSize(1240, 860));
+      size);
   if (!scene.ok) return false;
   TForm1& form = *scene.form;
-  form.splitY->setSizes({300, 560});
+  form.splitY->setSizes({size.height() * 3 / 10, size.height() * 7 / 10});
   form.Listarejestrow1->trigger();
-  for (std::u16string_view name : {u"Temperatura", u"Wilgotność względna", u"Punkt rosy", u"Słowo statusu"}) {
+  for (std::u16string_view name : names) {
     scene.click(name);
     form.Dodajdolisty1->trigger();
   }
@@ -176,9 +179,39 @@ bool trendDuringARecording(const QString& target) {
   form.eInterval->setText(QStringLiteral("0,2"));
   form.btRec->click();
   if (!form.listRecording.running()) return false;
-  QTest::qWait(24000);
+  QTest::qWait(seconds * 1000);
   const bool saved = save(form, target);
   form.btRec->click();
+  return saved;
+}
+
+// The same recording in English, at a laptop's size.
+bool englishRecording(const QString& target) {
+  QTranslator english;
+  if (!english.load(QStringLiteral("velnorex_en"), QStringLiteral(":/i18n"))) return false;
+  QCoreApplication::installTranslator(&english);
+  const bool saved = trendDuringARecording(target, QSize(1040, 820), 12, {u"Temperatura", u"Punkt rosy"});
+  QCoreApplication::removeTranslator(&english);
+  return saved;
+}
+
+// The recording on a dark desktop: Fusion with its dark palette.
+bool darkRecording(const QString& target) {
+  const QPalette previous = QApplication::palette();
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(53, 53, 53));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  dark.setColor(QPalette::Base, QColor(42, 42, 42));
+  dark.setColor(QPalette::AlternateBase, QColor(66, 66, 66));
+  dark.setColor(QPalette::Text, Qt::white);
+  dark.setColor(QPalette::Button, QColor(53, 53, 53));
+  dark.setColor(QPalette::ButtonText, Qt::white);
+  dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  dark.setColor(QPalette::HighlightedText, Qt::white);
+  QApplication::setPalette(dark);
+  const bool saved = trendDuringARecording(target, QSize(1240, 860), 12);
+  QApplication::setPalette(previous);
   return saved;
 }
 
@@ -190,8 +223,8 @@ int main(int argc, char** argv) {
   const QStringList args = app.arguments();
   if (args.size() != 2) {
     std::fputs(
-        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start, tree, search, monitor and trend "
-        ".png)\n",
+        "Usage: velnorex-screenshots DOCS_FOLDER   (writes first-start, tree, search, monitor, trend, "
+        "english and dark .png)\n",
         stderr);
     return 2;
   }
@@ -204,7 +237,9 @@ int main(int argc, char** argv) {
                       treeAfterAGroupRead(docs.filePath(QStringLiteral("tree.png"))) &&
                       searchWithResults(docs.filePath(QStringLiteral("search.png"))) &&
                       monitorDuringAGroupRead(docs.filePath(QStringLiteral("monitor.png"))) &&
-                      trendDuringARecording(docs.filePath(QStringLiteral("trend.png")));
+                      trendDuringARecording(docs.filePath(QStringLiteral("trend.png"))) &&
+                      englishRecording(docs.filePath(QStringLiteral("english.png"))) &&
+                      darkRecording(docs.filePath(QStringLiteral("dark.png")));
     return made ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

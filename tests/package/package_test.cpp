@@ -74,7 +74,7 @@ TEST_F(PackageTest, HoldsTheProgramsDefinitionsDesktopEntryIconAndMetainfo) {
         "./usr/bin/velnorex-read", "./usr/bin/velnorex-scan", "./usr/bin/velnorex-sim",
         "./usr/share/velnorex/definitions/THV-21.dat", "./usr/share/velnorex/definitions/PMV-3.dat",
         "./usr/share/applications/velnorex.desktop", "./usr/share/icons/hicolor/scalable/apps/velnorex.svg",
-        "./usr/share/metainfo/velnorex.metainfo.xml"})
+        "./usr/share/metainfo/velnorex.metainfo.xml", "./usr/share/velnorex/translations/velnorex_en.qm"})
     EXPECT_TRUE(files.contains(QString::fromLatin1(expected))) << expected << " not in\n"
                                                                << list.toStdString();
   // Nothing of the build or the tests, and no definitions among the programs.
