@@ -1,0 +1,140 @@
+// Planning reads in blocks, and cutting each register's value out of a block's reply.
+#include "modbus/read_planner.h"
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+#include "serial/serial.h"
+
+namespace velnorex {
+
+namespace {
+
+constexpr double kRequestCharacters = 8;        // slave, function, address, quantity, CRC
+constexpr double kReplyOverheadCharacters = 5;  // slave, function, byte count, CRC
+// What a request's count field can carry; a block never asks for more.
+constexpr uint32_t kSpecCountLimit = std::numeric_limits<decltype(RegisterSpec::count)>::max();
+
+uint32_t endOf(const RegisterSpec& spec) {
+  return uint32_t{spec.address} + spec.count;
+}
+
+bool sameTable(const RegisterSpec& a, const RegisterSpec& b) {
+  return a.slave == b.slave && a.table == b.table;
+}
+
+}  // namespace
+
+bool IsBitTable(RegisterTable table) {
+  switch (table) {
+    case RegisterTable::Holding:
+      return false;
+  }
+  return false;
+}
+
+ReadLimits ReadLimitsFor(const PortSettings& line) {
+  ReadLimits limits;
+  // The reply buffer holds the reply; an adapter's echo in front of it is read on into the room it frees.
+  uint32_t most = (Serial::kBufferSize - static_cast<uint32_t>(kReplyOverheadCharacters)) / 2;
+  if (line.baudRate > 0) {
+    const double characterMs = CharacterNs(line) / 1e6;
+    const double gapMs = FrameGapNs(line) / 1e6;
+    const double replyMs =
+        kLineReadTotalMs - kRequestCharacters * characterMs - 2 * gapMs - kReadTurnaroundMs;
+    const double replyCharacters = replyMs / characterMs - kReplyOverheadCharacters;
+    most = std::min(most, replyCharacters < 2 ? 1u : static_cast<uint32_t>(replyCharacters / 2));
+  }
+  most = std::min({most, uint32_t{kMaxReadRegisters}, kSpecCountLimit});
+  limits.registers = static_cast<uint16_t>(std::max(most, 1u));
+  return limits;
+}
+
+double ReadLineMs(const RegisterSpec& request, const PortSettings& line) {
+  if (line.baudRate <= 0) return 0;
+  const double characters = kRequestCharacters + kReplyOverheadCharacters + 2.0 * request.count;
+  return characters * (CharacterNs(line) / 1e6) + 2 * (FrameGapNs(line) / 1e6);
+}
+
+ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits)
+    : registers_(std::move(registers)) {
+  std::vector<size_t> order(registers_.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+    const RegisterSpec& x = registers_[a];
+    const RegisterSpec& y = registers_[b];
+    if (x.slave != y.slave) return x.slave < y.slave;
+    if (x.table != y.table) return x.table < y.table;
+    return x.address < y.address;
+  });
+
+  const auto readsAlone = [&limits](const RegisterSpec& spec) {
+    return spec.count == 0 || spec.count > limits.registers || IsBitTable(spec.table);
+  };
+  std::vector<ReadBlock> blocks;
+  uint32_t end = 0;  // of the open block, the last one in `blocks`
+  bool open = false;
+  for (const size_t index : order) {
+    const RegisterSpec& spec = registers_[index];
+    if (open) {
+      ReadBlock& block = blocks.back();
+      const uint32_t newEnd = std::max(end, endOf(spec));
+      if (!readsAlone(spec) && sameTable(block.request, spec) && spec.address <= end + limits.gap &&
+          newEnd - block.request.address <= limits.registers) {
+        block.members.push_back(index);
+        end = newEnd;
+        continue;
+      }
+    }
+    blocks.push_back(ReadBlock{spec, {index}});
+    end = endOf(spec);
+    open = !readsAlone(spec);
+  }
+  for (ReadBlock& block : blocks) {
+    if (block.members.size() < 2) continue;
+    uint32_t last = 0;
+    for (const size_t member : block.members) last = std::max(last, endOf(registers_[member]));
+    block.request.count = static_cast<uint8_t>(last - block.request.address);
+    block.request.type = kTypeNone;  // words only: each register's type cuts its value out of them
+  }
+  // In the list's order, so that a round reads as the list reads.
+  std::stable_sort(blocks.begin(), blocks.end(), [](const ReadBlock& a, const ReadBlock& b) {
+    return *std::min_element(a.members.begin(), a.members.end()) <
+           *std::min_element(b.members.begin(), b.members.end());
+  });
+  blocks_ = std::move(blocks);
+}
+
+bool ReadPlan::refuse(size_t index, uint8_t exceptionCode) {
+  if (index >= blocks_.size() || blocks_[index].members.size() < 2) return false;
+  if (exceptionCode != kIllegalDataAddress && exceptionCode != kIllegalDataValue) return false;
+  std::vector<ReadBlock> alone;
+  for (const size_t member : blocks_[index].members) alone.push_back(ReadBlock{registers_[member], {member}});
+  blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(index));
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(index), alone.begin(), alone.end());
+  ++refusals_;
+  return true;
+}
+
+bool ReadPlan::cut(const ReadBlock& block, size_t member, const RegisterValue& reply,
+                   RegisterValue& value) const {
+  const RegisterSpec& spec = registers_[member];
+  const uint32_t offset = uint32_t{spec.address} - block.request.address;
+  if (spec.address < block.request.address || offset + spec.count > reply.wordCount) {
+    DecodeWords(spec.type, reply.words, 0, value);
+    value.kind = ValueKind::None;
+    return false;
+  }
+  DecodeWords(spec.type, reply.words + offset, spec.count, value);
+  return true;
+}
+
+double ReadPlan::roundMs(const PortSettings& line) const {
+  if (line.baudRate <= 0) return 0;
+  double total = 0;
+  for (const ReadBlock& block : blocks_) total += ReadLineMs(block.request, line) + kReadTurnaroundMs;
+  return total;
+}
+
+}  // namespace velnorex
