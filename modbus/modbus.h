@@ -159,6 +159,8 @@ class Modbus {
   // 3.5 character times at the open line's settings, the silence that ends an RTU frame; above 19200 baud
   // the fixed 1750 microseconds that the RTU line rules give.
   uint32_t FrameGapUs() const;
+  // The open line's settings (baud rate, parity, stop bits), for planning what fits into a read.
+  const PortSettings& LineSettings() const { return serial_.DeviceControl; }
 
  private:
   void setSlaveAddress(std::u16string_view slaveText);

@@ -108,7 +108,11 @@ ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits
 
 bool ReadPlan::refuse(size_t index, uint8_t exceptionCode) {
   if (index >= blocks_.size() || blocks_[index].members.size() < 2) return false;
-  if (exceptionCode != kIllegalDataAddress && exceptionCode != kIllegalDataValue) return false;
+  // A busy or acknowledging transducer, or a function it lacks, says nothing about the block's shape; a
+  // failure on one register would otherwise empty its neighbours' cells in every round.
+  if (exceptionCode != kIllegalDataAddress && exceptionCode != kIllegalDataValue &&
+      exceptionCode != kSlaveDeviceFailure)
+    return false;
   std::vector<ReadBlock> alone;
   for (const size_t member : blocks_[index].members) alone.push_back(ReadBlock{registers_[member], {member}});
   blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(index));

@@ -1,6 +1,6 @@
 // Reading many registers with few requests: the registers of one slave and one table that lie close to each
 // other are read with one request, and each register's value is cut out of that reply's words. A block the
-// transducer refuses (exception 2 or 3) is read register by register from then on.
+// transducer refuses (exception 2, 3 or 4) is read register by register from then on.
 #pragma once
 
 #include <cstddef>
@@ -63,9 +63,10 @@ class ReadPlan {
   const std::vector<ReadBlock>& blocks() const { return blocks_; }
 
   // The transducer answered blocks()[index] with `exceptionCode`. When that says the block cannot be read as
-  // one (2: an address in it is not mapped; 3: the transducer takes fewer registers) and the block serves
-  // several registers, it is replaced, in its place, by one block per register, for the rest of the run:
-  // blocks()[index] is then its first register's. Returns whether it split.
+  // one (2: an address in it is not mapped; 3: the transducer takes fewer registers; 4: it failed on one of
+  // them, which its neighbours need not share) and the block serves several registers, it is replaced, in its
+  // place, by one block per register, for the rest of the run: blocks()[index] is then its first register's.
+  // Returns whether it split.
   bool refuse(size_t index, uint8_t exceptionCode);
   // Blocks refused so far.
   size_t refusals() const { return refusals_; }

@@ -150,8 +150,10 @@ TEST(ReadPlanner, EachValueIsCutOutOfTheBlockAsAReadAloneDecodesIt) {
 TEST(ReadPlanner, ARefusedBlockIsReadRegisterByRegisterForTheRestOfTheRun) {
   ReadPlan plan({Reg(1, 1), Reg(100, 1), Reg(104, 2, kTypeReal), Reg(200, 1)}, ReadLimits{});
   ASSERT_EQ(Requests(plan), (std::vector<std::string>{"1:1+1", "1:100+6", "1:200+1"}));
-  // A transducer that is busy or failing says nothing about the block's shape; a register alone cannot split.
-  EXPECT_FALSE(plan.refuse(1, kSlaveDeviceFailure));
+  // A busy transducer or a missing function says nothing about the block's shape; a register alone cannot
+  // split.
+  EXPECT_FALSE(plan.refuse(1, kSlaveDeviceBusy));
+  EXPECT_FALSE(plan.refuse(1, kIllegalFunction));
   EXPECT_FALSE(plan.refuse(0, kIllegalDataAddress));
   EXPECT_TRUE(plan.refuse(1, kIllegalDataAddress));
   EXPECT_EQ(Requests(plan), (std::vector<std::string>{"1:1+1", "1:100+1", "1:104+2", "1:200+1"}));
@@ -161,9 +163,12 @@ TEST(ReadPlanner, ARefusedBlockIsReadRegisterByRegisterForTheRestOfTheRun) {
   EXPECT_EQ(plan.refusals(), 1u);
   ExpectSound(plan, ReadLimits{});
 
-  ReadPlan quantity({Reg(0, 2, kTypeReal), Reg(2, 2, kTypeReal)}, ReadLimits{});
-  EXPECT_TRUE(quantity.refuse(0, kIllegalDataValue));
-  EXPECT_EQ(Requests(quantity), (std::vector<std::string>{"1:0+2", "1:2+2"}));
+  // Too many registers for this transducer, or a failure on one of them: the same.
+  for (const uint8_t code : {kIllegalDataValue, kSlaveDeviceFailure}) {
+    ReadPlan other({Reg(0, 2, kTypeReal), Reg(2, 2, kTypeReal)}, ReadLimits{});
+    EXPECT_TRUE(other.refuse(0, code));
+    EXPECT_EQ(Requests(other), (std::vector<std::string>{"1:0+2", "1:2+2"}));
+  }
 }
 
 TEST(ReadPlanner, ABlocksReplyArrivesWithinTheExchangesFirstRead) {
