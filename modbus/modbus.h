@@ -147,6 +147,13 @@ class Modbus {
     Modbus& modbus_;
     bool held_ = false;
   };
+  // Allowed for the transducer's turnaround and an adapter's latency before a reply has come whole.
+  static constexpr double kReplyAllowanceMs = 15;
+  // The reply to the request in the frame, at the open line's speed, may not have come whole within one read
+  // of the port's total time-out (request, two silences, reply and kReplyAllowanceMs): such a reply is read
+  // on.
+  bool ReplyOutlastsRead() const;
+
   // The function code of the request that the last transaction sent.
   uint8_t FunctionCode() const { return RequestFrame[1]; }
 
@@ -159,14 +166,15 @@ class Modbus {
   // 3.5 character times at the open line's settings, the silence that ends an RTU frame; above 19200 baud
   // the fixed 1750 microseconds that the RTU line rules give.
   uint32_t FrameGapUs() const;
-  // The open line's settings (baud rate, parity, stop bits), for planning what fits into a read.
-  const PortSettings& LineSettings() const { return serial_.DeviceControl; }
 
  private:
   void setSlaveAddress(std::u16string_view slaveText);
   void setWord(int offset, uint16_t value);
-  // One read of the reply, with the adapter's echo removed from the front of the first bytes that come.
+  // One read of the reply, with the adapter's echo removed from the front of the first bytes that come, and
+  // read on while a reply that has begun is still coming.
   void readReply();
+  void takeEcho();
+  void readRestOfReply();
   // Discards late bytes of an earlier, failed transaction until the line has been quiet for the guard.
   void waitForQuietLine(ExchangeHost& host);
   void endTransaction(ExchangeHost& host, ExchangeResult result);

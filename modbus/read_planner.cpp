@@ -34,20 +34,11 @@ bool IsBitTable(RegisterTable table) {
   return false;
 }
 
-ReadLimits ReadLimitsFor(const PortSettings& line) {
+ReadLimits ExchangeReadLimits() {
   ReadLimits limits;
-  // The reply buffer holds the reply; an adapter's echo in front of it is read on into the room it frees.
-  uint32_t most = (Serial::kBufferSize - static_cast<uint32_t>(kReplyOverheadCharacters)) / 2;
-  if (line.baudRate > 0) {
-    const double characterMs = CharacterNs(line) / 1e6;
-    const double gapMs = FrameGapNs(line) / 1e6;
-    const double replyMs =
-        kLineReadTotalMs - kRequestCharacters * characterMs - 2 * gapMs - kReadTurnaroundMs;
-    const double replyCharacters = replyMs / characterMs - kReplyOverheadCharacters;
-    most = std::min(most, replyCharacters < 2 ? 1u : static_cast<uint32_t>(replyCharacters / 2));
-  }
-  most = std::min({most, uint32_t{kMaxReadRegisters}, kSpecCountLimit});
-  limits.registers = static_cast<uint16_t>(std::max(most, 1u));
+  // An adapter's echo in front of the reply is read on into the room it frees.
+  const uint32_t buffer = (Serial::kBufferSize - static_cast<uint32_t>(kReplyOverheadCharacters)) / 2;
+  limits.registers = static_cast<uint16_t>(std::min({buffer, uint32_t{kMaxReadRegisters}, kSpecCountLimit}));
   return limits;
 }
 

@@ -29,11 +29,9 @@ struct ReadLimits {
   uint16_t gap = kReadGapRegisters;        // the most unasked registers between two read together
 };
 
-// The limits on a line with `line`'s settings: on top of the protocol's 125 registers, a block's reply must
-// fit into the reply buffer and have arrived within the exchange's first read (kLineReadTotalMs from the
-// request's start: the request, two silences and the turnaround allowance before the reply). Without a baud
-// rate the protocol's limits alone.
-ReadLimits ReadLimitsFor(const PortSettings& line);
+// What one exchange takes: the protocol's 125 registers, and what the reply buffer holds (61). A reply longer
+// than the exchange's first read is read on to its end.
+ReadLimits ExchangeReadLimits();
 
 // The line time of one read of `request`: the request (8 characters), a frame's silence, the reply (5 + 2 per
 // register) and another silence, in milliseconds; 0 without a baud rate.

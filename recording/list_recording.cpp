@@ -29,15 +29,15 @@ constexpr int kDroppedLinesMark = 0x44524f50;
 
 }  // namespace
 
-ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries, const PortSettings& line) {
+ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries) {
   std::vector<RegisterSpec> specs;
   specs.reserve(entries.size());
   for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
-  return ReadPlan(std::move(specs), ReadLimitsFor(line));
+  return ReadPlan(std::move(specs), ExchangeReadLimits());
 }
 
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line) {
-  return ListReadPlan(entries, line).roundMs(line);
+  return ListReadPlan(entries).roundMs(line);
 }
 
 int ListIntervalMs(std::u16string_view text) {
@@ -80,7 +80,7 @@ void ListRecording::StartRecording() {
     return;
   }
   // Every entry is read at every round: a number that does not convert is reported before anything runs.
-  ReadLimits limits = ReadLimitsFor(serial_.DeviceControl);
+  ReadLimits limits = ExchangeReadLimits();
   if (!blockReads_) limits.registers = 1;
   std::vector<RegisterSpec> specs;
   for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));

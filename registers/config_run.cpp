@@ -233,7 +233,7 @@ void ConfigRun::planReads() {
     specs.push_back(RegisterSpecOf(item.node->data, slave_));
     planItems_.push_back(i);
   }
-  ReadLimits limits = ReadLimitsFor(modbus_.LineSettings());
+  ReadLimits limits = ExchangeReadLimits();
   if (!blockReads_) limits.registers = 1;
   plan_ = ReadPlan(std::move(specs), limits);
   planned_ = true;

@@ -171,29 +171,11 @@ TEST(ReadPlanner, ARefusedBlockIsReadRegisterByRegisterForTheRestOfTheRun) {
   }
 }
 
-TEST(ReadPlanner, ABlocksReplyArrivesWithinTheExchangesFirstRead) {
-  // The figures at the two usual speeds: 20 registers at 19200 baud (ten REAL values), 5 at 9600.
-  EXPECT_EQ(ReadLimitsFor(RtuLine(19200, 'e')).registers, 20);
-  EXPECT_EQ(ReadLimitsFor(RtuLine(9600, 'n')).registers, 5);
-  for (const int32_t baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
-    const PortSettings line = RtuLine(baud, 'e');
-    const uint16_t most = ReadLimitsFor(line).registers;
-    ASSERT_GE(most, 1);
-    ASSERT_LE(most, kMaxReadRegisters);
-    // The reply fits the reply buffer, and one register more would not have come within the first read.
-    EXPECT_LE(5 + 2 * most, Serial::kBufferSize) << baud;
-    const auto readMs = [&](int registers) {
-      return ReadLineMs(Reg(0, static_cast<uint8_t>(registers)), line) + kReadTurnaroundMs;
-    };
-    if (most > 1) {
-      EXPECT_LE(readMs(most), kLineReadTotalMs) << baud;
-    }
-    if (most < (Serial::kBufferSize - 5) / 2) {
-      EXPECT_GT(readMs(most + 1), kLineReadTotalMs) << baud;
-    }
-  }
-  // Without a baud rate only the reply buffer limits a block.
-  EXPECT_EQ(ReadLimitsFor(PortSettings{}).registers, (Serial::kBufferSize - 5) / 2);
+TEST(ReadPlanner, ABlocksReplyFitsTheReplyBuffer) {
+  const ReadLimits limits = ExchangeReadLimits();
+  EXPECT_EQ(limits.registers, 61);
+  EXPECT_LE(5 + 2 * limits.registers, Serial::kBufferSize);
+  EXPECT_GT(5 + 2 * (limits.registers + 1), Serial::kBufferSize);
 }
 
 }  // namespace
