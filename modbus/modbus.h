@@ -75,6 +75,11 @@ class Modbus {
   bool BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText);
   // The read of `spec`'s registers, for callers that parsed the register once.
   bool BuildReadRequest(const RegisterSpec& spec);
+  // The registers the read in the frame serves when it is a block of several (for the traffic monitor);
+  // every builder clears them.
+  void SetServedRegisters(const ServedRegisters& served) {
+    if (!inTransaction_) served_ = served;
+  }
   // What the request in the frame asks for (slave, first register, count, the type its reply decodes by).
   const RegisterSpec& RequestSpec() const { return spec_; }
   bool BuildWriteSingleRequest(const RegisterNode& node, std::u16string_view slaveText);
@@ -193,6 +198,7 @@ class Modbus {
   uint32_t echoOpenCount_ = 0;
   bool replySwapped_ = false;  // DecodeReply swapped the last reply's register bytes in place
   RegisterSpec spec_;
+  ServedRegisters served_;
   RegisterValue replyValue_;
   bool replyMalformed_ = false;
   std::chrono::steady_clock::time_point startedAt_;

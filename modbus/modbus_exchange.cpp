@@ -184,6 +184,7 @@ TransactionSummary Modbus::Summary(ExchangeResult result) const {
   summary.echoLength = echoLength_;
   summary.late = lateReply_;
   summary.droppedLate = droppedLate_;
+  summary.served = served_;
   return summary;
 }
 

@@ -29,6 +29,7 @@ bool Modbus::BuildReadRequest(const RegisterNode& node, std::u16string_view slav
 bool Modbus::BuildReadRequest(const RegisterSpec& spec) {
   if (inTransaction_) return false;
   spec_ = spec;
+  served_ = {};
   FrameLength = static_cast<uint8_t>(BuildReadFrame(spec, RequestFrame));
   RegisterCount = spec.count;
   RegisterType = spec.type;
@@ -46,6 +47,7 @@ bool Modbus::BuildWriteSingleRequest(const RegisterNode& node, std::u16string_vi
   FrameLength = kHeaderLength;
   AppendCrc();
   RegisterType = TypeCodeOf(node.Type);
+  served_ = {};
   spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, address, 1, RegisterType};
   return true;
 }
@@ -71,6 +73,7 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
   FrameLength = static_cast<uint8_t>(kRegisterDataOffset + 2 * RegisterCount);
   AppendCrc();
   RegisterType = TypeCodeOf(node.Type);
+  served_ = {};
   spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, address, count, RegisterType};
   return true;
 }
@@ -99,6 +102,7 @@ bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u
   const int32_t data = StrToInt(dataText);
   setWord(kQuantityOffset, static_cast<uint16_t>(data));
   RegisterCount = static_cast<uint8_t>(data & 0xFF);
+  served_ = {};
   spec_ = RegisterSpec{RequestFrame[0], RegisterTable::Holding, 0, 0, RegisterType};
   FrameLength = kHeaderLength;
   AppendCrc();

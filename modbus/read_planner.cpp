@@ -20,6 +20,14 @@ uint32_t endOf(const RegisterSpec& spec) {
   return uint32_t{spec.address} + spec.count;
 }
 
+// In the list's order, so that a round reads as the list reads.
+void sortByList(std::vector<ReadBlock>& blocks) {
+  std::stable_sort(blocks.begin(), blocks.end(), [](const ReadBlock& a, const ReadBlock& b) {
+    return *std::min_element(a.members.begin(), a.members.end()) <
+           *std::min_element(b.members.begin(), b.members.end());
+  });
+}
+
 bool sameTable(const RegisterSpec& a, const RegisterSpec& b) {
   return a.slave == b.slave && a.table == b.table;
 }
@@ -89,11 +97,7 @@ ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits
     block.request.count = static_cast<uint8_t>(last - block.request.address);
     block.request.type = kTypeNone;  // words only: each register's type cuts its value out of them
   }
-  // In the list's order, so that a round reads as the list reads.
-  std::stable_sort(blocks.begin(), blocks.end(), [](const ReadBlock& a, const ReadBlock& b) {
-    return *std::min_element(a.members.begin(), a.members.end()) <
-           *std::min_element(b.members.begin(), b.members.end());
-  });
+  sortByList(blocks);
   blocks_ = std::move(blocks);
 }
 
@@ -108,6 +112,8 @@ bool ReadPlan::refuse(size_t index, uint8_t exceptionCode) {
   for (const size_t member : blocks_[index].members) alone.push_back(ReadBlock{registers_[member], {member}});
   blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(index));
   blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(index), alone.begin(), alone.end());
+  // Back into the list's order; the first of them keeps the refused block's place, and the others come later.
+  sortByList(blocks_);
   ++refusals_;
   return true;
 }
@@ -123,6 +129,13 @@ bool ReadPlan::cut(const ReadBlock& block, size_t member, const RegisterValue& r
   }
   DecodeWords(spec.type, reply.words + offset, spec.count, value);
   return true;
+}
+
+ServedRegisters ReadPlan::served(const ReadBlock& block) const {
+  ServedRegisters served;
+  if (block.members.size() < 2) return served;
+  for (const size_t member : block.members) served.set(registers_[member].address - block.request.address);
+  return served;
 }
 
 double ReadPlan::roundMs(const PortSettings& line) const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "modbus/exchange_host.h"
 #include "modbus/function_codes.h"
 #include "modbus/register_spec.h"
 #include "modbus/register_value.h"
@@ -62,9 +63,9 @@ class ReadPlan {
 
   // The transducer answered blocks()[index] with `exceptionCode`. When that says the block cannot be read as
   // one (2: an address in it is not mapped; 3: the transducer takes fewer registers; 4: it failed on one of
-  // them, which its neighbours need not share) and the block serves several registers, it is replaced, in its
-  // place, by one block per register, for the rest of the run: blocks()[index] is then its first register's.
-  // Returns whether it split.
+  // them, which its neighbours need not share) and the block serves several registers, it is replaced by one
+  // block per register, for the rest of the run, in the list's order: blocks()[index] is then the first of
+  // them, and the others come after it. Returns whether it split.
   bool refuse(size_t index, uint8_t exceptionCode);
   // Blocks refused so far.
   size_t refusals() const { return refusals_; }
@@ -72,6 +73,9 @@ class ReadPlan {
   // The value of registers()[member] from `reply`, the value (words) a read of `block.request` brought.
   // False, with `value` holding no value, when the reply does not cover the register.
   bool cut(const ReadBlock& block, size_t member, const RegisterValue& reply, RegisterValue& value) const;
+
+  // The registers `block` serves, for the traffic monitor; none for a block of one register.
+  ServedRegisters served(const ReadBlock& block) const;
 
   // One round of every block on `line`: the line time of each request and reply and the turnaround
   // allowance, in milliseconds; 0 without a baud rate.

@@ -162,7 +162,9 @@ void ListRecording::readCurrent() {
   }
   const uint64_t before = results_;
   try {
-    if (modbus_.BuildReadRequest(plan_.blocks()[index_].request)) {
+    const ReadBlock& block = plan_.blocks()[index_];
+    if (modbus_.BuildReadRequest(block.request)) {
+      modbus_.SetServedRegisters(plan_.served(block));
       ++requests_;
       dispatcher_.Exchange(*this);
     }

@@ -235,6 +235,10 @@ void ConfigRun::planReads() {
   }
   ReadLimits limits = ExchangeReadLimits();
   if (!blockReads_) limits.registers = 1;
+  // Only registers side by side: a definition names what its transducer maps, and the writable registers'
+  // gaps are often addresses it does not. A refused block would cost each of its registers a request of its
+  // own in every run, since each save or compare is a run of its own.
+  limits.gap = 0;
   plan_ = ReadPlan(std::move(specs), limits);
   planned_ = true;
   block_ = 0;
@@ -250,6 +254,7 @@ bool ConfigRun::readBlockStep() {
   shown_ = false;
   captured_ = Reading{};
   if (!modbus_.BuildReadRequest(block.request)) return false;
+  modbus_.SetServedRegisters(plan_.served(block));
   dispatcher_.Exchange(*this);
   if (!delivered_) {
     phase_ = Phase::Aborted;

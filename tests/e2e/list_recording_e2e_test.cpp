@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "app/line_monitor_model.h"
 #include "e2e_fixture.h"
 #include "recording/csv_recording_file.h"
 #include "recording/trend_view.h"
@@ -165,15 +166,14 @@ TEST_F(ListRecordingTest, EveryEntryIsReadFromItsSlaveInListOrderIntoLogCsvAndTr
   EXPECT_TRUE(messages.empty()) << messages.front().toStdString();
   const uint64_t rounds = form->listRecording.rounds();
 
-  // The simulator saw the list in order, once per round, each entry at its own slave; nothing else. Temp and
-  // Wilgotność are neighbours, but 101 lies between them, which the transducer does not map: it refuses the
-  // block with exception 2 once, and from then on they are read one by one (five registers at most at
-  // 9600 baud keep Opis, Tryb and Błąd apart).
+  // The simulator saw the list in order, once per round, each entry at its own slave; nothing else. Temp,
+  // Wilgotność, Opis and Tryb lie within small gaps of each other, but the transducer does not map 101: it
+  // refuses their block with exception 2 once, and from then on they are read one by one. Błąd lies too far.
   const std::vector<std::string> round = {ReadRequest(100, 1), ReadRequest(102, 2), ReadRequest(100, 1, 2),
                                           ReadRequest(110, 4), ReadRequest(120, 1), ReadRequest(130, 1)};
   std::vector<std::string> sent = requests();
   ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent[0], ReadRequest(100, 4));
+  EXPECT_EQ(sent[0], ReadRequest(100, 21));
   EXPECT_EQ(form->listRecording.plan().refusals(), 1u);
   sent.erase(sent.begin());
   // A stop may fall between two reads of a round: the dropped round's requests are a prefix of the list.
@@ -272,6 +272,18 @@ TEST_F(ListRecordingTest, PlannedRoundsRecordWhatOneByOneReadsRecordAndARefusedB
   for (size_t i = 2; i < planned.size(); ++i)
     EXPECT_EQ(planned[i], round[(i - 1) % round.size()]) << "request " << i;
   EXPECT_EQ(form->listRecording.plan().refusals(), 1u);
+
+  // The traffic monitor shows a block as one transaction that names the registers it served.
+  LineMonitorModel monitor(form->lineMonitor.log());
+  QStringList blockRows;
+  for (int row = 0; row < monitor.rowCount(); ++row)
+    if (monitor.record(row) && monitor.record(row)->served.any())
+      blockRows << monitor.cellText(row, LineMonitorModel::kAddress) + u'/' +
+                       monitor.cellText(row, LineMonitorModel::kCount);
+  ASSERT_GE(blockRows.size(), 5);
+  EXPECT_EQ(blockRows[0], QStringLiteral("100, 102, 104, 106, 108, 110, 112, 114, 116, 118/20"));
+  EXPECT_EQ(blockRows[1], QStringLiteral("200, 204/5"));
+  EXPECT_EQ(blockRows.back(), blockRows[0]);
 
   // Both files hold the same values in every row.
   QStringList files = csvFiles();

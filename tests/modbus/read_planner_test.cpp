@@ -163,6 +163,12 @@ TEST(ReadPlanner, ARefusedBlockIsReadRegisterByRegisterForTheRestOfTheRun) {
   EXPECT_EQ(plan.refusals(), 1u);
   ExpectSound(plan, ReadLimits{});
 
+  // The registers of a refused block go back into the list's order: the round reads as the list reads.
+  ReadPlan mixed({Reg(100, 1), Reg(10, 1, kTypeWord, 2), Reg(102, 1)}, ReadLimits{});
+  ASSERT_EQ(Requests(mixed), (std::vector<std::string>{"1:100+3", "2:10+1"}));
+  EXPECT_TRUE(mixed.refuse(0, kIllegalDataAddress));
+  EXPECT_EQ(Requests(mixed), (std::vector<std::string>{"1:100+1", "2:10+1", "1:102+1"}));
+
   // Too many registers for this transducer, or a failure on one of them: the same.
   for (const uint8_t code : {kIllegalDataValue, kSlaveDeviceFailure}) {
     ReadPlan other({Reg(0, 2, kTypeReal), Reg(2, 2, kTypeReal)}, ReadLimits{});
