@@ -85,6 +85,7 @@ constexpr const char16_t* kLines[kHelpLineCount] = {
     u"Na liście: 'Usuń z listy' (Delete), 'Przesuń w górę'/'w dół' (Ctrl+strzałka).",
     u"Po zaznaczeniu 'cała lista' klawisz 'Rejestarcja' zapisuje wszystkie rejestry",
     u"listy; lista ma własny interwał, który może mieć dziesiąte części sekundy (np. 0,5).",
+    u"Sąsiednie rejestry jednego przetwornika lista czyta jednym zapytaniem.",
     u"Okno logów zachowuje ostatnie 10000 wierszy nagrania listy; o starszych,",
     u"usuniętych z okna, mówi wiersz pod nagłówkiem - wszystkie są w pliku CSV.",
     u"Każde nagranie trafia też do pliku CSV w folderze nagrań",

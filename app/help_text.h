@@ -5,7 +5,7 @@
 
 namespace velnorex {
 
-inline constexpr int kHelpLineCount = 99;
+inline constexpr int kHelpLineCount = 100;
 
 // The lines exactly as the help panel holds them.
 QStringList HelpTextLines();
