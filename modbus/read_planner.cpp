@@ -68,8 +68,9 @@ ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits
     return x.address < y.address;
   });
 
-  const auto readsAlone = [&limits](const RegisterSpec& spec) {
-    return spec.count == 0 || spec.count > limits.registers || IsBitTable(spec.table);
+  const uint32_t most = std::min(uint32_t{limits.registers}, kSpecCountLimit);
+  const auto readsAlone = [most](const RegisterSpec& spec) {
+    return spec.count == 0 || spec.count > most || IsBitTable(spec.table);
   };
   std::vector<ReadBlock> blocks;
   uint32_t end = 0;  // of the open block, the last one in `blocks`
@@ -80,7 +81,7 @@ ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits
       ReadBlock& block = blocks.back();
       const uint32_t newEnd = std::max(end, endOf(spec));
       if (!readsAlone(spec) && sameTable(block.request, spec) && spec.address <= end + limits.gap &&
-          newEnd - block.request.address <= limits.registers) {
+          newEnd - block.request.address <= most) {
         block.members.push_back(index);
         end = newEnd;
         continue;
