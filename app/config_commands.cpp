@@ -212,7 +212,8 @@ void ConfigCommands::runStep() {
     const bool more = run_->step();
     // A new tree came while the transaction let the window process its events: nothing here is valid.
     if (!steps_.active() || !run_) return;
-    if (const ConfigRun::Item* item = run_->lastItem(); item && item->node) {
+    for (const ConfigRun::Item* item : run_->lastItems()) {
+      if (!item->node) continue;
       const Reading& reading =
           run_->phase() == ConfigRun::Phase::Writing || run_->phase() == ConfigRun::Phase::Finished
               ? item->after

@@ -95,6 +95,7 @@ constexpr const char* kLines[kHelpLineCount] = {
                       "Po zaznaczeniu 'cała lista' klawisz 'Rejestarcja' zapisuje wszystkie rejestry"),
     QT_TRANSLATE_NOOP("Help",
                       "listy; lista ma własny interwał, który może mieć dziesiąte części sekundy (np. 0,5)."),
+    QT_TRANSLATE_NOOP("Help", "Sąsiednie rejestry jednego przetwornika lista czyta jednym zapytaniem."),
     QT_TRANSLATE_NOOP("Help", "Okno logów zachowuje ostatnie 10000 wierszy nagrania listy; o starszych,"),
     QT_TRANSLATE_NOOP("Help", "usuniętych z okna, mówi wiersz pod nagłówkiem - wszystkie są w pliku CSV."),
     QT_TRANSLATE_NOOP("Help", "Każde nagranie trafia też do pliku CSV w folderze nagrań"),

@@ -5,7 +5,7 @@
 
 namespace velnorex {
 
-inline constexpr int kHelpLineCount = 118;
+inline constexpr int kHelpLineCount = 119;
 
 // The lines exactly as the help panel holds them.
 QStringList HelpTextLines();

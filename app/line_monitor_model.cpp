@@ -46,10 +46,19 @@ QString millisecondsText(int32_t us) {
   return QString::fromStdU16String(FormatFloat(us / 1000.0, 1));
 }
 
-// A request of the functions the program sends names its first register and their number.
+// A request of the functions the program sends names its first register and their number; a block read
+// lists every register it served.
 QString addressText(const TrafficRecord& r) {
   const RequestFields fields = DecodeRequest(r.request, r.requestLength);
-  return fields.namesRegisters ? QString::number(fields.address) : QString();
+  if (!fields.namesRegisters) return {};
+  if (!r.served.any()) return QString::number(fields.address);
+  QString text;
+  for (int offset = 0; offset < fields.registerCount && offset < ServedRegisters::kSpan; ++offset) {
+    if (!r.served.has(offset)) continue;
+    if (!text.isEmpty()) text += QStringLiteral(", ");
+    text += QString::number(fields.address + offset);
+  }
+  return text;
 }
 
 QString countText(const TrafficRecord& r) {

@@ -1,6 +1,9 @@
-// A list recording of 10 registers at 19200 baud against velnorex-sim emulating the line time, interval
-// 0,5 s, through the real window: rounds, skipped ticks and the longest round (CSV line and trend included).
-// Baseline, measured in the same run: a group read of the same 10 registers through the register operations.
+// A list recording of 10 neighbouring REAL registers at 19200 baud against velnorex-sim emulating the line
+// time, through the real window: one request per register at 0,5 s, then planned reads (one request for the
+// ten) at 0,5 s and at 0,1 s; rounds, skipped ticks and the longest round (CSV line and trend included),
+// against the line time of the planned request and reply. Then the configuration save of THV-21's writable
+// registers, per register and planned. Baseline, measured in the same run: a group read of the same 10
+// registers through the register operations.
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -13,10 +16,87 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "config/config_run.h"
+#include "modbus/read_planner.h"
 #include "tests/support/tree_builder.h"
+#include "text/number_text.h"
 #include "treefile/tree_stream.h"
 
 using namespace velnorex;
+
+namespace {
+
+struct ListFigures {
+  uint64_t rounds = 0, skipped = 0, requests = 0, failures = 0;
+  size_t rows = 0;
+  double longest = 0, mean = 0;
+};
+
+ListFigures RecordList(TForm1& form, bool blockReads, const QString& interval, int seconds) {
+  ListFigures figures;
+  form.listRecording.setBlockReads(blockReads);
+  form.eInterval->setText(interval);
+  const uint64_t failuresBefore = form.dispatcher.counts().timeouts + form.dispatcher.counts().crcErrors;
+  form.btRecClick();
+  if (!form.listRecording.running()) {
+    std::fprintf(stderr, "the list recording did not start\n");
+    std::exit(1);
+  }
+  QElapsedTimer run;
+  run.start();
+  while (run.elapsed() < seconds * 1000) QTest::qWait(50);
+  figures.rounds = form.listRecording.rounds();
+  figures.skipped = form.listRecording.skippedTicks();
+  figures.longest = form.listRecording.longestRoundMs();
+  figures.mean = form.listRecording.meanRoundMs();
+  figures.requests = form.listRecording.requests();
+  figures.rows = form.recordingOutputs.file() ? form.recordingOutputs.file()->rows() : 0;
+  form.btRecClick();
+  figures.failures = form.dispatcher.counts().timeouts + form.dispatcher.counts().crcErrors - failuresBefore;
+  return figures;
+}
+
+void PrintList(const char* what, const QString& interval, int seconds, const ListFigures& f) {
+  std::printf(
+      "%s, interval %s s, %d s: rounds %llu (expected about %d), skipped ticks %llu, CSV rows %zu, "
+      "requests %llu, failed reads %llu\n",
+      what, qPrintable(interval), seconds, static_cast<unsigned long long>(f.rounds),
+      static_cast<int>(seconds * 1000 / ListIntervalMs(interval.toStdU16String())) + 1,
+      static_cast<unsigned long long>(f.skipped), f.rows, static_cast<unsigned long long>(f.requests),
+      static_cast<unsigned long long>(f.failures));
+  std::printf("  round: longest %.1f ms, mean %.1f ms\n", f.longest, f.mean);
+}
+
+QString StartSimulator(QProcess& sim, const QStringList& args) {
+  sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velnorex-sim"), args);
+  if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
+    std::fprintf(stderr, "velnorex-sim did not start\n");
+    std::exit(1);
+  }
+  return QString::fromLocal8Bit(sim.readLine()).trimmed();
+}
+
+// One configuration save of every writable register of `tree`; its time in milliseconds and its requests.
+double SaveConfiguration(TForm1& form, RegisterTree& tree, bool blockReads, uint64_t& requests) {
+  const uint64_t before = form.dispatcher.counts().replies + form.dispatcher.counts().timeouts +
+                          form.dispatcher.counts().crcErrors;
+  ConfigRun run(form.modbus, form.dispatcher, u"1", true);
+  run.setBlockReads(blockReads);
+  QElapsedTimer timer;
+  timer.start();
+  run.prepareSave(tree.root());
+  while (run.step()) {
+  }
+  const double ms = timer.nsecsElapsed() / 1e6;
+  if (run.phase() != ConfigRun::Phase::Read) std::fprintf(stderr, "the configuration save did not end\n");
+  for (const ConfigRun::Item& item : run.items())
+    if (!item.before.ok) std::fprintf(stderr, "not read: %s\n", ToUtf8(item.before.error).c_str());
+  requests = form.dispatcher.counts().replies + form.dispatcher.counts().timeouts +
+             form.dispatcher.counts().crcErrors - before;
+  return ms;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -36,12 +116,7 @@ int main(int argc, char** argv) {
   tree.save(dir.filePath(QStringLiteral("BENCH.dat")).toStdString());
 
   QProcess sim;
-  sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velnorex-sim"), simArgs);
-  if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
-    std::fprintf(stderr, "velnorex-sim did not start\n");
-    return 1;
-  }
-  const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+  const QString port = StartSimulator(sim, simArgs);
 
   SetMessageBoxHook([](const ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
   TForm1 form(TForm1::Paths{dir.filePath(QStringLiteral("v.INI")), dir.filePath(QStringLiteral("v.log")),
@@ -71,37 +146,64 @@ int main(int argc, char** argv) {
   }
   std::sort(groupMs.begin(), groupMs.end());
 
-  // --- the list recording ---
+  // --- the list recording: one request per register, then planned ---
   for (RegisterTreeNode* node = loaded->firstChild(); node; node = node->nextSibling())
     form.VLModel->AddToWatchList(&node->data, QStringLiteral("1"));
   form.cbxRecList->setChecked(true);
-  form.eInterval->setText(QStringLiteral("0,5"));
-  const uint64_t failuresBefore = form.dispatcher.counts().timeouts + form.dispatcher.counts().crcErrors;
-  form.btRecClick();
-  if (!form.listRecording.running()) {
-    std::fprintf(stderr, "the list recording did not start\n");
+  const ListFigures perRegister = RecordList(form, false, QStringLiteral("0,5"), seconds);
+  const ListFigures planned = RecordList(form, true, QStringLiteral("0,5"), seconds);
+  const ReadPlan& plan = form.listRecording.plan();
+  const ListFigures fast = RecordList(form, true, QStringLiteral("0,1"), seconds);
+
+  const PortSettings& line = form.serial.DeviceControl();
+  std::printf("list recording of 10 REAL registers at 19200 baud (emulated)\n");
+  PrintList("one request per register", QStringLiteral("0,5"), seconds, perRegister);
+  PrintList("planned", QStringLiteral("0,5"), seconds, planned);
+  PrintList("planned", QStringLiteral("0,1"), seconds, fast);
+  double lineMs = 0;
+  for (const ReadBlock& block : plan.blocks()) lineMs += ReadLineMs(block.request, line);
+  std::printf(
+      "planned requests a round: %zu (registers in the first: %d); their line time (11 bits a character, "
+      "two silences of 3,5 characters each) %.1f ms\n",
+      plan.blocks().size(), plan.blocks().empty() ? 0 : plan.blocks()[0].request.count, lineMs);
+  std::printf("longest planned round / line time: %.2f (0,5 s), %.2f (0,1 s); goal <= 1.25\n",
+              planned.longest / lineMs, fast.longest / lineMs);
+  std::printf("planned / one request per register: longest round %.2f, mean round %.2f; goal <= 0.35\n",
+              planned.longest / perRegister.longest, planned.mean / perRegister.mean);
+  std::printf("interval 0,1 s: %llu ticks skipped in %d s; goal 0\n",
+              static_cast<unsigned long long>(fast.skipped), seconds);
+  std::printf("baseline, group read of the same 10 registers: median %.1f ms\n", groupMs[2]);
+  std::printf("ratio longest planned round / group read: %.2f\n", planned.longest / groupMs[2]);
+
+  // --- the configuration save of THV-21's writable registers ---
+  form.Disconnect();
+  sim.terminate();
+  sim.waitForFinished(5000);
+  const QString definition = QCoreApplication::applicationDirPath() + QStringLiteral("/THV-21.dat");
+  const QString thvPort = StartSimulator(
+      sim, {QStringLiteral("--definition"), definition, QStringLiteral("--baud"), QStringLiteral("19200")});
+  form.ComCBox->setEditText(thvPort);
+  form.Connect();
+  if (!form.serial.PortOpen()) {
+    std::fprintf(stderr, "cannot open %s\n", qPrintable(thvPort));
     return 1;
   }
-  QElapsedTimer run;
-  run.start();
-  while (run.elapsed() < seconds * 1000) QTest::qWait(50);
-  const uint64_t rounds = form.listRecording.rounds();
-  const uint64_t skipped = form.listRecording.skippedTicks();
-  const double longest = form.listRecording.longestRoundMs();
-  const size_t rows = form.recordingOutputs.file() ? form.recordingOutputs.file()->rows() : 0;
-  form.btRecClick();
-  const uint64_t failures =
-      form.dispatcher.counts().timeouts + form.dispatcher.counts().crcErrors - failuresBefore;
-
-  std::printf("list recording of 10 REAL registers at 19200 baud (emulated), interval 0,5 s, %d s\n",
-              seconds);
-  std::printf("rounds %llu (expected about %d), skipped ticks %llu, CSV rows %zu, failed reads %llu\n",
-              static_cast<unsigned long long>(rounds), seconds * 2 + 1,
-              static_cast<unsigned long long>(skipped), rows, static_cast<unsigned long long>(failures));
-  std::printf("longest round %.1f ms of the 500 ms interval (line-time estimate %.1f ms)\n", longest,
-              ListRoundMs(form.VLModel->entries(), form.serial.DeviceControl()));
-  std::printf("baseline, group read of the same 10 registers: median %.1f ms\n", groupMs[2]);
-  std::printf("ratio longest round / group read: %.2f\n", longest / groupMs[2]);
+  RegisterTree thv;
+  LoadFromFile(thv, definition.toStdString());
+  std::vector<double> oneByOneMs, plannedMs;
+  uint64_t oneByOneRequests = 0, plannedRequests = 0;
+  for (int i = 0; i < 5; ++i) {
+    oneByOneMs.push_back(SaveConfiguration(form, thv, false, oneByOneRequests));
+    plannedMs.push_back(SaveConfiguration(form, thv, true, plannedRequests));
+  }
+  std::sort(oneByOneMs.begin(), oneByOneMs.end());
+  std::sort(plannedMs.begin(), plannedMs.end());
+  std::printf(
+      "configuration save of THV-21's writable registers at 19200 baud (emulated), median of 5: "
+      "one request per register %.1f ms (%llu requests), planned %.1f ms (%llu requests)\n",
+      oneByOneMs[2], static_cast<unsigned long long>(oneByOneRequests), plannedMs[2],
+      static_cast<unsigned long long>(plannedRequests));
+  std::printf("planned / one request per register: %.2f; goal <= 0.5\n", plannedMs[2] / oneByOneMs[2]);
   form.close();
   sim.terminate();
   sim.waitForFinished(5000);

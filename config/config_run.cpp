@@ -123,6 +123,9 @@ void ConfigRun::prepareSave(RegisterTreeNode& scope) {
   cursor_ = 0;
   done_ = 0;
   total_ = static_cast<int>(items_.size());
+  planned_ = false;
+  last_ = nullptr;  // the items it pointed into are gone
+  lastItems_.clear();
 }
 
 void ConfigRun::prepareCompare(RegisterTreeNode& root, RegisterTreeNode* scope, const ConfigFile& file) {
@@ -171,6 +174,9 @@ void ConfigRun::prepareCompare(RegisterTreeNode& root, RegisterTreeNode* scope, 
   done_ = 0;
   total_ = static_cast<int>(
       std::count_if(items_.begin(), items_.end(), [](const Item& i) { return i.node && i.problem.empty(); }));
+  planned_ = false;
+  last_ = nullptr;  // the items it pointed into are gone
+  lastItems_.clear();
 }
 
 void ConfigRun::cancel() {
@@ -187,22 +193,19 @@ bool ConfigRun::step() {
     return false;
   }
   if (phase_ == Phase::Reading) {
-    skipUncompared();
-    if (phase_ != Phase::Reading) return false;
-    Item& item = items_[cursor_];
-    last_ = &item;
-    bool finished = false;
-    if (!readStep(item.before, finished)) return false;
-    if (finished) {
-      ++cursor_;
-      ++done_;
-      skipUncompared();
+    if (!planned_) planReads();
+    if (block_ >= plan_.blocks().size()) {
+      phase_ = Phase::Read;
+      return false;
     }
+    if (!readBlockStep()) return false;
+    if (block_ >= plan_.blocks().size()) phase_ = Phase::Read;
     return phase_ == Phase::Reading;
   }
 
   Item& item = items_[writeOrder_[cursor_]];
   last_ = &item;
+  lastItems_.assign(1, &item);
   if (step_ == Step::Write) {
     if (!writeOnce(item)) return false;
     ++done_;
@@ -224,9 +227,73 @@ bool ConfigRun::step() {
   return phase_ == Phase::Writing;
 }
 
-void ConfigRun::skipUncompared() {
-  while (cursor_ < items_.size() && (!items_[cursor_].node || !items_[cursor_].problem.empty())) ++cursor_;
-  if (cursor_ == items_.size()) phase_ = Phase::Read;
+void ConfigRun::planReads() {
+  std::vector<RegisterSpec> specs;
+  planItems_.clear();
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Item& item = items_[i];
+    if (!item.node || !item.problem.empty()) continue;
+    specs.push_back(RegisterSpecOf(item.node->data, slave_));
+    planItems_.push_back(i);
+  }
+  ReadLimits limits = ExchangeReadLimits();
+  if (!blockReads_) limits.registers = 1;
+  // Only registers side by side: a definition names what its transducer maps, and the writable registers'
+  // gaps are often addresses it does not. A refused block would cost each of its registers a request of its
+  // own in every run, since each save or compare is a run of its own.
+  limits.gap = 0;
+  plan_ = ReadPlan(std::move(specs), limits);
+  planned_ = true;
+  block_ = 0;
+  attempt_ = 0;
+}
+
+bool ConfigRun::readBlockStep() {
+  const ReadBlock block = plan_.blocks()[block_];
+  last_ = &items_[planItems_[block.members.front()]];
+  lastItems_.clear();
+  for (const size_t member : block.members) lastItems_.push_back(&items_[planItems_[member]]);
+  delivered_ = false;
+  shown_ = false;
+  captured_ = Reading{};
+  if (!modbus_.BuildReadRequest(block.request)) return false;
+  modbus_.SetServedRegisters(plan_.served(block));
+  dispatcher_.Exchange(*this);
+  if (!delivered_) {
+    phase_ = Phase::Aborted;
+    return false;
+  }
+  if (shown_) {
+    for (const size_t member : block.members) {
+      RegisterValue value;
+      Reading& reading = items_[planItems_[member]].before;
+      reading = Reading{};
+      if (plan_.cut(block, member, capturedValue_, value)) {
+        reading.ok = true;
+        reading.value = DisplayText(value);
+        reading.words.assign(value.words, value.words + value.wordCount);
+      } else {
+        reading.error = u"niepełna odpowiedź";
+      }
+    }
+  } else if (outcome_ == TransactionOutcome::Exception && plan_.refuse(block_, exceptionCode_)) {
+    // Its registers are read one by one now, each with its own attempts.
+    attempt_ = 0;
+    return true;
+  } else if (++attempt_ < kReadAttempts) {
+    // As in a group read, a failed read is repeated; unlike there, not for ever.
+    return true;
+  } else {
+    for (const size_t member : block.members) {
+      Reading& reading = items_[planItems_[member]].before;
+      reading = Reading{};
+      reading.error = failureText();
+    }
+  }
+  attempt_ = 0;
+  done_ += static_cast<int>(block.members.size());
+  ++block_;
+  return true;
 }
 
 void ConfigRun::advanceWriting() {
@@ -236,7 +303,7 @@ void ConfigRun::advanceWriting() {
 }
 
 bool ConfigRun::readStep(Reading& reading, bool& finished) {
-  const RegisterNode& node = items_[phase_ == Phase::Reading ? cursor_ : writeOrder_[cursor_]].node->data;
+  const RegisterNode& node = items_[writeOrder_[cursor_]].node->data;
   Reading result;
   if (!readOnce(node, result)) {
     phase_ = Phase::Aborted;
@@ -374,6 +441,7 @@ void ConfigRun::UM_NEXT(const TransactionResult& result) {
 
 void ConfigRun::ShowValue(const TransactionResult& result) {
   shown_ = true;
+  capturedValue_ = result.value;
   captured_.ok = true;
   captured_.value = DisplayText(result.value);
   captured_.words.assign(result.value.words, result.value.words + result.value.wordCount);

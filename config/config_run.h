@@ -1,5 +1,6 @@
 // Saving, comparing and restoring a transducer's configuration over the one road of transactions: the
-// writable registers of the loaded definition read one at a time with the group read's retry rule, compared
+// writable registers of the loaded definition read in planned blocks (neighbours with one request, a refused
+// block register by register) with the group read's retry rule, compared
 // with a configuration file, and the differing ones written back and read again. Plain C++, shared by the
 // window and tools/velnorex-config; one call of step() is one transaction, so the window can run each from
 // its event queue and a command-line tool from a loop.
@@ -12,6 +13,7 @@
 #include "config/config_file.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/read_planner.h"
 #include "treefile/access_code.h"
 #include "treefile/tree_stream.h"
 
@@ -111,13 +113,15 @@ class ConfigRun final : public TransactionClient {
   bool step();
   void cancel();
   Phase phase() const { return phase_; }
-  // Transactions of the current phase done and to do (an estimate: retries are not counted ahead).
+  // Registers of the current phase done and to do (an estimate: retries are not counted ahead).
   int progressDone() const { return done_; }
   int progressTotal() const { return total_; }
 
   const std::vector<Item>& items() const { return items_; }
   // The item the last step worked on, or null.
   const Item* lastItem() const { return last_; }
+  // Every item the last step worked on: a read of the reading phase serves a block of them.
+  const std::vector<const Item*>& lastItems() const { return lastItems_; }
 
   // After Read: the items that differ and may be written, non-line-setting ones first, each set Planned.
   std::vector<const Item*> planRestore();
@@ -130,15 +134,23 @@ class ConfigRun final : public TransactionClient {
   void ShowValue(const TransactionResult& result) override;
   void UM_NEXT(const TransactionResult& result) override;
 
+  // Off, the reading phase reads every register with a request of its own, as before reads were planned
+  // (for benchmarks that compare the two).
+  void setBlockReads(bool on) { blockReads_ = on; }
+  // The reads of the reading phase, planned at its first step; refusals taken in.
+  const ReadPlan& readPlan() const { return plan_; }
+
  private:
   enum class Step { Read, Write, ReadBack };
   // One read of `node`; false when nothing was delivered.
   bool readOnce(const RegisterNode& node, Reading& reading);
   bool writeOnce(Item& item);
   bool readStep(Reading& reading, bool& finished);
+  // The reading phase's plan over the items that are read.
+  void planReads();
+  // One read of the current block; false when nothing was delivered.
+  bool readBlockStep();
   void advanceWriting();
-  // Moves the reading cursor past entries that are not read; at the end the phase is Read.
-  void skipUncompared();
   // Why the transaction just finished brought no value.
   std::u16string failureText() const;
 
@@ -149,6 +161,12 @@ class ConfigRun final : public TransactionClient {
   ConfigFile file_;
   std::vector<Item> items_;
   std::vector<size_t> writeOrder_;
+  // The reading phase: its plan, the item each planned register belongs to, and the block being read.
+  ReadPlan plan_;
+  std::vector<size_t> planItems_;
+  bool planned_ = false;
+  bool blockReads_ = true;
+  size_t block_ = 0;
   Phase phase_ = Phase::Reading;
   Step step_ = Step::Read;
   size_t cursor_ = 0;
@@ -156,12 +174,14 @@ class ConfigRun final : public TransactionClient {
   int done_ = 0;
   int total_ = 0;
   const Item* last_ = nullptr;
+  std::vector<const Item*> lastItems_;
   // The transaction in flight: whether a result came and what ShowValue captured.
   bool delivered_ = false;
   bool shown_ = false;
   TransactionOutcome outcome_ = TransactionOutcome::NoAnswer;
   uint8_t exceptionCode_ = 0;
   Reading captured_;
+  RegisterValue capturedValue_;
 };
 
 }  // namespace velnorex

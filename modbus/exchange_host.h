@@ -13,6 +13,21 @@ enum class ExchangeResult {
   UM_CRCERROR,  // bytes came, but their CRC does not match
 };
 
+// The registers a read of several serves (a planned block): bit i stands for the register at the request's
+// first address + i, set where a register the block serves begins. All clear for a read of one register.
+struct ServedRegisters {
+  static constexpr int kSpan = 128;
+  uint64_t starts[kSpan / 64] = {};
+
+  void set(int offset) {
+    if (offset >= 0 && offset < kSpan) starts[offset / 64] |= uint64_t{1} << (offset % 64);
+  }
+  bool has(int offset) const {
+    return offset >= 0 && offset < kSpan && (starts[offset / 64] >> (offset % 64)) & 1;
+  }
+  bool any() const { return starts[0] || starts[1]; }
+};
+
 // The end of one transaction as the line saw it: what went out, what came back once the adapter's echo was
 // taken off its front, and how it ended. The pointers hold only while the summary is being looked at.
 struct TransactionSummary {
@@ -25,6 +40,7 @@ struct TransactionSummary {
   bool late = false;       // the reply came only in the retry read
   // Bytes of an earlier transaction's late reply discarded before this request went out; 0 for none.
   uint32_t droppedLate = 0;
+  ServedRegisters served;
 
   // A valid reply in which the slave refused the request.
   bool exception() const {

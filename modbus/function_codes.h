@@ -34,6 +34,10 @@ constexpr bool IsWriteFunction(uint8_t functionCode) {
   return functionCode == kWriteSingleCoil || functionCode == kWriteSingleRegister ||
          functionCode == kWriteMultipleCoils || functionCode == kWriteMultipleRegisters;
 }
+// The most one read may ask for: 125 registers (functions 3 and 4), 2000 bits (functions 1 and 2); a reply
+// then carries at most 250 data bytes.
+inline constexpr uint16_t kMaxReadRegisters = 125;
+inline constexpr uint16_t kMaxReadBits = 2000;
 
 // A slave answers a request it refuses with the request's function code plus this bit and one exception code.
 constexpr uint8_t kExceptionBit = 0x80;

@@ -75,6 +75,11 @@ class Modbus {
   bool BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText);
   // The read of `spec`'s registers, for callers that parsed the register once.
   bool BuildReadRequest(const RegisterSpec& spec);
+  // The registers the read in the frame serves when it is a block of several (for the traffic monitor);
+  // every builder clears them.
+  void SetServedRegisters(const ServedRegisters& served) {
+    if (!inTransaction_) served_ = served;
+  }
   // What the request in the frame asks for (slave, first register, count, the type its reply decodes by).
   const RegisterSpec& RequestSpec() const { return spec_; }
   bool BuildWriteSingleRequest(const RegisterNode& node, std::u16string_view slaveText);
@@ -152,6 +157,13 @@ class Modbus {
     Modbus& modbus_;
     bool held_ = false;
   };
+  // Allowed for the transducer's turnaround and an adapter's latency before a reply has come whole.
+  static constexpr double kReplyAllowanceMs = 15;
+  // The reply to the request in the frame, at the open line's speed, may not have come whole within one read
+  // of the port's total time-out (request, two silences, reply and kReplyAllowanceMs): such a reply is read
+  // on.
+  bool ReplyOutlastsRead() const;
+
   // The function code of the request that the last transaction sent.
   uint8_t FunctionCode() const { return RequestFrame[1]; }
 
@@ -169,8 +181,11 @@ class Modbus {
   void setSlaveAddress(std::u16string_view slaveText);
   void setSpec(const RegisterFormat& format, uint16_t address, uint8_t count);
   void setWord(int offset, uint16_t value);
-  // One read of the reply, with the adapter's echo removed from the front of the first bytes that come.
+  // One read of the reply, with the adapter's echo removed from the front of the first bytes that come, and
+  // read on while a reply that has begun is still coming.
   void readReply();
+  void takeEcho();
+  void readRestOfReply();
   // Discards late bytes of an earlier, failed transaction until the line has been quiet for the guard.
   void waitForQuietLine(ExchangeHost& host);
   void endTransaction(ExchangeHost& host, ExchangeResult result);
@@ -189,6 +204,7 @@ class Modbus {
   uint32_t echoOpenCount_ = 0;
   bool replySwapped_ = false;  // DecodeReply swapped the last reply's register bytes in place
   RegisterSpec spec_;
+  ServedRegisters served_;
   RegisterValue replyValue_;
   bool replyMalformed_ = false;
   std::chrono::steady_clock::time_point startedAt_;

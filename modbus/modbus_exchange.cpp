@@ -115,6 +115,37 @@ void Modbus::waitForQuietLine(ExchangeHost& host) {
 
 void Modbus::readReply() {
   serial_.ReadPort(&replyCheck_);
+  takeEcho();
+  readRestOfReply();
+}
+
+bool Modbus::ReplyOutlastsRead() const {
+  const uint32_t totalMs = serial_.Timeouts().ReadTotalTimeoutConstant;
+  const PortSettings& line = serial_.DeviceControl();
+  const RequestFields asked = DecodeRequest(RequestFrame, FrameLength);
+  const size_t reply = ExpectedReplyLength(asked.function, asked.quantity);
+  if (totalMs == 0 || line.baudRate <= 0 || reply == 0) return false;
+  const double characterMs = static_cast<double>(CharacterNs(line)) / 1e6;
+  const double endMs = static_cast<double>(FrameLength + reply) * characterMs +
+                       2 * static_cast<double>(FrameGapNs(line)) / 1e6 + kReplyAllowanceMs;
+  return endMs > totalMs;
+}
+
+void Modbus::readRestOfReply() {
+  // The reply to a read of many registers (a planned block) may still be arriving when the first read's time
+  // runs out: it is read on to its end, which only the whole reply or a silence makes. A short reply cut off
+  // stays cut off.
+  if (!ReplyOutlastsRead()) return;
+  for (;;) {
+    const size_t have = std::min<size_t>(serial_.BytesRead, Serial::kBufferSize);
+    const size_t needed = ReplyLengthFromHeader(serial_.ReplyBuffer, have);
+    if (needed == 0 || have >= needed || needed > Serial::kBufferSize) return;
+    const uint32_t before = serial_.BytesRead;
+    if (!serial_.ReadMorePort(&replyCheck_) || serial_.BytesRead == before) return;
+  }
+}
+
+void Modbus::takeEcho() {
   // Only the first bytes of a transaction can be the echo.
   if (!echoMayFollow_ || serial_.BytesRead == 0) return;
   echoMayFollow_ = false;
@@ -153,6 +184,7 @@ TransactionSummary Modbus::Summary(ExchangeResult result) const {
   summary.echoLength = echoLength_;
   summary.late = lateReply_;
   summary.droppedLate = droppedLate_;
+  summary.served = served_;
   return summary;
 }
 

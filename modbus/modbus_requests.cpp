@@ -29,6 +29,7 @@ bool Modbus::BuildReadRequest(const RegisterNode& node, std::u16string_view slav
 bool Modbus::BuildReadRequest(const RegisterSpec& spec) {
   if (inTransaction_) return false;
   spec_ = spec;
+  served_ = {};
   FrameLength = static_cast<uint8_t>(BuildReadFrame(spec, RequestFrame));
   RegisterCount = spec.count;
   RegisterType = spec.type;
@@ -53,6 +54,7 @@ bool Modbus::BuildWriteSingleRequest(const RegisterNode& node, std::u16string_vi
   FrameLength = kHeaderLength;
   AppendCrc();
   RegisterType = format.type;
+  served_ = {};
   setSpec(format, address, 1);
   return true;
 }
@@ -82,6 +84,7 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
   FrameLength = static_cast<uint8_t>(kRegisterDataOffset + 2 * RegisterCount);
   AppendCrc();
   RegisterType = format.type;
+  served_ = {};
   setSpec(format, address, count);
   return true;
 }
@@ -100,6 +103,7 @@ bool Modbus::BuildWriteCoilRequest(const RegisterNode& node, std::u16string_view
                                          : BuildWriteCoilsFrame(RequestFrame, slave, address, &bit, 1));
   RegisterCount = 1;
   RegisterType = format.type;
+  served_ = {};
   setSpec(format, address, 1);
   return true;
 }
@@ -141,6 +145,7 @@ bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u
   RegisterCount = static_cast<uint8_t>(data & 0xFF);
   RegisterFormat format;
   format.type = RegisterType;
+  served_ = {};
   setSpec(format, 0, 0);
   FrameLength = kHeaderLength;
   AppendCrc();

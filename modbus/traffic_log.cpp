@@ -37,6 +37,7 @@ void TrafficLog::transactionEnded(const TransactionSummary& summary) {
   if (record.replyLength > 0) std::memcpy(record.reply, summary.reply, record.replyLength);
   record.late = summary.late;
   record.droppedLate = summary.droppedLate;
+  record.served = summary.served;
   record.echoRemoved = summary.echoLength > 0;
   record.exceptionCode = summary.exceptionCode();
   switch (summary.result) {

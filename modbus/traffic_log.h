@@ -32,6 +32,7 @@ struct TrafficRecord {
   bool late = false;          // the reply came only in the retry read
   bool echoRemoved = false;   // the adapter's echo of the request was taken off the reply's front
   uint32_t droppedLate = 0;   // bytes of an earlier late reply discarded before this request
+  ServedRegisters served;     // a block's registers; none for a read of one
   uint8_t requestLength = 0;
   uint8_t replyLength = 0;
   uint8_t request[kMaxRequest] = {};

@@ -1,4 +1,4 @@
-// The list recording: rounds over the watch list, one queued step per transaction.
+// The list recording: rounds over the watch list's planned reads, one queued step per transaction.
 #include "recording/list_recording.h"
 
 #include <algorithm>
@@ -25,28 +25,20 @@ QString FromU16(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
-// Characters of a read: the request, and the reply with two bytes per register.
-constexpr double kRequestCharacters = 8;
-constexpr double kReplyOverheadCharacters = 5;
-
 // The user state of the log window's line that stands for the lines dropped.
 constexpr int kDroppedLinesMark = 0x44524f50;
 
 }  // namespace
 
+ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries) {
+  std::vector<RegisterSpec> specs;
+  specs.reserve(entries.size());
+  for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
+  return ReadPlan(std::move(specs), ExchangeReadLimits());
+}
+
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line) {
-  if (line.baudRate <= 0) return 0;
-  const double characterMs = CharacterNs(line) / 1e6;
-  // The silence that ends an RTU frame, after the request and after the reply.
-  const double gapsMs = 2 * (FrameGapNs(line) / 1e6);
-  double total = 0;
-  for (const WatchEntry& entry : entries) {
-    int32_t count = 0;
-    TryStrToInt(entry.Count, count);
-    const double characters = kRequestCharacters + kReplyOverheadCharacters + 2.0 * (count & 0xFF);
-    total += characters * characterMs + gapsMs + ListRecording::kTurnaroundMs;
-  }
-  return total;
+  return ListReadPlan(entries).roundMs(line);
 }
 
 int ListIntervalMs(std::u16string_view text) {
@@ -89,16 +81,18 @@ void ListRecording::StartRecording() {
     return;
   }
   // Every entry is read at every round: a number that does not convert is reported before anything runs.
+  ReadLimits limits = ExchangeReadLimits();
+  if (!blockReads_) limits.registers = 1;
   std::vector<RegisterSpec> specs;
   for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
+  ReadPlan plan(std::move(specs), limits);
   // Without a line every read of every round would ask for the connection; there is nothing to record.
   if (!serial_.PortOpen()) {
     host_.showMessage(QCoreApplication::translate("Messages", "brak połączenia !"));
     return;
   }
   // A round must fit into the interval, else every other tick would be skipped.
-  const int minimum =
-      static_cast<int>(std::ceil(ListRoundMs(entries, serial_.DeviceControl()) / 100.0)) * 100;
+  const int minimum = static_cast<int>(std::ceil(plan.roundMs(serial_.DeviceControl()) / 100.0)) * 100;
   if (interval < minimum) {
     host_.showMessage(
         QCoreApplication::translate("Messages", "interwał krótszy niż odczyt listy (najmniej %1 s)")
@@ -106,7 +100,7 @@ void ListRecording::StartRecording() {
     return;
   }
 
-  registers_ = std::move(specs);
+  plan_ = std::move(plan);
   columns_.clear();
   for (const WatchEntry& entry : entries)
     columns_.push_back(RecordedColumn{entry.Slave, entry.Address, entry.Name, entry.Type});
@@ -116,6 +110,8 @@ void ListRecording::StartRecording() {
   rounds_ = 0;
   skipped_ = 0;
   longestRoundMs_ = 0;
+  totalRoundMs_ = 0;
+  requests_ = 0;
   intervalMs_ = interval;
 
   QPlainTextEdit& memo = host_.logWindow();
@@ -162,13 +158,18 @@ void ListRecording::startRound() {
 }
 
 void ListRecording::readCurrent() {
-  if (index_ >= registers_.size()) {
+  if (index_ >= plan_.blocks().size()) {
     finishRound();
     return;
   }
   const uint64_t before = results_;
   try {
-    if (modbus_.BuildReadRequest(registers_[index_])) dispatcher_.Exchange(*this);
+    const ReadBlock& block = plan_.blocks()[index_];
+    if (modbus_.BuildReadRequest(block.request)) {
+      modbus_.SetServedRegisters(plan_.served(block));
+      ++requests_;
+      dispatcher_.Exchange(*this);
+    }
   } catch (...) {
     StopRecording();
     throw;
@@ -178,17 +179,25 @@ void ListRecording::readCurrent() {
 }
 
 void ListRecording::ShowValue(const TransactionResult& result) {
-  if (!running_ || !roundActive_ || index_ >= values_.size()) return;
-  values_[index_].value = result.value;
-  values_[index_].text = DisplayText(result.value);
+  if (!running_ || !roundActive_ || index_ >= plan_.blocks().size()) return;
+  const ReadBlock& block = plan_.blocks()[index_];
+  for (const size_t member : block.members) {
+    RecordedValue& cell = values_[member];
+    plan_.cut(block, member, result.value, cell.value);
+    cell.text = DisplayText(cell.value);
+  }
 }
 
-void ListRecording::UM_NEXT(const TransactionResult&) {
+void ListRecording::UM_NEXT(const TransactionResult& result) {
   ++results_;
   if (!running_ || !roundActive_) return;
-  steps_.post([this] {
+  // A block the transducer cannot serve as one is read again register by register, in its place, now and in
+  // every later round.
+  const bool split =
+      result.outcome == TransactionOutcome::Exception && plan_.refuse(index_, result.exceptionCode);
+  steps_.post([this, split] {
     if (!roundActive_) return;
-    ++index_;
+    if (!split) ++index_;
     readCurrent();
   });
 }
@@ -206,9 +215,10 @@ void ListRecording::finishRound() {
   AppendLine(host_.logWindow(), lineBuffer_);
   sink_.readingTaken(roundTime_, values_);
   dropOldLogLines();
-  longestRoundMs_ = std::max(
-      longestRoundMs_,
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - roundStart_).count());
+  const double roundMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - roundStart_).count();
+  longestRoundMs_ = std::max(longestRoundMs_, roundMs);
+  totalRoundMs_ += roundMs;
 }
 
 void ListRecording::dropOldLogLines() {

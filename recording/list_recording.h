@@ -1,6 +1,7 @@
-// Recording every register of the watch list at each interval: one round per tick, each entry read from its
-// own slave address in list order, one transaction at a time, every next read started from the message
-// queue after the previous transaction ended. A failed read leaves its cell empty.
+// Recording every register of the watch list at each interval: one round per tick, the entries read from
+// their own slave addresses in planned blocks (neighbouring registers of one slave with one request, in list
+// order), one transaction at a time, every next read started from the message queue after the previous
+// transaction ended. A failed read leaves its cells empty.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/read_planner.h"
 #include "modbus/step_sequence.h"
 #include "recording/recording_host.h"
 #include "recording/recording_sink.h"
@@ -31,11 +33,14 @@ class ListRecordingHost : public RecordingHost {
   virtual void setWatchListLocked(bool locked) = 0;
 };
 
-// The time one round of a list needs on the line, in milliseconds: per entry the request (8 characters), a
-// frame's silence (FrameGapNs), the reply (5 + 2 per register), another silence, and an allowance for the
-// transducer's turnaround and the program's step. Characters are 1 start bit, the data bits, the parity bit
-// and the stop bits of `line`.
+// The time one round of a list needs on the line, in milliseconds: per planned request the request (8
+// characters), a frame's silence (FrameGapNs), the reply (5 + 2 per register), another silence, and an
+// allowance for the transducer's turnaround and the program's step (ReadPlan::roundMs). Characters are 1
+// start bit, the data bits, the parity bit and the stop bits of `line`. An entry whose numbers do not
+// convert throws ConvertError.
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line);
+// The plan of a list's reads.
+ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries);
 // The interval of a list recording in milliseconds from eInterval's text: a real with ',' and at most one
 // decimal ("0,5", "2"). Throws ConvertError for a text that is no number; 0 for a number that is no positive
 // number of tenths within a timer's reach.
@@ -43,7 +48,7 @@ int ListIntervalMs(std::u16string_view text);
 
 class ListRecording final : public TransactionClient {
  public:
-  static constexpr double kTurnaroundMs = 5.0;
+  static constexpr double kTurnaroundMs = kReadTurnaroundMs;
   // While a file keeps every reading, the log window keeps at most this many lines of a running list
   // recording: older ones are dropped, kLogLinesDropped at a time, and one line in their place says how many
   // went. Without a file every line stays.
@@ -74,6 +79,14 @@ class ListRecording final : public TransactionClient {
   uint64_t rounds() const { return rounds_; }
   // From a round's start until its row was handed on (file and trend included), in milliseconds.
   double longestRoundMs() const { return longestRoundMs_; }
+  double meanRoundMs() const { return rounds_ ? totalRoundMs_ / static_cast<double>(rounds_) : 0; }
+  // The reads of the running (or last) recording, refusals taken in.
+  const ReadPlan& plan() const { return plan_; }
+  // Requests sent by the running (or last) recording.
+  uint64_t requests() const { return requests_; }
+  // Off, the next recording reads every entry with a request of its own, as before reads were planned (for
+  // benchmarks that compare the two).
+  void setBlockReads(bool on) { blockReads_ = on; }
   uint64_t skippedTicks() const { return skipped_; }
   int intervalMs() const { return intervalMs_; }
   // Lines of this recording dropped from the log window so far.
@@ -86,7 +99,7 @@ class ListRecording final : public TransactionClient {
 
  private:
   void startRound();
-  // Reads entry `index_`, or ends the round after the last one.
+  // Reads block `index_` of the plan, or ends the round after the last one.
   void readCurrent();
   void finishRound();
   void dropOldLogLines();
@@ -101,8 +114,10 @@ class ListRecording final : public TransactionClient {
   bool running_ = false;
   bool roundActive_ = false;
   int intervalMs_ = 0;
-  // What the recording started with: later changes of the list do not reach a running recording.
-  std::vector<RegisterSpec> registers_;
+  // What the recording started with: later changes of the list do not reach a running recording. Its
+  // blocks are what a round reads; a block the transducer refused stays split for the rest of the run.
+  ReadPlan plan_;
+  bool blockReads_ = true;
   std::vector<RecordedColumn> columns_;
   std::vector<RecordedValue> values_;
   QString lineBuffer_;
@@ -115,6 +130,8 @@ class ListRecording final : public TransactionClient {
   RecordingClock::time_point roundTime_;
   std::chrono::steady_clock::time_point roundStart_;
   double longestRoundMs_ = 0;
+  double totalRoundMs_ = 0;
+  uint64_t requests_ = 0;
   // The reads of a round; a read queued before a stop never drives a later round.
   StepSequence steps_;
   // Counts UM_NEXT arrivals: an exchange that does not move it delivered no result (the port is closed).

@@ -123,6 +123,35 @@ TEST_F(ExchangeTest, IncompleteReplyIsACrcError) {
   EXPECT_EQ(fake->scriptLeft(), 1u);
 }
 
+TEST_F(ExchangeTest, ABlocksReplyThatOutlastsTheFirstReadIsReadOnToItsEnd) {
+  // Twenty registers at 19200 baud: request, silences, 45 reply characters and the allowance take longer than
+  // a read of 40 ms, so the part that came in time is not the end of it.
+  ASSERT_TRUE(serial.SetPortTimeouts(30, 0, 40, 0, 30));
+  ASSERT_TRUE(modbus.BuildReadRequest(MakeRegisterSpec(1, RegisterTable::Holding, 100, 20, kTypeNone)));
+  ASSERT_TRUE(modbus.ReplyOutlastsRead());
+  Bytes reply = {0x01, 0x03, 40};
+  for (uint8_t i = 0; i < 20; ++i) reply.insert(reply.end(), {0, static_cast<uint8_t>(i + 1)});
+  reply = WithCrc(reply);
+  fake->queueRead(Bytes(reply.begin(), reply.begin() + 30));
+  fake->queueRead(Bytes(reply.begin() + 30, reply.end()));
+  fake->queueRead({0xEE});  // never taken: the reply is whole
+  dispatcher.Exchange(host);
+  EXPECT_EQ(host.results(), (std::vector<TransactionRecorder::Event>{TransactionRecorder::Event::UM_REPLY,
+                                                                     TransactionRecorder::Event::UM_NEXT}));
+  EXPECT_EQ(dispatcher.lastResult().value.wordCount, 20);
+  EXPECT_EQ(dispatcher.lastResult().value.words[19], 20);
+  EXPECT_EQ(fake->scriptLeft(), 1u);
+
+  // A reply that stops coming is still cut off: one more read finds the silence.
+  fake->clearScript();
+  fake->queueRead(Bytes(reply.begin(), reply.begin() + 30));
+  dispatcher.Exchange(host);
+  EXPECT_EQ(dispatcher.lastResult().outcome, TransactionOutcome::CrcError);
+  // A register alone comes whole within the first read at this speed: it is never read on.
+  ASSERT_TRUE(modbus.BuildReadRequest(Register(u"100", u"REAL", u"2"), u"1"));
+  EXPECT_FALSE(modbus.ReplyOutlastsRead());
+}
+
 TEST_F(ExchangeTest, StrayByteAfterAGoodReplyIsACrcError) {
   // A good reply followed by a stray byte in the same read is no reply to the request. With 0xEE the CRC over
   // everything fails; with 0x00 it checks out again (a message and its CRC give the CRC 0), and the size

@@ -1,0 +1,142 @@
+// Planning reads in blocks, and cutting each register's value out of a block's reply.
+#include "modbus/read_planner.h"
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+#include "serial/serial.h"
+
+namespace velnorex {
+
+namespace {
+
+constexpr double kRequestCharacters = 8;        // slave, function, address, quantity, CRC
+constexpr double kReplyOverheadCharacters = 5;  // slave, function, byte count, CRC
+// What a request's count field can carry; a block never asks for more.
+constexpr uint32_t kSpecCountLimit = std::numeric_limits<decltype(RegisterSpec::count)>::max();
+
+uint32_t endOf(const RegisterSpec& spec) {
+  return uint32_t{spec.address} + spec.count;
+}
+
+// In the list's order, so that a round reads as the list reads.
+void sortByList(std::vector<ReadBlock>& blocks) {
+  std::stable_sort(blocks.begin(), blocks.end(), [](const ReadBlock& a, const ReadBlock& b) {
+    return *std::min_element(a.members.begin(), a.members.end()) <
+           *std::min_element(b.members.begin(), b.members.end());
+  });
+}
+
+bool sameTable(const RegisterSpec& a, const RegisterSpec& b) {
+  return a.slave == b.slave && a.table == b.table;
+}
+
+}  // namespace
+
+ReadLimits ExchangeReadLimits() {
+  ReadLimits limits;
+  // An adapter's echo in front of the reply is read on into the room it frees.
+  const uint32_t buffer = (Serial::kBufferSize - static_cast<uint32_t>(kReplyOverheadCharacters)) / 2;
+  limits.registers = static_cast<uint16_t>(std::min({buffer, uint32_t{kMaxReadRegisters}, kSpecCountLimit}));
+  return limits;
+}
+
+double ReadLineMs(const RegisterSpec& request, const PortSettings& line) {
+  if (line.baudRate <= 0) return 0;
+  const double characters = kRequestCharacters + kReplyOverheadCharacters + 2.0 * request.count;
+  return characters * (CharacterNs(line) / 1e6) + 2 * (FrameGapNs(line) / 1e6);
+}
+
+ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits)
+    : registers_(std::move(registers)) {
+  std::vector<size_t> order(registers_.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
+    const RegisterSpec& x = registers_[a];
+    const RegisterSpec& y = registers_[b];
+    if (x.slave != y.slave) return x.slave < y.slave;
+    if (x.table != y.table) return x.table < y.table;
+    return x.address < y.address;
+  });
+
+  const uint32_t most = std::min(uint32_t{limits.registers}, kSpecCountLimit);
+  const auto readsAlone = [most](const RegisterSpec& spec) {
+    return spec.count == 0 || spec.count > most || TableHoldsBits(spec.table);
+  };
+  std::vector<ReadBlock> blocks;
+  uint32_t end = 0;  // of the open block, the last one in `blocks`
+  bool open = false;
+  for (const size_t index : order) {
+    const RegisterSpec& spec = registers_[index];
+    if (open) {
+      ReadBlock& block = blocks.back();
+      const uint32_t newEnd = std::max(end, endOf(spec));
+      if (!readsAlone(spec) && sameTable(block.request, spec) && spec.address <= end + limits.gap &&
+          newEnd - block.request.address <= most) {
+        block.members.push_back(index);
+        end = newEnd;
+        continue;
+      }
+    }
+    blocks.push_back(ReadBlock{spec, {index}});
+    end = endOf(spec);
+    open = !readsAlone(spec);
+  }
+  for (ReadBlock& block : blocks) {
+    if (block.members.size() < 2) continue;
+    uint32_t last = 0;
+    for (const size_t member : block.members) last = std::max(last, endOf(registers_[member]));
+    block.request.count = static_cast<uint8_t>(last - block.request.address);
+    block.request.type = kTypeNone;  // words only: each register's type cuts its value out of them
+  }
+  sortByList(blocks);
+  blocks_ = std::move(blocks);
+}
+
+bool ReadPlan::refuse(size_t index, uint8_t exceptionCode) {
+  if (index >= blocks_.size() || blocks_[index].members.size() < 2) return false;
+  // A busy or acknowledging transducer, or a function it lacks, says nothing about the block's shape; a
+  // failure on one register would otherwise empty its neighbours' cells in every round.
+  if (exceptionCode != kIllegalDataAddress && exceptionCode != kIllegalDataValue &&
+      exceptionCode != kSlaveDeviceFailure)
+    return false;
+  std::vector<ReadBlock> alone;
+  for (const size_t member : blocks_[index].members) alone.push_back(ReadBlock{registers_[member], {member}});
+  blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(index));
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(index), alone.begin(), alone.end());
+  // Back into the list's order; the first of them keeps the refused block's place, and the others come later.
+  sortByList(blocks_);
+  ++refusals_;
+  return true;
+}
+
+bool ReadPlan::cut(const ReadBlock& block, size_t member, const RegisterValue& reply,
+                   RegisterValue& value) const {
+  const RegisterSpec& spec = registers_[member];
+  const uint32_t offset = uint32_t{spec.address} - block.request.address;
+  if (spec.address < block.request.address || offset + spec.count > reply.wordCount) {
+    DecodeWords(static_cast<const RegisterFormat&>(spec), reply.words, 0, value);
+    value.kind = ValueKind::None;
+    return false;
+  }
+  // By the register's whole format: its word order, scale, offset and unit as a read of it alone.
+  DecodeWords(static_cast<const RegisterFormat&>(spec), reply.words + offset, spec.count, value);
+  return true;
+}
+
+ServedRegisters ReadPlan::served(const ReadBlock& block) const {
+  ServedRegisters served;
+  if (block.members.size() < 2) return served;
+  for (const size_t member : block.members) served.set(registers_[member].address - block.request.address);
+  return served;
+}
+
+double ReadPlan::roundMs(const PortSettings& line) const {
+  if (line.baudRate <= 0) return 0;
+  double total = 0;
+  for (const ReadBlock& block : blocks_) total += ReadLineMs(block.request, line) + kReadTurnaroundMs;
+  return total;
+}
+
+}  // namespace velnorex
