@@ -422,7 +422,7 @@ void MainWindowLayout::setupUi(QMainWindow* form) {
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
   Dodajdolisty1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Dodaj do listy"));
   Dodajdolisty1->setObjectName(QStringLiteral("Dodajdolisty1"));
-  Znajdzkolejnosc1 = PopupMenu2->addAction(QStringLiteral("Znajdź kolejność słów…"));
+  Znajdzkolejnosc1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Znajdź kolejność słów…"));
   Znajdzkolejnosc1->setObjectName(QStringLiteral("Znajdzkolejnosc1"));
   PopupMenu2->addSeparator();
   Zapiszkonfiguracje1 = PopupMenu2->addAction(QCoreApplication::translate("Form1", "Zapisz konfigurację…"));

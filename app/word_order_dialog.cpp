@@ -1,6 +1,8 @@
 // The word-order finder: one row per order with the value it gives, "Użyj" takes the selected one.
 #include "app/word_order_dialog.h"
 
+#include <QCoreApplication>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -17,9 +19,9 @@ namespace velnorex {
 WordOrderDialog::WordOrderDialog(const OrderReadings& readings, WordOrder current, QWidget* parent)
     : QDialog(parent), chosen_(current) {
   setObjectName(QStringLiteral("WordOrderDialog"));
-  setWindowTitle(QStringLiteral("Kolejność słów"));
+  setWindowTitle(QCoreApplication::translate("WordOrderDialog", "Kolejność słów"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("ostatnio odczytane słowa w każdej kolejności:"), this));
+  layout->addWidget(new QLabel(QCoreApplication::translate("WordOrderDialog", "ostatnio odczytane słowa w każdej kolejności:"), this));
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("lbOrders"));
   for (int order = 0; order < 4; ++order) {
@@ -35,9 +37,9 @@ WordOrderDialog::WordOrderDialog(const OrderReadings& readings, WordOrder curren
   list_->setCurrentRow(static_cast<int>(current));
   layout->addWidget(list_);
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* use = buttons->addButton(QStringLiteral("Użyj"), QDialogButtonBox::AcceptRole);
+  QPushButton* use = buttons->addButton(QCoreApplication::translate("WordOrderDialog", "Użyj"), QDialogButtonBox::AcceptRole);
   use->setObjectName(QStringLiteral("btUse"));
-  buttons->addButton(QStringLiteral("Zamknij"), QDialogButtonBox::RejectRole);
+  buttons->addButton(QCoreApplication::translate("WordOrderDialog", "Zamknij"), QDialogButtonBox::RejectRole);
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
     const int row = list_->currentRow();
@@ -49,12 +51,12 @@ WordOrderDialog::WordOrderDialog(const OrderReadings& readings, WordOrder curren
 
 void FindWordOrder(RegisterOperations& operations, RegisterTreeNode* node, QWidget* parent) {
   if (!node || !TakesWordOrder(TypeCodeOf(node->data.Type))) {
-    ShowModalMessage(parent, QStringLiteral("rejestr bez kolejności słów"));
+    ShowModalMessage(parent, QCoreApplication::translate("WordOrderDialog", "rejestr bez kolejności słów"));
     return;
   }
   OrderReadings readings;
   if (!operations.ReadingsInEveryOrder(node, readings)) {
-    ShowModalMessage(parent, QStringLiteral("najpierw odczytaj rejestr"));
+    ShowModalMessage(parent, QCoreApplication::translate("WordOrderDialog", "najpierw odczytaj rejestr"));
     return;
   }
   const WordOrder current = RegisterFormatOf(node->data.Type).order;

@@ -372,6 +372,10 @@ line settings changed – press Reset and connect again:</translation>
         <source>Rejestarcja</source>
         <translation>Record</translation>
     </message>
+    <message>
+        <source>Znajdź kolejność słów…</source>
+        <translation>Find the word order…</translation>
+    </message>
 </context>
 <context>
     <name>Help</name>
@@ -608,10 +612,6 @@ line settings changed – press Reset and connect again:</translation>
         <translation>With &apos;whole list&apos; ticked, the &apos;Record&apos; button records every register</translation>
     </message>
     <message>
-        <source>listy; interwał może mieć dziesiąte części sekundy (np. 0,5).</source>
-        <translation>of the list; the interval may have tenths of a second (e.g. 0,5).</translation>
-    </message>
-    <message>
         <source>Każde nagranie trafia też do pliku CSV w folderze nagrań</source>
         <translation>Every recording also goes to a CSV file in the recordings folder</translation>
     </message>
@@ -622,10 +622,6 @@ line settings changed – press Reset and connect again:</translation>
     <message>
         <source>kółko myszy zmienia skalę czasu, &apos;śledź&apos; pokazuje najnowszy odczyt,</source>
         <translation>the mouse wheel changes the time scale, &apos;follow&apos; keeps the newest reading in view,</translation>
-    </message>
-    <message>
-        <source>&apos;zapisz png&apos; zapisuje obraz wykresu.</source>
-        <translation>&apos;save png&apos; saves a picture of the trend.</translation>
     </message>
     <message>
         <source>V. WYSZUKIWANIE PRZETWORNIKÓW</source>
@@ -688,16 +684,84 @@ line settings changed – press Reset and connect again:</translation>
         <translation>&apos;Recording trend&apos; in the log window&apos;s menu brings it back.</translation>
     </message>
     <message>
-        <source>VIII. JĘZYK</source>
-        <translation>VIII. LANGUAGE</translation>
-    </message>
-    <message>
         <source>&apos;Język (Language)&apos; w menu okna logów wybiera język od następnego uruchomienia;</source>
         <translation>&apos;Language&apos; in the log window&apos;s menu chooses the language from the next start;</translation>
     </message>
     <message>
         <source>&apos;velnorex --lang en&apos; uruchamia program po angielsku, &apos;--lang pl&apos; po polsku.</source>
         <translation>&apos;velnorex --lang en&apos; starts the program in English, &apos;--lang pl&apos; in Polish.</translation>
+    </message>
+    <message>
+        <source>listy; lista ma własny interwał, który może mieć dziesiąte części sekundy (np. 0,5).</source>
+        <translation>of the list; the list has an interval of its own, which may have tenths of a second (e.g. 0,5).</translation>
+    </message>
+    <message>
+        <source>Sąsiednie rejestry jednego przetwornika lista czyta jednym zapytaniem.</source>
+        <translation>Neighbouring registers of one transducer are read by the list with one request.</translation>
+    </message>
+    <message>
+        <source>Okno logów zachowuje ostatnie 10000 wierszy nagrania listy; o starszych,</source>
+        <translation>The log window keeps the last 10000 lines of a list recording; a line under the</translation>
+    </message>
+    <message>
+        <source>usuniętych z okna, mówi wiersz pod nagłówkiem - wszystkie są w pliku CSV.</source>
+        <translation>header tells of older ones removed from the window - all of them are in the CSV file.</translation>
+    </message>
+    <message>
+        <source>&apos;zapisz png&apos; zapisuje obraz wykresu. Starsze odczyty długiego nagrania</source>
+        <translation>&apos;save png&apos; saves a picture of the trend. The older readings of a long recording</translation>
+    </message>
+    <message>
+        <source>wykres pokazuje jako minimum i maksimum; mówi o tym wiersz pod wykresem.</source>
+        <translation>are shown as their minimum and maximum; a line under the trend says so.</translation>
+    </message>
+    <message>
+        <source>VIII. TABLICE, TYPY, KOLEJNOŚĆ SŁÓW I JEDNOSTKI</source>
+        <translation>VIII. TABLES, TYPES, WORD ORDER AND UNITS</translation>
+    </message>
+    <message>
+        <source>Rejestr może należeć do rejestrów zapisu (funkcje 3, 6, 16), rejestrów wejściowych</source>
+        <translation>A register may belong to the holding registers (functions 3, 6, 16), the input registers</translation>
+    </message>
+    <message>
+        <source>(funkcja 4, tylko odczyt), cewek (funkcje 1, 5, 15) lub wejść dwustanowych (funkcja 2).</source>
+        <translation>(function 4, read only), the coils (functions 1, 5, 15) or the discrete inputs (function 2).</translation>
+    </message>
+    <message>
+        <source>Typy: U16, I16, U32, I32, F32, U64, I64, F64, BOOL (cewka lub wejście) oraz dawne</source>
+        <translation>Types: U16, I16, U32, I32, F32, U64, I64, F64, BOOL (a coil or an input) and the old</translation>
+    </message>
+    <message>
+        <source>WORD, INT, REAL, PREC, TEXT, HEX. Wartości 32- i 64-bitowe mają kolejność słów</source>
+        <translation>WORD, INT, REAL, PREC, TEXT, HEX. 32- and 64-bit values have the word order</translation>
+    </message>
+    <message>
+        <source>ABCD (domyślnie), CDAB, BADC lub DCBA; REAL i PREC jak dawniej: młodsze słowo pierwsze.</source>
+        <translation>ABCD (the default), CDAB, BADC or DCBA; REAL and PREC as before: low word first.</translation>
+    </message>
+    <message>
+        <source>Definicja może podać skalę, przesunięcie, jednostkę i liczbę miejsc po przecinku:</source>
+        <translation>A definition may give a scale, an offset, a unit and a number of decimals:</translation>
+    </message>
+    <message>
+        <source>drzewo pokazuje surowa × skala + przesunięcie z jednostką (np. -12,5 °C),</source>
+        <translation>the tree shows raw × scale + offset with the unit (e.g. -12,5 °C),</translation>
+    </message>
+    <message>
+        <source>a zapis przelicza wpisaną wartość z powrotem (jednostkę można pominąć).</source>
+        <translation>and a write converts the value typed back (the unit may be left out).</translation>
+    </message>
+    <message>
+        <source>&apos;Znajdź kolejność słów…&apos; w menu rejestru pokazuje ostatnio odczytane słowa</source>
+        <translation>&apos;Find the word order…&apos; in the register&apos;s menu shows the words last read</translation>
+    </message>
+    <message>
+        <source>w każdej kolejności; &apos;Użyj&apos; przyjmuje wybraną, a klucz do definicji trafia do schowka.</source>
+        <translation>in every order; &apos;Use&apos; takes the chosen one, and the key for the definition goes to the clipboard.</translation>
+    </message>
+    <message>
+        <source>IX. JĘZYK</source>
+        <translation>IX. LANGUAGE</translation>
     </message>
 </context>
 <context>
@@ -1045,6 +1109,10 @@ reply time [ms] min / mean / max: </translation>
         <source>Zamknij</source>
         <translation>Close</translation>
     </message>
+    <message>
+        <source>odczyt rejestru wejściowego</source>
+        <translation>read of an input register</translation>
+    </message>
 </context>
 <context>
     <name>TrendView</name>
@@ -1079,6 +1147,33 @@ reply time [ms] min / mean / max: </translation>
     <message>
         <source>%1: %2 (min %3, maks %4, śr %5)</source>
         <translation>%1: %2 (min %3, max %4, mean %5)</translation>
+    </message>
+</context>
+<context>
+    <name>WordOrderDialog</name>
+    <message>
+        <source>Kolejność słów</source>
+        <translation>Word order</translation>
+    </message>
+    <message>
+        <source>ostatnio odczytane słowa w każdej kolejności:</source>
+        <translation>the words last read in every order:</translation>
+    </message>
+    <message>
+        <source>Użyj</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>Zamknij</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>rejestr bez kolejności słów</source>
+        <translation>register without a word order</translation>
+    </message>
+    <message>
+        <source>najpierw odczytaj rejestr</source>
+        <translation>read the register first</translation>
     </message>
 </context>
 </TS>
