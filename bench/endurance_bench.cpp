@@ -21,6 +21,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "bench/bench_window.h"
 #include "recording/trend_view.h"
 
 using namespace velnorex;
@@ -60,30 +61,13 @@ int main(int argc, char** argv) {
       {u"Licznik", u"", u"104", u"WORD", u"1", u"RO", u""},
   };
   QProcess sim;
-  sim.start(
-      QCoreApplication::applicationDirPath() + QStringLiteral("/velnorex-sim"),
-      {QStringLiteral("--value"), QStringLiteral("100:INT:1:-1234"), QStringLiteral("--value"),
-       QStringLiteral("101:HEX:1:$FB2E"), QStringLiteral("--wave"), QStringLiteral("102:REAL:2:20:80:60"),
-       QStringLiteral("--value"), QStringLiteral("104:WORD:1:7")});
-  if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
-    std::fprintf(stderr, "velnorex-sim did not start\n");
-    return 1;
-  }
-  const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
-
-  SetMessageBoxHook([](const ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
-  TForm1 form(TForm1::Paths{dir.filePath(QStringLiteral("v.INI")), dir.filePath(QStringLiteral("v.log")),
-                            dir.filePath(QStringLiteral("v.lst")), QStringList{dir.path()},
-                            dir.filePath(QStringLiteral("recordings"))});
-  form.resize(1200, 800);
-  form.show();
-  form.cbxBaud->setCurrentIndex(1);
-  form.ComCBox->setEditText(port);
-  form.Connect();
-  if (!form.serial.PortOpen()) {
-    std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
-    return 1;
-  }
+  const QString port =
+      bench::StartSimulator(sim, {QStringLiteral("--value"), QStringLiteral("100:INT:1:-1234"),
+                                  QStringLiteral("--value"), QStringLiteral("101:HEX:1:$FB2E"),
+                                  QStringLiteral("--wave"), QStringLiteral("102:REAL:2:20:80:60"),
+                                  QStringLiteral("--value"), QStringLiteral("104:WORD:1:7")});
+  TForm1 form(bench::WindowPaths(dir));
+  bench::ShowAndConnect(form, port, -1);
   form.lineMonitor.show();
   for (const RegisterNode& node : registers) form.VLModel->AddToWatchList(&node, QStringLiteral("1"));
   form.cbxRecList->setChecked(true);

@@ -16,6 +16,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "bench/bench_window.h"
 #include "config/config_run.h"
 #include "modbus/read_planner.h"
 #include "tests/support/tree_builder.h"
@@ -67,15 +68,6 @@ void PrintList(const char* what, const QString& interval, int seconds, const Lis
   std::printf("  round: longest %.1f ms, mean %.1f ms\n", f.longest, f.mean);
 }
 
-QString StartSimulator(QProcess& sim, const QStringList& args) {
-  sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velnorex-sim"), args);
-  if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) {
-    std::fprintf(stderr, "velnorex-sim did not start\n");
-    std::exit(1);
-  }
-  return QString::fromLocal8Bit(sim.readLine()).trimmed();
-}
-
 // One configuration save of every writable register of `tree`; its time in milliseconds and its requests.
 double SaveConfiguration(TForm1& form, RegisterTree& tree, bool blockReads, uint64_t& requests) {
   const uint64_t before = form.dispatcher.counts().replies + form.dispatcher.counts().timeouts +
@@ -116,22 +108,9 @@ int main(int argc, char** argv) {
   tree.save(dir.filePath(QStringLiteral("BENCH.dat")).toStdString());
 
   QProcess sim;
-  const QString port = StartSimulator(sim, simArgs);
-
-  SetMessageBoxHook([](const ShownMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); });
-  TForm1 form(TForm1::Paths{dir.filePath(QStringLiteral("v.INI")), dir.filePath(QStringLiteral("v.log")),
-                            dir.filePath(QStringLiteral("v.lst")), QStringList{dir.path()},
-                            dir.filePath(QStringLiteral("recordings"))});
-  form.resize(1200, 800);
-  form.show();
-  form.cbxBaud->setCurrentIndex(1);  // 19200
-  form.cbxParity->setCurrentIndex(1);
-  form.ComCBox->setEditText(port);
-  form.Connect();
-  if (!form.serial.PortOpen()) {
-    std::fprintf(stderr, "cannot open %s\n", qPrintable(port));
-    return 1;
-  }
+  const QString port = bench::StartSimulator(sim, simArgs);
+  TForm1 form(bench::WindowPaths(dir));
+  bench::ShowAndConnect(form, port, 1);
 
   // --- baseline: the same ten registers as one group read, five times ---
   form.registerOps.cbxDeviceSelect(dir.path(), QStringLiteral("BENCH.dat"));
@@ -180,7 +159,7 @@ int main(int argc, char** argv) {
   sim.terminate();
   sim.waitForFinished(5000);
   const QString definition = QCoreApplication::applicationDirPath() + QStringLiteral("/THV-21.dat");
-  const QString thvPort = StartSimulator(
+  const QString thvPort = bench::StartSimulator(
       sim, {QStringLiteral("--definition"), definition, QStringLiteral("--baud"), QStringLiteral("19200")});
   form.ComCBox->setEditText(thvPort);
   form.Connect();

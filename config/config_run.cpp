@@ -57,6 +57,22 @@ RegisterTreeNode* ScopeGroup(RegisterTreeNode* selected) {
   return selected;
 }
 
+RegisterTreeNode* GroupAtPath(RegisterTree& tree, std::u16string_view path) {
+  RegisterTreeNode* node = &tree.root();
+  for (size_t from = 0;;) {
+    const size_t at = path.find(u" / ", from);
+    const std::u16string_view name =
+        path.substr(from, at == std::u16string_view::npos ? path.npos : at - from);
+    RegisterTreeNode* next = nullptr;
+    for (const auto& child : node->children())
+      if (!next && child->data.Name == name) next = child.get();
+    node = next;
+    if (!node || at == std::u16string_view::npos) break;
+    from = at + 3;
+  }
+  return ScopeGroup(node);
+}
+
 std::vector<RegisterTreeNode*> RegistersBelow(RegisterTreeNode& from) {
   std::vector<RegisterTreeNode*> out;
   // Children as the rest of the program sees them: through the has-children bit (the root has no bit).

@@ -26,6 +26,9 @@ std::vector<std::u16string> NodePath(const RegisterTreeNode* node);
 // The group that scopes a command when `selected` is one: a node that is no register, has children and does
 // not lie inside a register (options and their sub-groups are no groups). Else null: the whole definition.
 RegisterTreeNode* ScopeGroup(RegisterTreeNode* selected);
+// The group a command line names as "A / B" (the names from the top, joined by " / "), as ScopeGroup takes
+// it; null when no group of the tree has that path.
+RegisterTreeNode* GroupAtPath(RegisterTree& tree, std::u16string_view path);
 // The registers below `from` (RO, RW and RP at every depth, in tree order) whose Address and Count are
 // numbers, with Count 1 to 125.
 std::vector<RegisterTreeNode*> RegistersBelow(RegisterTreeNode& from);

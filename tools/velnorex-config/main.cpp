@@ -64,18 +64,6 @@ struct Arguments {
   bool dryRun = false;
 };
 
-std::vector<std::u16string> SplitPath(const std::string& text) {
-  std::vector<std::u16string> names;
-  const std::u16string whole = FromUtf8(text);
-  size_t from = 0;
-  for (;;) {
-    const size_t at = whole.find(u" / ", from);
-    names.push_back(whole.substr(from, at == std::u16string::npos ? std::u16string::npos : at - from));
-    if (at == std::u16string::npos) return names;
-    from = at + 3;
-  }
-}
-
 // ---- output ----
 
 int32_t AddressOf(const ConfigRun::Item& item) {
@@ -273,16 +261,7 @@ int Run(const std::vector<std::string>& args) {
   LoadFromFile(tree, a.definition);
   RegisterTreeNode* scope = nullptr;
   if (!group.empty()) {
-    const std::vector<std::u16string> path = SplitPath(group);
-    RegisterTreeNode* node = &tree.root();
-    for (const std::u16string& name : path) {
-      RegisterTreeNode* next = nullptr;
-      for (const auto& child : node->children())
-        if (!next && child->data.Name == name) next = child.get();
-      node = next;
-      if (!node) break;
-    }
-    scope = ScopeGroup(node);
+    scope = GroupAtPath(tree, FromUtf8(group));
     if (!scope) {
       std::cerr << "velnorex-config: no group \"" << group << "\" in " << a.definition << "\n";
       return kUnusable;

@@ -63,31 +63,6 @@ int Usage(const std::string& complaint) {
   return kUnusable;
 }
 
-std::vector<std::u16string> SplitPath(const std::string& text) {
-  std::vector<std::u16string> names;
-  const std::u16string whole = FromUtf8(text);
-  size_t from = 0;
-  for (;;) {
-    const size_t at = whole.find(u" / ", from);
-    names.push_back(whole.substr(from, at == std::u16string::npos ? std::u16string::npos : at - from));
-    if (at == std::u16string::npos) return names;
-    from = at + 3;
-  }
-}
-
-// The group at `path` from the top of the tree, or null.
-RegisterTreeNode* GroupAt(RegisterTree& tree, const std::vector<std::u16string>& path) {
-  RegisterTreeNode* node = &tree.root();
-  for (const std::u16string& name : path) {
-    RegisterTreeNode* next = nullptr;
-    for (const auto& child : node->children())
-      if (!next && child->data.Name == name) next = child.get();
-    node = next;
-    if (!node) return nullptr;
-  }
-  return ScopeGroup(node);
-}
-
 // One register's read: the tree's text and the words, or why it failed.
 struct Result {
   bool ok = false;
@@ -192,7 +167,7 @@ int Run(const std::vector<std::string>& args) {
   LoadFromFile(tree, definition);
   RegisterTreeNode* scope = &tree.root();
   if (!group.empty()) {
-    scope = GroupAt(tree, SplitPath(group));
+    scope = GroupAtPath(tree, FromUtf8(group));
     if (!scope) {
       std::cerr << "velnorex-read: no group \"" << group << "\" in " << definition << "\n";
       return kUnusable;
