@@ -14,6 +14,7 @@
 #include "config/config_run.h"
 #include "modbus/bus.h"
 #include "modbus/function_codes.h"
+#include "modbus/read_planner.h"
 #include "serial/mode_string.h"
 #include "serial/qt_serial_device.h"
 #include "text/json_text.h"
@@ -34,7 +35,9 @@ const char* kUsage =
     "\n"
     "Reads every register of the definition (or of one group of it) from the transducer, one transaction at "
     "a\n"
-    "time; a register that does not answer is asked again, three times at most.\n"
+    "time, neighbouring registers with one request; a request that gets no answer is asked again, three "
+    "times\n"
+    "at most, and a block of registers the transducer refuses is read register by register.\n"
     "\n"
     "  --port P            serial port (a name such as ttyUSB0, or a path)\n"
     "  --baud B            baud rate\n"
@@ -71,64 +74,83 @@ struct Result {
   std::u16string error;
 };
 
-// Starts the reads and receives their results.
+// Starts the reads and receives their results. Neighbouring registers are read with one request (the read
+// planner's blocks); a block the transducer refuses as a block is read register by register, and a block
+// that fails otherwise is asked again, three attempts at most, as a group read does.
 class Reader final : public TransactionClient {
  public:
-  Reader(Bus& bus, std::u16string slave) : bus_(bus), slave_(std::move(slave)) {}
+  explicit Reader(Bus& bus) : bus_(bus) {}
 
-  // False when the port is gone: nothing more can be read.
-  bool read(const RegisterNode& node, Result& result) {
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-      result = {};
-      try {
-        if (!bus_.modbus().BuildReadRequest(node, slave_)) return false;
-      } catch (const Error& e) {
-        result.error = FromUtf8(e.what());  // the register's own fields are wrong: asking again won't help
-        return true;
+  // Fills one result per spec; false when the port went away (the results not read say so).
+  bool readAll(const std::vector<RegisterSpec>& specs, std::vector<Result>& results) {
+    ReadPlan plan(specs, ExchangeReadLimits());
+    results.assign(specs.size(), Result{});
+    for (size_t index = 0; index < plan.blocks().size();) {
+      const ReadBlock block = plan.blocks()[index];  // a refusal replaces it in the plan
+      std::u16string error;
+      bool done = false, split = false;
+      for (int attempt = 0; attempt < kReadAttempts && !done && !split; ++attempt) {
+        replied_ = ended_ = false;
+        if (!bus_.modbus().BuildReadRequest(block.request)) return lost(plan, index, results);
+        bus_.modbus().SetServedRegisters(plan.served(block));
+        bus_.dispatcher().Exchange(*this);
+        if (!ended_) return lost(plan, index, results);
+        if (outcome_ == TransactionOutcome::Exception && plan.refuse(index, exceptionCode_)) {
+          split = true;
+        } else if (replied_) {
+          for (const size_t member : block.members) {
+            Result& result = results[member];
+            result.ok = plan.cut(block, member, reply_, result.value);
+            result.text = DisplayText(result.value);
+            if (!result.ok) result.error = u"niepełna odpowiedź";
+          }
+          done = true;
+        } else {
+          error = outcomeText();
+        }
       }
-      current_ = &result;
-      ended_ = false;
-      bus_.dispatcher().Exchange(*this);
-      current_ = nullptr;
-      if (!ended_) {
-        result.error = u"brak połączenia";
-        return false;
-      }
-      if (result.ok) return true;
+      if (split) continue;  // the same index is now the first register of the split block
+      if (!done)
+        for (const size_t member : block.members) results[member].error = error;
+      ++index;
     }
     return true;
   }
 
   void ShowValue(const TransactionResult& r) override {
-    if (!current_) return;
-    current_->ok = true;
-    current_->value = r.value;
-    current_->text = DisplayText(r.value);
+    replied_ = true;
+    reply_ = r.value;
   }
   void UM_NEXT(const TransactionResult& r) override {
     ended_ = true;
-    if (!current_) return;
-    switch (r.outcome) {
-      case TransactionOutcome::Reply:
-        break;
-      case TransactionOutcome::Exception:
-        current_->error = u"wyjątek " + IntToStr(r.exceptionCode);
-        break;
-      case TransactionOutcome::CrcError:
-      case TransactionOutcome::Malformed:
-        current_->error = u"błąd CRC";
-        break;
-      case TransactionOutcome::NoAnswer:
-        current_->error = u"brak odpowiedzi";
-        break;
-    }
+    outcome_ = r.outcome;
+    exceptionCode_ = r.exceptionCode;
   }
 
  private:
+  std::u16string outcomeText() const {
+    switch (outcome_) {
+      case TransactionOutcome::Exception:
+        return u"wyjątek " + IntToStr(exceptionCode_);
+      case TransactionOutcome::CrcError:
+      case TransactionOutcome::Malformed:
+        return u"błąd CRC";
+      default:
+        return u"brak odpowiedzi";
+    }
+  }
+  bool lost(const ReadPlan& plan, size_t from, std::vector<Result>& results) const {
+    for (size_t b = from; b < plan.blocks().size(); ++b)
+      for (const size_t member : plan.blocks()[b].members) results[member].error = u"brak połączenia";
+    return false;
+  }
+
   Bus& bus_;
-  std::u16string slave_;
-  Result* current_ = nullptr;
+  bool replied_ = false;
   bool ended_ = false;
+  TransactionOutcome outcome_ = TransactionOutcome::NoAnswer;
+  uint8_t exceptionCode_ = 0;
+  RegisterValue reply_;
 };
 
 int Run(const std::vector<std::string>& args) {
@@ -185,18 +207,17 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "velnorex-read: cannot open port " << port << " as " << mode << "\n";
     return kUnusable;
   }
-  Reader reader(bus, FromUtf8(slave));
+  Reader reader(bus);
+  std::vector<RegisterSpec> specs;
+  for (const RegisterTreeNode* node : registers) specs.push_back(RegisterSpecOf(node->data, FromUtf8(slave)));
+  std::vector<Result> results;
+  const bool lineLost = !reader.readAll(specs, results);
   std::vector<std::string> items;
   size_t failed = 0;
-  bool lineLost = false;
   for (size_t i = 0; i < registers.size(); ++i) {
     const RegisterTreeNode* node = registers[i];
     const std::vector<std::u16string> path = NodePath(node);
-    Result result;
-    if (lineLost)
-      result.error = u"brak połączenia";
-    else
-      lineLost = !reader.read(node->data, result);
+    const Result& result = results[i];
     std::cerr << "read " << i + 1 << "/" << registers.size() << ": " << ToUtf8(PathText(path))
               << (result.ok ? "" : " - " + ToUtf8(result.error)) << "\n";
     if (!result.ok) ++failed;
