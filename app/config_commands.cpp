@@ -164,7 +164,9 @@ void ConfigCommands::startWithFile(Job job) {
     return;
   }
   if (Q(file.definition) != host_.deviceText())
-    host_.appendLogLine(u"plik zapisano dla typu " + file.definition);
+    host_.appendLogLine(QCoreApplication::translate("ConfigCommands", "plik zapisano dla typu %1")
+                            .arg(Q(file.definition))
+                            .toStdU16String());
   start(job, std::move(run), fileName);
 }
 
@@ -391,7 +393,8 @@ void ConfigCommands::finish(const QString& summary) {
 
 void ConfigCommands::abandon() {
   if (!run_) return;
-  host_.appendLogLine(u"przerwano: wczytano inną definicję");
+  host_.appendLogLine(
+      QCoreApplication::translate("ConfigCommands", "przerwano: wczytano inną definicję").toStdU16String());
   // A step that is running finds its generation gone and leaves everything alone.
   if (modbus_.InTransaction()) {
     run_->cancel();

@@ -117,7 +117,7 @@ void ListRecording::StartRecording() {
   QPlainTextEdit& memo = host_.logWindow();
   AppendLine(memo, DateLine(QDateTime::currentDateTime()));
   for (const WatchEntry& entry : entries)
-    AppendLine(memo, QStringLiteral("Slave:") + FromU16(entry.Slave) + u'\t' +
+    AppendLine(memo, QCoreApplication::translate("LogLines", "Slave:") + FromU16(entry.Slave) + u'\t' +
                          RegisterLine(FromU16(entry.Address), FromU16(entry.Name)));
   AppendLine(memo, QString());
   logStart_ = QTextCursor(memo.document()->lastBlock());
@@ -243,7 +243,8 @@ void ListRecording::dropOldLogLines() {
   droppedLines_ += static_cast<uint64_t>(drop);
 
   const QString text =
-      QStringLiteral("usunięto z okna %1 starszych wierszy; wszystkie odczyty są w pliku CSV")
+      QCoreApplication::translate("Messages",
+                                  "usunięto z okna %1 starszych wierszy; wszystkie odczyty są w pliku CSV")
           .arg(droppedLines_);
   if (mark.isValid()) {
     QTextCursor line(mark);
@@ -266,7 +267,8 @@ void ListRecording::StopRecording() {
   steps_.cancel();
   host_.setRecordIndicator(kColorMediumGrey);
   QPlainTextEdit& memo = host_.logWindow();
-  if (skipped_ > 0) AppendLine(memo, QStringLiteral("pominięte odczyty: %1").arg(skipped_));
+  if (skipped_ > 0)
+    AppendLine(memo, QCoreApplication::translate("LogLines", "pominięte odczyty: %1").arg(skipped_));
   AppendLine(memo, QString());
   memo.setReadOnly(false);
   memo.setUndoRedoEnabled(true);

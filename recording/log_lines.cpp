@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -40,15 +41,15 @@ QString TimeText(const QTime& time) {
 }
 
 QString DateLine(const QDateTime& moment) {
-  return QStringLiteral("Data:") + DateTimeText(moment);
+  return QCoreApplication::translate("LogLines", "Data:") + DateTimeText(moment);
 }
 
 QString DeviceLine(const QString& slaveText, const QString& deviceText) {
-  return QStringLiteral("Urządzenie:") + slaveText + u'(' + deviceText + u')';
+  return QCoreApplication::translate("LogLines", "Urządzenie:") + slaveText + u'(' + deviceText + u')';
 }
 
 QString RegisterLine(const QString& address, const QString& name) {
-  return QStringLiteral("Rejestr:") + address + u'(' + name + u')';
+  return QCoreApplication::translate("LogLines", "Rejestr:") + address + u'(' + name + u')';
 }
 
 QString ReadingLine(const QTime& time, const QString& value) {

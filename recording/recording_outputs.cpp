@@ -54,7 +54,8 @@ void RecordingOutputs::fail(const std::exception& error) {
   // Once per recording: the file is given up, the log window and the trend go on. A message box here would
   // hold the recording up until the operator came back to close it.
   file_.reset();
-  report_(QStringLiteral("%1; rejestracja trwa bez pliku").arg(QString::fromUtf8(error.what())));
+  report_(QCoreApplication::translate("Messages", "%1; rejestracja trwa bez pliku")
+              .arg(QString::fromUtf8(error.what())));
 }
 
 }  // namespace velnorex

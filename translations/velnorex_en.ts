@@ -193,6 +193,14 @@ line settings changed – press Reset and connect again:</translation>
         <source>nie odczytano</source>
         <translation>not read</translation>
     </message>
+    <message>
+        <source>plik zapisano dla typu %1</source>
+        <translation>the file was saved for the type %1</translation>
+    </message>
+    <message>
+        <source>przerwano: wczytano inną definicję</source>
+        <translation>stopped: another definition was loaded</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>
@@ -918,6 +926,29 @@ reply time [ms] min / mean / max: </translation>
     </message>
 </context>
 <context>
+    <name>LogLines</name>
+    <message>
+        <source>Slave:</source>
+        <translation>Slave:</translation>
+    </message>
+    <message>
+        <source>pominięte odczyty: %1</source>
+        <translation>skipped readings: %1</translation>
+    </message>
+    <message>
+        <source>Data:</source>
+        <translation>Date:</translation>
+    </message>
+    <message>
+        <source>Urządzenie:</source>
+        <translation>Device:</translation>
+    </message>
+    <message>
+        <source>Rejestr:</source>
+        <translation>Register:</translation>
+    </message>
+</context>
+<context>
     <name>Messages</name>
     <message>
         <source>brak połączenia !</source>
@@ -958,6 +989,14 @@ reply time [ms] min / mean / max: </translation>
     <message>
         <source>trwa transmisja</source>
         <translation>transmission in progress</translation>
+    </message>
+    <message>
+        <source>usunięto z okna %1 starszych wierszy; wszystkie odczyty są w pliku CSV</source>
+        <translation>%1 older lines removed from the window; every reading is in the CSV file</translation>
+    </message>
+    <message>
+        <source>%1; rejestracja trwa bez pliku</source>
+        <translation>%1; recording goes on without a file</translation>
     </message>
 </context>
 <context>

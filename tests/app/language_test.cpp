@@ -11,6 +11,7 @@
 #include "app/help_text.h"
 #include "app/language.h"
 #include "app/search_dialog.h"
+#include "app/word_order_dialog.h"
 #include "tests/app/app_fixture.h"
 
 namespace velnorex::test {
@@ -83,9 +84,11 @@ TEST_F(EnglishTest, EveryWidgetActionAndDialogOfTheWindowIsInEnglish) {
   w->btSearch->click();
   w->Ruchnalinii1->trigger();
   QApplication::processEvents();
+  const WordOrderDialog orders(OrderReadings{}, WordOrder::ABCD, w.get());
   std::vector<std::string> left;
-  for (const QWidget* top : {static_cast<QWidget*>(w.get()), static_cast<QWidget*>(w->searchDialog),
-                             static_cast<QWidget*>(&w->lineMonitor.window())})
+  for (const QWidget* top :
+       {static_cast<const QWidget*>(w.get()), static_cast<const QWidget*>(w->searchDialog),
+        static_cast<const QWidget*>(&w->lineMonitor.window()), static_cast<const QWidget*>(&orders)})
     for (const QString& text : TextsOf(*top))
       if (!SameInBoth(text) && (polish.contains(text) || polish.contains(text.trimmed()) ||
                                 text.contains(QRegularExpression(QStringLiteral("[ąćęłńóśźżĄĆĘŁŃÓŚŹŻ]")))))
