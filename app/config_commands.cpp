@@ -29,6 +29,10 @@ QString Q(const std::u16string& text) {
     QT_TRANSLATE_NOOP("ConfigCommands", "nie odczytano"),
 };
 QString Reason(const std::u16string& text) {
+  // The engine joins an exception's code to its word: the word is translated, the code kept.
+  constexpr std::u16string_view kException = u"wyjątek ";
+  if (text.starts_with(kException))
+    return QCoreApplication::translate("ConfigCommands", "wyjątek %1").arg(Q(text.substr(kException.size())));
   return QCoreApplication::translate("ConfigCommands", Q(text).toUtf8().constData());
 }
 

@@ -201,6 +201,10 @@ line settings changed – press Reset and connect again:</translation>
         <source>przerwano: wczytano inną definicję</source>
         <translation>stopped: another definition was loaded</translation>
     </message>
+    <message>
+        <source>wyjątek %1</source>
+        <translation>exception %1</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>
