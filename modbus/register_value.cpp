@@ -76,7 +76,7 @@ void DecodeWords(const RegisterFormat& format, const uint16_t* words, int count,
   value.order = format.order;
   value.meaning = format.meaning;
   value.wordCount = static_cast<uint8_t>(count);
-  std::memcpy(value.words, words, sizeof(uint16_t) * static_cast<size_t>(count));
+  if (count > 0) std::memcpy(value.words, words, sizeof(uint16_t) * static_cast<size_t>(count));
   const RegisterTypeInfo* info = RegisterTypeOf(type);
   if (!info || (info->kind != ValueKind::Text && count < info->words)) return;
   switch (type) {
