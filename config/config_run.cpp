@@ -390,15 +390,7 @@ bool ConfigRun::writeOnce(Item& item) {
 }
 
 std::u16string ConfigRun::failureText() const {
-  switch (outcome_) {
-    case TransactionOutcome::Exception:
-      return u"wyjątek " + IntToStr(exceptionCode_);
-    case TransactionOutcome::CrcError:
-    case TransactionOutcome::Malformed:
-      return u"błąd CRC";
-    default:
-      return u"brak odpowiedzi";
-  }
+  return FailureReason(outcome_, exceptionCode_);
 }
 
 std::vector<const ConfigRun::Item*> ConfigRun::planRestore() {

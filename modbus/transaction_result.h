@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "modbus/exchange_host.h"
 #include "modbus/register_spec.h"
@@ -32,5 +33,9 @@ struct TransactionResult {
 
   bool replied() const { return outcome == TransactionOutcome::Reply; }
 };
+
+// Why a transaction brought no value, as the program tells it ("wyjątek 2", "błąd CRC", "brak odpowiedzi");
+// the configuration commands and velnorex-read say it beside the register.
+std::u16string FailureReason(TransactionOutcome outcome, uint8_t exceptionCode);
 
 }  // namespace velnorex

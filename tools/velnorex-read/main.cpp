@@ -106,7 +106,7 @@ class Reader final : public TransactionClient {
           }
           done = true;
         } else {
-          error = outcomeText();
+          error = FailureReason(outcome_, exceptionCode_);
         }
       }
       if (split) continue;  // the same index is now the first register of the split block
@@ -128,17 +128,6 @@ class Reader final : public TransactionClient {
   }
 
  private:
-  std::u16string outcomeText() const {
-    switch (outcome_) {
-      case TransactionOutcome::Exception:
-        return u"wyjątek " + IntToStr(exceptionCode_);
-      case TransactionOutcome::CrcError:
-      case TransactionOutcome::Malformed:
-        return u"błąd CRC";
-      default:
-        return u"brak odpowiedzi";
-    }
-  }
   bool lost(const ReadPlan& plan, size_t from, std::vector<Result>& results) const {
     for (size_t b = from; b < plan.blocks().size(); ++b)
       for (const size_t member : plan.blocks()[b].members) results[member].error = u"brak połączenia";
