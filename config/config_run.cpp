@@ -244,12 +244,12 @@ bool ConfigRun::step() {
 }
 
 void ConfigRun::planReads() {
-  std::vector<RegisterSpec> specs;
+  std::vector<RegisterRequest> targets;
   planItems_.clear();
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& item = items_[i];
     if (!item.node || !item.problem.empty()) continue;
-    specs.push_back(RegisterSpecOf(item.node->data, slave_));
+    targets.push_back(RegisterRequestOf(item.node->data, slave_));
     planItems_.push_back(i);
   }
   ReadLimits limits = ExchangeReadLimits();
@@ -258,7 +258,7 @@ void ConfigRun::planReads() {
   // gaps are often addresses it does not. A refused block would cost each of its registers a request of its
   // own in every run, since each save or compare is a run of its own.
   limits.gap = 0;
-  plan_ = ReadPlan(std::move(specs), limits);
+  plan_ = ReadPlan(std::move(targets), limits);
   planned_ = true;
   block_ = 0;
   attempt_ = 0;

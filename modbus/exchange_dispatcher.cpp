@@ -46,8 +46,8 @@ void ExchangeDispatcher::perform(ExchangeResult result) {
   result_.event = result;
   result_.exceptionCode = 0;
   result_.function = modbus_.FunctionCode();
-  result_.spec = modbus_.RequestSpec();
-  result_.value.type = result_.spec.type;
+  result_.target = modbus_.RequestTarget();
+  result_.value.type = result_.target.type;
   result_.value.kind = ValueKind::None;
   result_.value.wordCount = 0;
   result_.late = summary.late;

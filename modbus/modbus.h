@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "modbus/exchange_host.h"
-#include "modbus/register_spec.h"
+#include "modbus/register_request.h"
 #include "modbus/register_types.h"
 #include "modbus/register_value.h"
 #include "modbus/rtu_frame.h"
@@ -73,15 +73,15 @@ class Modbus {
   // A text that is not a number throws ConvertError; fields set before the failing step keep their new
   // values. Each returns false, having done nothing, while InTransaction().
   bool BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText);
-  // The read of `spec`'s registers, for callers that parsed the register once.
-  bool BuildReadRequest(const RegisterSpec& spec);
+  // The read of `target`'s registers, for callers that parsed the register once.
+  bool BuildReadRequest(const RegisterRequest& target);
   // The registers the read in the frame serves when it is a block of several (for the traffic monitor);
   // every builder clears them.
   void SetServedRegisters(const ServedRegisters& served) {
     if (!inTransaction_) served_ = served;
   }
   // What the request in the frame asks for (slave, first register, count, the type its reply decodes by).
-  const RegisterSpec& RequestSpec() const { return spec_; }
+  const RegisterRequest& RequestTarget() const { return target_; }
   bool BuildWriteSingleRequest(const RegisterNode& node, std::u16string_view slaveText);
   // The caller sets RegisterType to the node's TypeCode first: the encoding is chosen by it. The register
   // area carries the value and zeros after it. A Count (low 8 bits) above 13 does not fit into the frame:
@@ -179,7 +179,7 @@ class Modbus {
 
  private:
   void setSlaveAddress(std::u16string_view slaveText);
-  void setSpec(const RegisterFormat& format, uint16_t address, uint8_t count);
+  void setTarget(const RegisterFormat& format, uint16_t address, uint8_t count);
   void setWord(int offset, uint16_t value);
   // One read of the reply, with the adapter's echo removed from the front of the first bytes that come, and
   // read on while a reply that has begun is still coming.
@@ -203,7 +203,7 @@ class Modbus {
   bool lineEchoes_ = false;
   uint32_t echoOpenCount_ = 0;
   bool replySwapped_ = false;  // DecodeReply swapped the last reply's register bytes in place
-  RegisterSpec spec_;
+  RegisterRequest target_;
   ServedRegisters served_;
   RegisterValue replyValue_;
   bool replyMalformed_ = false;

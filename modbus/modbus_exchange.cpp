@@ -125,10 +125,7 @@ bool Modbus::ReplyOutlastsRead() const {
   const RequestFields asked = DecodeRequest(RequestFrame, FrameLength);
   const size_t reply = ExpectedReplyLength(asked.function, asked.quantity);
   if (totalMs == 0 || line.baudRate <= 0 || reply == 0) return false;
-  const double characterMs = static_cast<double>(CharacterNs(line)) / 1e6;
-  const double endMs = static_cast<double>(FrameLength + reply) * characterMs +
-                       2 * static_cast<double>(FrameGapNs(line)) / 1e6 + kReplyAllowanceMs;
-  return endMs > totalMs;
+  return ExchangeLineMs(FrameLength, reply, line) + kReplyAllowanceMs > totalMs;
 }
 
 void Modbus::readRestOfReply() {

@@ -35,7 +35,7 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   const uint32_t received = serial_.BytesRead < static_cast<uint32_t>(Serial::kBufferSize)
                                 ? serial_.BytesRead
                                 : static_cast<uint32_t>(Serial::kBufferSize);
-  RegisterFormat format = spec_;
+  RegisterFormat format = target_;
   if (format.type != RegisterType) {  // a caller that set the type by hand decodes by that type alone
     format = RegisterFormat{};
     format.type = RegisterType;
@@ -57,7 +57,7 @@ bool Modbus::DecodeReply(bool& replyOk, std::u16string& replyText) {
   if (byteCount > available) return true;
   uint8_t* data = reply + kReplyDataOffset;
   if (ReadsBits(FunctionCode())) {
-    DecodeBitData(format, data, byteCount, spec_.count, replyValue_);
+    DecodeBitData(format, data, byteCount, target_.count, replyValue_);
     replyText = DisplayText(replyValue_);
     return true;
   }
@@ -88,7 +88,7 @@ int Modbus::ReplyWords(uint16_t* words, int capacity) const {
   const uint8_t* data = reply + kReplyDataOffset;
   if (ReadsBits(FunctionCode())) {
     // One word of 0 or 1 per bit asked for.
-    int bits = spec_.count < 8 * byteCount ? spec_.count : 8 * byteCount;
+    int bits = target_.count < 8 * byteCount ? target_.count : 8 * byteCount;
     if (bits > capacity) bits = capacity;
     for (int i = 0; i < bits; ++i) words[i] = static_cast<uint16_t>(data[i / 8] >> (i % 8) & 1);
     return bits;

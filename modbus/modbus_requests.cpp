@@ -23,16 +23,16 @@ void Modbus::setSlaveAddress(std::u16string_view slaveText) {
 
 bool Modbus::BuildReadRequest(const RegisterNode& node, std::u16string_view slaveText) {
   if (inTransaction_) return false;
-  return BuildReadRequest(RegisterSpecOf(node, slaveText));
+  return BuildReadRequest(RegisterRequestOf(node, slaveText));
 }
 
-bool Modbus::BuildReadRequest(const RegisterSpec& spec) {
+bool Modbus::BuildReadRequest(const RegisterRequest& target) {
   if (inTransaction_) return false;
-  spec_ = spec;
+  target_ = target;
   served_ = {};
-  FrameLength = static_cast<uint8_t>(BuildReadFrame(spec, RequestFrame));
-  RegisterCount = spec.count;
-  RegisterType = spec.type;
+  FrameLength = static_cast<uint8_t>(BuildReadFrame(target, RequestFrame));
+  RegisterCount = target.count;
+  RegisterType = target.type;
   return true;
 }
 
@@ -55,7 +55,7 @@ bool Modbus::BuildWriteSingleRequest(const RegisterNode& node, std::u16string_vi
   AppendCrc();
   RegisterType = format.type;
   served_ = {};
-  setSpec(format, address, 1);
+  setTarget(format, address, 1);
   return true;
 }
 
@@ -85,7 +85,7 @@ bool Modbus::BuildWriteMultipleRequest(const RegisterNode& node, std::u16string_
   AppendCrc();
   RegisterType = format.type;
   served_ = {};
-  setSpec(format, address, count);
+  setTarget(format, address, count);
   return true;
 }
 
@@ -104,7 +104,7 @@ bool Modbus::BuildWriteCoilRequest(const RegisterNode& node, std::u16string_view
   RegisterCount = 1;
   RegisterType = format.type;
   served_ = {};
-  setSpec(format, address, 1);
+  setTarget(format, address, 1);
   return true;
 }
 
@@ -124,11 +124,11 @@ bool Modbus::BuildWriteRequest(const RegisterNode& node, std::u16string_view sla
                                                           : BuildWriteMultipleRequest(node, slaveText);
 }
 
-void Modbus::setSpec(const RegisterFormat& format, uint16_t address, uint8_t count) {
-  static_cast<RegisterFormat&>(spec_) = format;
-  spec_.slave = RequestFrame[0];
-  spec_.address = address;
-  spec_.count = count;
+void Modbus::setTarget(const RegisterFormat& format, uint16_t address, uint8_t count) {
+  static_cast<RegisterFormat&>(target_) = format;
+  target_.slave = RequestFrame[0];
+  target_.address = address;
+  target_.count = count;
 }
 
 bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u16string_view dataText,
@@ -146,7 +146,7 @@ bool Modbus::BuildDiagnosticsRequest(std::u16string_view subFunctionText, std::u
   RegisterFormat format;
   format.type = RegisterType;
   served_ = {};
-  setSpec(format, 0, 0);
+  setTarget(format, 0, 0);
   FrameLength = kHeaderLength;
   AppendCrc();
   Exchange(host);

@@ -5,19 +5,20 @@
 #include <limits>
 #include <numeric>
 
+#include "modbus/rtu_frame.h"
 #include "serial/serial.h"
 
 namespace velnorex {
 
 namespace {
 
-constexpr double kRequestCharacters = 8;        // slave, function, address, quantity, CRC
-constexpr double kReplyOverheadCharacters = 5;  // slave, function, byte count, CRC
+constexpr size_t kRequestCharacters = 8;        // slave, function, address, quantity, CRC
+constexpr size_t kReplyOverheadCharacters = 5;  // slave, function, byte count, CRC
 // What a request's count field can carry; a block never asks for more.
-constexpr uint32_t kSpecCountLimit = std::numeric_limits<decltype(RegisterSpec::count)>::max();
+constexpr uint32_t kCountLimit = std::numeric_limits<decltype(RegisterRequest::count)>::max();
 
-uint32_t endOf(const RegisterSpec& spec) {
-  return uint32_t{spec.address} + spec.count;
+uint32_t endOf(const RegisterRequest& target) {
+  return uint32_t{target.address} + target.count;
 }
 
 // In the list's order, so that a round reads as the list reads.
@@ -28,7 +29,7 @@ void sortByList(std::vector<ReadBlock>& blocks) {
   });
 }
 
-bool sameTable(const RegisterSpec& a, const RegisterSpec& b) {
+bool sameTable(const RegisterRequest& a, const RegisterRequest& b) {
   return a.slave == b.slave && a.table == b.table;
 }
 
@@ -38,50 +39,48 @@ ReadLimits ExchangeReadLimits() {
   ReadLimits limits;
   // An adapter's echo in front of the reply is read on into the room it frees.
   const uint32_t buffer = (Serial::kBufferSize - static_cast<uint32_t>(kReplyOverheadCharacters)) / 2;
-  limits.registers = static_cast<uint16_t>(std::min({buffer, uint32_t{kMaxReadRegisters}, kSpecCountLimit}));
+  limits.registers = static_cast<uint16_t>(std::min({buffer, uint32_t{kMaxReadRegisters}, kCountLimit}));
   return limits;
 }
 
-double ReadLineMs(const RegisterSpec& request, const PortSettings& line) {
-  if (line.baudRate <= 0) return 0;
-  const double characters = kRequestCharacters + kReplyOverheadCharacters + 2.0 * request.count;
-  return characters * (CharacterNs(line) / 1e6) + 2 * (FrameGapNs(line) / 1e6);
+double ReadLineMs(const RegisterRequest& request, const PortSettings& line) {
+  return ExchangeLineMs(kRequestCharacters, kReplyOverheadCharacters + 2 * size_t{request.count}, line);
 }
 
-ReadPlan::ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits)
+ReadPlan::ReadPlan(std::vector<RegisterRequest> registers, const ReadLimits& limits)
     : registers_(std::move(registers)) {
   std::vector<size_t> order(registers_.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
-    const RegisterSpec& x = registers_[a];
-    const RegisterSpec& y = registers_[b];
+    const RegisterRequest& x = registers_[a];
+    const RegisterRequest& y = registers_[b];
     if (x.slave != y.slave) return x.slave < y.slave;
     if (x.table != y.table) return x.table < y.table;
     return x.address < y.address;
   });
 
-  const uint32_t most = std::min(uint32_t{limits.registers}, kSpecCountLimit);
-  const auto readsAlone = [most](const RegisterSpec& spec) {
-    return spec.count == 0 || spec.count > most || TableHoldsBits(spec.table);
+  const uint32_t most = std::min(uint32_t{limits.registers}, kCountLimit);
+  const auto readsAlone = [most](const RegisterRequest& target) {
+    return target.count == 0 || target.count > most || TableHoldsBits(target.table);
   };
   std::vector<ReadBlock> blocks;
   uint32_t end = 0;  // of the open block, the last one in `blocks`
   bool open = false;
   for (const size_t index : order) {
-    const RegisterSpec& spec = registers_[index];
+    const RegisterRequest& target = registers_[index];
     if (open) {
       ReadBlock& block = blocks.back();
-      const uint32_t newEnd = std::max(end, endOf(spec));
-      if (!readsAlone(spec) && sameTable(block.request, spec) && spec.address <= end + limits.gap &&
+      const uint32_t newEnd = std::max(end, endOf(target));
+      if (!readsAlone(target) && sameTable(block.request, target) && target.address <= end + limits.gap &&
           newEnd - block.request.address <= most) {
         block.members.push_back(index);
         end = newEnd;
         continue;
       }
     }
-    blocks.push_back(ReadBlock{spec, {index}});
-    end = endOf(spec);
-    open = !readsAlone(spec);
+    blocks.push_back(ReadBlock{target, {index}});
+    end = endOf(target);
+    open = !readsAlone(target);
   }
   for (ReadBlock& block : blocks) {
     if (block.members.size() < 2) continue;
@@ -113,15 +112,15 @@ bool ReadPlan::refuse(size_t index, uint8_t exceptionCode) {
 
 bool ReadPlan::cut(const ReadBlock& block, size_t member, const RegisterValue& reply,
                    RegisterValue& value) const {
-  const RegisterSpec& spec = registers_[member];
-  const uint32_t offset = uint32_t{spec.address} - block.request.address;
-  if (spec.address < block.request.address || offset + spec.count > reply.wordCount) {
-    DecodeWords(static_cast<const RegisterFormat&>(spec), reply.words, 0, value);
+  const RegisterRequest& target = registers_[member];
+  const uint32_t offset = uint32_t{target.address} - block.request.address;
+  if (target.address < block.request.address || offset + target.count > reply.wordCount) {
+    DecodeWords(static_cast<const RegisterFormat&>(target), reply.words, 0, value);
     value.kind = ValueKind::None;
     return false;
   }
   // By the register's whole format: its word order, scale, offset and unit as a read of it alone.
-  DecodeWords(static_cast<const RegisterFormat&>(spec), reply.words + offset, spec.count, value);
+  DecodeWords(static_cast<const RegisterFormat&>(target), reply.words + offset, target.count, value);
   return true;
 }
 

@@ -9,7 +9,7 @@
 
 #include "modbus/exchange_host.h"
 #include "modbus/function_codes.h"
-#include "modbus/register_spec.h"
+#include "modbus/register_request.h"
 #include "modbus/register_value.h"
 #include "serial/mode_string.h"
 
@@ -36,13 +36,13 @@ ReadLimits ExchangeReadLimits();
 
 // The line time of one read of `request`: the request (8 characters), a frame's silence, the reply (5 + 2 per
 // register) and another silence, in milliseconds; 0 without a baud rate.
-double ReadLineMs(const RegisterSpec& request, const PortSettings& line);
+double ReadLineMs(const RegisterRequest& request, const PortSettings& line);
 
 // One request of a plan and the registers it serves.
 struct ReadBlock {
   // What goes out. A block of one register asks for it exactly as a read of that register alone does (its
   // type included); a block of several asks for the span from the first to the last, with no type.
-  RegisterSpec request;
+  RegisterRequest request;
   std::vector<size_t> members;  // indices into ReadPlan::registers(), by address
 };
 
@@ -53,9 +53,9 @@ class ReadPlan {
   // no more than `limits.gap` registers lie between them and the block stays within `limits.registers`. A
   // register with more registers than that, none, or of a bit table is read alone. The blocks come in the
   // order of their first register in `registers`; every register is served by exactly one block.
-  ReadPlan(std::vector<RegisterSpec> registers, const ReadLimits& limits);
+  ReadPlan(std::vector<RegisterRequest> registers, const ReadLimits& limits);
 
-  const std::vector<RegisterSpec>& registers() const { return registers_; }
+  const std::vector<RegisterRequest>& registers() const { return registers_; }
   const std::vector<ReadBlock>& blocks() const { return blocks_; }
 
   // The transducer answered blocks()[index] with `exceptionCode`. When that says the block cannot be read as
@@ -79,7 +79,7 @@ class ReadPlan {
   double roundMs(const PortSettings& line) const;
 
  private:
-  std::vector<RegisterSpec> registers_;
+  std::vector<RegisterRequest> registers_;
   std::vector<ReadBlock> blocks_;
   size_t refusals_ = 0;
 };

@@ -85,7 +85,7 @@ struct ValueMeaning {
   double offset = 0;
   int8_t decimals = -1;  // -1: as the type shows it, or as many as scale and offset carry
   uint8_t unitLength = 0;
-  char16_t unit[kMaxUnit] = {};  // a fixed array: a spec travels with every transaction
+  char16_t unit[kMaxUnit] = {};  // a fixed array: a request travels with every transaction
 
   bool scaled() const { return scale != 1 || offset != 0; }
   std::u16string_view unitText() const { return {unit, unitLength}; }
@@ -125,9 +125,6 @@ const RegisterTypeInfo* RegisterTypeOf(uint8_t code);
 bool IsNumericType(uint8_t code);
 inline bool IsNumericType(std::u16string_view typeName) {
   return IsNumericType(TypeCodeOf(typeName));
-}
-inline bool IsRegisterType(std::u16string_view typeName) {
-  return TypeCodeOf(typeName) != kTypeNone;
 }
 // A value of two or four registers whose words may stand in any order.
 bool TakesWordOrder(uint8_t code);

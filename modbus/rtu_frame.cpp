@@ -72,8 +72,8 @@ uint8_t ReadFunctionOf(RegisterTable table) {
   return kReadHoldingRegisters;
 }
 
-size_t BuildReadFrame(const RegisterSpec& spec, uint8_t* frame) {
-  return BuildHeaderFrame(frame, spec.slave, ReadFunctionOf(spec.table), spec.address, spec.count);
+size_t BuildReadFrame(const RegisterRequest& target, uint8_t* frame) {
+  return BuildHeaderFrame(frame, target.slave, ReadFunctionOf(target.table), target.address, target.count);
 }
 
 size_t BuildWriteCoilFrame(uint8_t* frame, uint8_t slave, uint16_t address, bool on) {
@@ -146,6 +146,13 @@ size_t ReplyLengthFromHeader(const uint8_t* bytes, size_t count) {
   if (IsReadFunction(bytes[1])) return count < 3 ? 0 : kReadReplyOverhead + size_t{bytes[2]};
   if (ReplyEchoesRequestHead(bytes[1])) return kHeaderReplyLength;
   return 0;  // not an answer we can size: let the read run to its time-out
+}
+
+double ExchangeLineMs(size_t requestBytes, size_t replyBytes, const PortSettings& line) {
+  if (line.baudRate <= 0) return 0;
+  const double characterMs = static_cast<double>(CharacterNs(line)) / 1e6;
+  return static_cast<double>(requestBytes + replyBytes) * characterMs +
+         2 * static_cast<double>(FrameGapNs(line)) / 1e6;
 }
 
 bool ReplyComplete(const uint8_t* bytes, size_t count) {

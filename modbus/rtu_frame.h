@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "modbus/register_spec.h"
+#include "modbus/register_request.h"
+#include "serial/mode_string.h"
 
 namespace velnorex {
 
@@ -20,9 +21,9 @@ size_t AppendFrameCrc(uint8_t* frame, size_t length);
 // A request of six header bytes (read, write single, diagnostics): slave, function, two words, CRC. Returns
 // the frame's length, 8.
 size_t BuildHeaderFrame(uint8_t* frame, uint8_t slave, uint8_t function, uint16_t first, uint16_t second);
-// The read of `spec`'s registers or bits by its table (function 3, 4, 1 or 2), CRC included; returns the
+// The read of `target`'s registers or bits by its table (function 3, 4, 1 or 2), CRC included; returns the
 // frame's length, 8.
-size_t BuildReadFrame(const RegisterSpec& spec, uint8_t* frame);
+size_t BuildReadFrame(const RegisterRequest& target, uint8_t* frame);
 // The function that reads a table.
 uint8_t ReadFunctionOf(RegisterTable table);
 // Function 5: one coil on or off. Returns 8.
@@ -53,6 +54,10 @@ size_t ExpectedReplyLength(uint8_t function, uint16_t quantity);
 // exception, 5 + byte count for a read of any table, 8 for a write or diagnostics; 0 while that cannot be
 // told yet or for a function the program does not size.
 size_t ReplyLengthFromHeader(const uint8_t* bytes, size_t count);
+
+// The time a request of `requestBytes` and its reply of `replyBytes` take on `line`, each followed by the
+// silence that ends a frame, in milliseconds; 0 for a line without a baud rate.
+double ExchangeLineMs(size_t requestBytes, size_t replyBytes, const PortSettings& line);
 
 // True when `bytes` hold a whole reply whose CRC checks, by its own header. More bytes than that are not
 // "complete": the read then runs on to its time-out as it would without the check, and the CRC check over

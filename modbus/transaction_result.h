@@ -7,7 +7,7 @@
 #include <string>
 
 #include "modbus/exchange_host.h"
-#include "modbus/register_spec.h"
+#include "modbus/register_request.h"
 #include "modbus/register_value.h"
 
 namespace velnorex {
@@ -25,7 +25,7 @@ struct TransactionResult {
   TransactionOutcome outcome = TransactionOutcome::NoAnswer;
   uint8_t exceptionCode = 0;
   uint8_t function = 0;    // of the request
-  RegisterSpec spec;       // what the request asked for
+  RegisterRequest target;  // what the request asked for
   RegisterValue value;     // a read's value: ok() only after a reply to a read that decodes
   bool late = false;       // the reply came only in the retry read
   uint8_t echoLength = 0;  // the adapter's echo removed in front of the reply

@@ -30,11 +30,11 @@ constexpr int kDroppedLinesMark = 0x44524f50;
 
 }  // namespace
 
-ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries) {
-  std::vector<RegisterSpec> specs;
-  specs.reserve(entries.size());
-  for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
-  return ReadPlan(std::move(specs), ExchangeReadLimits());
+ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries, const ReadLimits& limits) {
+  std::vector<RegisterRequest> targets;
+  targets.reserve(entries.size());
+  for (const WatchEntry& entry : entries) targets.push_back(RegisterRequestOf(entry));
+  return ReadPlan(std::move(targets), limits);
 }
 
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line) {
@@ -83,9 +83,7 @@ void ListRecording::StartRecording() {
   // Every entry is read at every round: a number that does not convert is reported before anything runs.
   ReadLimits limits = ExchangeReadLimits();
   if (!blockReads_) limits.registers = 1;
-  std::vector<RegisterSpec> specs;
-  for (const WatchEntry& entry : entries) specs.push_back(RegisterSpecOf(entry));
-  ReadPlan plan(std::move(specs), limits);
+  ReadPlan plan = ListReadPlan(entries, limits);
   // Without a line every read of every round would ask for the connection; there is nothing to record.
   if (!serial_.PortOpen()) {
     host_.showMessage(QCoreApplication::translate("Messages", "brak połączenia !"));

@@ -40,7 +40,8 @@ class ListRecordingHost : public RecordingHost {
 // convert throws ConvertError.
 double ListRoundMs(const std::vector<WatchEntry>& entries, const PortSettings& line);
 // The plan of a list's reads.
-ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries);
+ReadPlan ListReadPlan(const std::vector<WatchEntry>& entries,
+                      const ReadLimits& limits = ExchangeReadLimits());
 // The interval of a list recording in milliseconds from eInterval's text: a real with ',' and at most one
 // decimal ("0,5", "2"). Throws ConvertError for a text that is no number; 0 for a number that is no positive
 // number of tenths within a timer's reach.

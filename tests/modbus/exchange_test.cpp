@@ -127,7 +127,7 @@ TEST_F(ExchangeTest, ABlocksReplyThatOutlastsTheFirstReadIsReadOnToItsEnd) {
   // Twenty registers at 19200 baud: request, silences, 45 reply characters and the allowance take longer than
   // a read of 40 ms, so the part that came in time is not the end of it.
   ASSERT_TRUE(serial.SetPortTimeouts(30, 0, 40, 0, 30));
-  ASSERT_TRUE(modbus.BuildReadRequest(MakeRegisterSpec(1, RegisterTable::Holding, 100, 20, kTypeNone)));
+  ASSERT_TRUE(modbus.BuildReadRequest(MakeRegisterRequest(1, RegisterTable::Holding, 100, 20, kTypeNone)));
   ASSERT_TRUE(modbus.ReplyOutlastsRead());
   Bytes reply = {0x01, 0x03, 40};
   for (uint8_t i = 0; i < 20; ++i) reply.insert(reply.end(), {0, static_cast<uint8_t>(i + 1)});

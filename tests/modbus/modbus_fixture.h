@@ -12,11 +12,26 @@
 #include <gtest/gtest.h>
 
 #include "modbus/modbus.h"
+#include "modbus/register_request.h"
 #include "tests/support/fake_serial_device.h"
 #include "tests/support/frames.h"
 #include "tests/support/tree_builder.h"
 
 namespace velnorex::test {
+
+// A request of a type of old with no order or meaning: `count` registers or bits of `table` from `address`.
+inline RegisterRequest MakeRegisterRequest(uint8_t slave, RegisterTable table, uint16_t address,
+                                           uint8_t count, uint8_t type) {
+  RegisterRequest target;
+  // The type's own order (REAL and PREC low word first), as a definition naming it alone gets it.
+  target.order = DefaultWordOrder(type);
+  target.slave = slave;
+  target.table = table;
+  target.address = address;
+  target.count = count;
+  target.type = type;
+  return target;
+}
 
 inline RegisterNode Register(std::u16string address, std::u16string type, std::u16string count,
                              std::u16string value = {}) {

@@ -10,12 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "serial/serial.h"
+#include "tests/modbus/modbus_fixture.h"
 
 namespace velnorex::test {
 namespace {
 
-RegisterSpec Reg(uint16_t address, uint8_t count, uint8_t type = kTypeWord, uint8_t slave = 1) {
-  return MakeRegisterSpec(slave, RegisterTable::Holding, address, count, type);
+RegisterRequest Reg(uint16_t address, uint8_t count, uint8_t type = kTypeWord, uint8_t slave = 1) {
+  return MakeRegisterRequest(slave, RegisterTable::Holding, address, count, type);
 }
 
 // The requests of a plan as "slave:address+count", in order.
@@ -28,7 +29,7 @@ std::vector<std::string> Requests(const ReadPlan& plan) {
 }
 
 void ExpectSound(const ReadPlan& plan, const ReadLimits& limits) {
-  const std::vector<RegisterSpec>& regs = plan.registers();
+  const std::vector<RegisterRequest>& regs = plan.registers();
   std::vector<int> served(regs.size(), 0);
   size_t previousFirst = 0;
   for (size_t b = 0; b < plan.blocks().size(); ++b) {
@@ -41,7 +42,7 @@ void ExpectSound(const ReadPlan& plan, const ReadLimits& limits) {
     previousFirst = first;
     for (const size_t m : block.members) ++served[m];
     if (block.members.size() == 1) {
-      const RegisterSpec& alone = regs[block.members[0]];
+      const RegisterRequest& alone = regs[block.members[0]];
       EXPECT_EQ(block.request.address, alone.address);
       EXPECT_EQ(block.request.count, alone.count);
       EXPECT_EQ(block.request.type, alone.type) << "a register alone is read as it always was";
@@ -51,14 +52,15 @@ void ExpectSound(const ReadPlan& plan, const ReadLimits& limits) {
     EXPECT_EQ(block.request.type, kTypeNone);
     uint32_t end = block.request.address;  // of the members so far, by address
     for (const size_t m : block.members) {
-      const RegisterSpec& spec = regs[m];
-      EXPECT_EQ(spec.slave, block.request.slave);
-      EXPECT_EQ(spec.table, block.request.table);
-      EXPECT_GE(spec.address, block.request.address);
-      EXPECT_LE(uint32_t{spec.address} + spec.count, uint32_t{block.request.address} + block.request.count)
+      const RegisterRequest& target = regs[m];
+      EXPECT_EQ(target.slave, block.request.slave);
+      EXPECT_EQ(target.table, block.request.table);
+      EXPECT_GE(target.address, block.request.address);
+      EXPECT_LE(uint32_t{target.address} + target.count,
+                uint32_t{block.request.address} + block.request.count)
           << "a register is never cut in two";
-      EXPECT_LE(spec.address, end + limits.gap) << "no gap wider than the limit";
-      end = std::max(end, uint32_t{spec.address} + spec.count);
+      EXPECT_LE(target.address, end + limits.gap) << "no gap wider than the limit";
+      end = std::max(end, uint32_t{target.address} + target.count);
     }
     EXPECT_EQ(end, uint32_t{block.request.address} + block.request.count) << "nothing read past the last";
   }
@@ -68,7 +70,7 @@ void ExpectSound(const ReadPlan& plan, const ReadLimits& limits) {
 TEST(ReadPlanner, NeighboursGapsSlavesAndTheLimitAtABlocksEdge) {
   const ReadLimits limits;  // 125 registers, gaps of 8
   // Ten REAL neighbours: one request of twenty registers.
-  std::vector<RegisterSpec> reals;
+  std::vector<RegisterRequest> reals;
   for (uint16_t i = 0; i < 10; ++i) reals.push_back(Reg(static_cast<uint16_t>(100 + 2 * i), 2, kTypeReal));
   EXPECT_EQ(Requests(ReadPlan(reals, limits)), std::vector<std::string>{"1:100+20"});
 
@@ -82,7 +84,7 @@ TEST(ReadPlanner, NeighboursGapsSlavesAndTheLimitAtABlocksEdge) {
 
   // 63 REAL registers from 0 need 126 registers: a REAL whose second word would be the 126th starts the
   // next block whole. A PREC and a four-register TEXT at the edge of a smaller limit likewise.
-  std::vector<RegisterSpec> many;
+  std::vector<RegisterRequest> many;
   for (uint16_t i = 0; i < 63; ++i) many.push_back(Reg(static_cast<uint16_t>(2 * i), 2, kTypeReal));
   EXPECT_EQ(Requests(ReadPlan(many, limits)), (std::vector<std::string>{"1:0+124", "1:124+2"}));
   const ReadLimits small{10, 8};
@@ -101,7 +103,7 @@ TEST(ReadPlanner, AnyListIsServedOnceWithinTheLimits) {
   std::mt19937 random(22);
   for (int trial = 0; trial < 300; ++trial) {
     const ReadLimits limits{static_cast<uint16_t>(1 + random() % 125), static_cast<uint16_t>(random() % 12)};
-    std::vector<RegisterSpec> regs;
+    std::vector<RegisterRequest> regs;
     const size_t n = 1 + random() % 60;
     for (size_t i = 0; i < n; ++i) {
       static const uint8_t types[] = {kTypeWord, kTypeInt, kTypeReal, kTypeText, kTypeHex, kTypePrec};
@@ -132,12 +134,12 @@ TEST(ReadPlanner, EachValueIsCutOutOfTheBlockAsAReadAloneDecodesIt) {
   for (size_t m = 0; m < 4; ++m) {
     RegisterValue cut;
     ASSERT_TRUE(plan.cut(block, m, reply, cut));
-    const RegisterSpec& spec = plan.registers()[m];
+    const RegisterRequest& target = plan.registers()[m];
     RegisterValue alone;
-    DecodeWords(spec.type, words.data() + (spec.address - 100), spec.count, alone);
+    DecodeWords(target.type, words.data() + (target.address - 100), target.count, alone);
     EXPECT_EQ(DisplayText(cut), expected[m]);
     EXPECT_EQ(DisplayText(cut), DisplayText(alone));
-    EXPECT_EQ(cut.wordCount, spec.count);
+    EXPECT_EQ(cut.wordCount, target.count);
   }
   // A reply shorter than the block (never taken by the exchange) gives the registers past its end no value.
   RegisterValue shortReply;

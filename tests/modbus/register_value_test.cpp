@@ -71,7 +71,9 @@ TEST(RegisterValue, GoldenWordsOfEveryTypeAndTheirTexts) {
     const RegisterValue value = Decode(c.type, c.words);
     SCOPED_TRACE(ToUtf8(c.shown));
     EXPECT_EQ(value.kind, c.kind);
-    if (value.isNumber()) EXPECT_EQ(value.number(), c.number);
+    if (value.isNumber()) {
+      EXPECT_EQ(value.number(), c.number);
+    }
     EXPECT_EQ(DisplayText(value), c.shown);
     EXPECT_EQ(FullPrecisionText(value), c.full);
   }

@@ -81,10 +81,10 @@ class Reader final : public TransactionClient {
  public:
   explicit Reader(Bus& bus) : bus_(bus) {}
 
-  // Fills one result per spec; false when the port went away (the results not read say so).
-  bool readAll(const std::vector<RegisterSpec>& specs, std::vector<Result>& results) {
-    ReadPlan plan(specs, ExchangeReadLimits());
-    results.assign(specs.size(), Result{});
+  // Fills one result per target; false when the port went away (the results not read say so).
+  bool readAll(const std::vector<RegisterRequest>& targets, std::vector<Result>& results) {
+    ReadPlan plan(targets, ExchangeReadLimits());
+    results.assign(targets.size(), Result{});
     for (size_t index = 0; index < plan.blocks().size();) {
       const ReadBlock block = plan.blocks()[index];  // a refusal replaces it in the plan
       std::u16string error;
@@ -197,10 +197,11 @@ int Run(const std::vector<std::string>& args) {
     return kUnusable;
   }
   Reader reader(bus);
-  std::vector<RegisterSpec> specs;
-  for (const RegisterTreeNode* node : registers) specs.push_back(RegisterSpecOf(node->data, FromUtf8(slave)));
+  std::vector<RegisterRequest> targets;
+  for (const RegisterTreeNode* node : registers)
+    targets.push_back(RegisterRequestOf(node->data, FromUtf8(slave)));
   std::vector<Result> results;
-  const bool lineLost = !reader.readAll(specs, results);
+  const bool lineLost = !reader.readAll(targets, results);
   std::vector<std::string> items;
   size_t failed = 0;
   for (size_t i = 0; i < registers.size(); ++i) {
