@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 
 #include "registers/palette.h"
+#include "serial/link_address.h"
 #include "serial/mode_string.h"
 #include "serial/port_list.h"
 
@@ -39,7 +40,19 @@ QString PortFailureText(const PortFailure& failure, const QString& path) {
     case PortFailure::SettingRefused:
       return QCoreApplication::translate("Form1", "port %1 nie przyjął ustawień").arg(path);
     case PortFailure::Lost:
+      if (IsNetworkAddress(path))
+        return QCoreApplication::translate("Form1", "połączenie z %1 przerwane").arg(path);
       return QCoreApplication::translate("Form1", "port %1 zniknął - połączenie przerwane").arg(path);
+    case PortFailure::BadAddress:
+      return QCoreApplication::translate(
+                 "Form1", "niepoprawny adres %1 - wpisz tcp://host:port lub rtu+tcp://host:port")
+          .arg(path);
+    case PortFailure::Refused:
+      return QCoreApplication::translate("Form1", "%1 odrzucił połączenie").arg(path);
+    case PortFailure::HostUnknown:
+      return QCoreApplication::translate("Form1", "nieznany host w adresie %1").arg(path);
+    case PortFailure::TimedOut:
+      return QCoreApplication::translate("Form1", "brak odpowiedzi %1 - upłynął czas łączenia").arg(path);
     case PortFailure::Other:
       break;
   }
@@ -61,6 +74,8 @@ ConnectionPanel::ConnectionPanel(Bus& bus, QComboBox& port, QComboBox& baud, QCo
 
 void ConnectionPanel::Connect() {
   if (serial_.PortOpen()) Disconnect();
+  const QString portText = port_.currentText().trimmed();
+  if (ParseLinkAddress(portText) && !addresses_.contains(portText)) addresses_.append(portText);
   serial_.OpenPort(Serial::PathForPortName(port_.currentText()),
                    ModeString(baud_.currentText(), ItemIndex(&parity_)));
   if (!serial_.PortOpen()) {
@@ -95,6 +110,20 @@ void ConnectionPanel::Disconnect() {
   indicator_.setColor(kColorGrey);
 }
 
+void ConnectionPanel::PortTextChanged() {
+  if (!hintsKept_) {
+    baudHint_ = baud_.toolTip();
+    parityHint_ = parity_.toolTip();
+    hintsKept_ = true;
+  }
+  const bool network = IsNetworkAddress(port_.currentText());
+  const QString notApplicable = QCoreApplication::translate("Form1", "nie dotyczy połączenia TCP");
+  baud_.setEnabled(!network);
+  parity_.setEnabled(!network);
+  baud_.setToolTip(network ? notApplicable : baudHint_);
+  parity_.setToolTip(network ? notApplicable : parityHint_);
+}
+
 void ConnectionPanel::UseLine(const QString& port, int32_t baudRate, char parity) {
   port_.setEditText(port);
   // A listed baud rate is chosen as its item, so that the settings keep it; another one is typed.
@@ -114,6 +143,7 @@ void ConnectionPanel::ComCBoxEnter() {
   const QSignalBlocker blocker(&port_);
   port_.clear();
   port_.addItems(SplitCommaText(ListSerialPorts()));
+  port_.addItems(addresses_);
   const QHash<QString, QString> descriptions = SerialPortDescriptions();
   for (int i = 0; i < port_.count(); ++i)
     port_.setItemData(i, descriptions.value(port_.itemText(i)), Qt::ToolTipRole);

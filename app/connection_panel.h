@@ -40,6 +40,9 @@ class ConnectionPanel {
   // Refills the port list from the system's ports, keeping the typed text; each port's description is its
   // item's tool tip.
   void ComCBoxEnter();
+  // The port box's text changed: a network address ("tcp://…", "rtu+tcp://…") has no baud rate or parity,
+  // so their boxes are disabled while one is chosen, and say why.
+  void PortTextChanged();
   // Chooses a port, a baud rate and a parity ('n', 'e' or 'o') as the operator would, then connects: what a
   // transducer found by the line search is set to.
   void UseLine(const QString& port, int32_t baudRate, char parity);
@@ -52,6 +55,10 @@ class ConnectionPanel {
   QComboBox& parity_;
   IndicatorShape& indicator_;
   QLabel* status_;
+  // Network addresses connected to in this run, offered in the port list after the system's ports.
+  QStringList addresses_;
+  QString baudHint_, parityHint_;
+  bool hintsKept_ = false;
 
   void showFailure();
 };

@@ -41,6 +41,14 @@ QString hexText(const uint8_t* bytes, int count) {
   return text;
 }
 
+// A frame as it went over its link: on Modbus TCP the MBAP header in brackets and the frame without the
+// CRC, which TCP does not carry.
+QString frameText(bool overTcp, const uint8_t* header, const uint8_t* frame, int length) {
+  if (!overTcp) return hexText(frame, length);
+  return u'[' + hexText(header, LinkHeaders::kSize) + QStringLiteral("] ") +
+         hexText(frame, std::max(0, length - 2));
+}
+
 QString millisecondsText(int32_t us) {
   if (us < 0) return {};
   return QString::fromStdU16String(FormatFloat(us / 1000.0, 1));
@@ -230,9 +238,9 @@ QString LineMonitorModel::cellText(int row, int column, bool withDate) const {
     case kCount:
       return countText(*r);
     case kRequest:
-      return hexText(r->request, r->requestLength);
+      return frameText(r->linkRequest, r->requestHeader, r->request, r->requestLength);
     case kReply:
-      return hexText(r->reply, r->replyLength);
+      return frameText(r->linkReply, r->replyHeader, r->reply, r->replyLength);
     case kFirstByte:
       return millisecondsText(r->firstByteUs);
     case kLastByte:

@@ -17,7 +17,7 @@
 #include "recording/trend_view.h"
 #include "registers/device_files.h"
 #include "registers/palette.h"
-#include "serial/qt_serial_device.h"
+#include "modbus/link_device.h"
 #include "text/number_text.h"
 
 using namespace velnorex;
@@ -30,7 +30,7 @@ TForm1::Paths TForm1::Paths::ForExecutable() {
 TForm1::TForm1(const Paths& paths, std::unique_ptr<SerialDevice> device, QWidget* parent)
     : QMainWindow(parent),
       MainWindowLayout(this),
-      bus(device ? std::move(device) : std::make_unique<QtSerialDevice>(), hosts_),
+      bus(device ? std::move(device) : std::make_unique<LinkDevice>(), hosts_),
       paths_(paths) {
   HighlightTimer.setInterval(500);
   HighlightTimer.setSingleShot(true);
@@ -325,6 +325,7 @@ void TForm1::cbxParityChange() {
   if (serial.PortOpen()) btDisconnectClick();
 }
 void TForm1::ComCBoxChange() {
+  connection.PortTextChanged();
   if (serial.PortOpen()) btDisconnectClick();
 }
 

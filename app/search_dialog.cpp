@@ -2,6 +2,8 @@
 // answered.
 #include "app/search_dialog.h"
 
+#include "serial/link_address.h"
+
 #include <algorithm>
 
 #include <QCoreApplication>
@@ -195,6 +197,10 @@ SearchDialog::~SearchDialog() {
 
 void SearchDialog::showEvent(QShowEvent* event) {
   lbPort->setText(host_.portName());
+  // A TCP link has no baud rate or parity: its unit ids are searched once.
+  const bool network = IsNetworkAddress(host_.portName());
+  for (const char* name : {"gbBauds", "gbParities"})
+    if (auto* box = findChild<QGroupBox*>(QLatin1String(name))) box->setEnabled(!network);
   QDialog::showEvent(event);
 }
 
@@ -229,7 +235,7 @@ void SearchDialog::btStartClick() {
     return;
   }
   SearchPlan plan = planFromControls();
-  if (plan.settings.empty()) {
+  if (plan.settings.empty() && !IsNetworkAddress(plan.portPath)) {
     ShowModalMessage(this, QCoreApplication::translate("SearchDialog", "wybierz szybkość i parzystość"));
     return;
   }
@@ -293,9 +299,16 @@ void SearchDialog::addNewResults() {
     results_.push_back(hit);
     const int row = tbResults->rowCount();
     tbResults->insertRow(row);
-    const QString cells[kColumns] = {QString::number(hit.address), QString::number(hit.setting.baudRate),
-                                     QString::fromLatin1(ParityName(hit.setting.parity)), ReplyTextPl(hit),
-                                     QString::number(hit.ms, 'f', 1)};
+    const bool network = IsNetworkAddress(searchedPort_);
+    const QString notApplicable = QStringLiteral("-");
+    const QString address =
+        hit.anyUnit()
+            ? QCoreApplication::translate("SearchDialog", "%1 (dowolny identyfikator)").arg(hit.address)
+            : QString::number(hit.address);
+    const QString cells[kColumns] = {
+        address, network ? notApplicable : QString::number(hit.setting.baudRate),
+        network ? notApplicable : QString::fromLatin1(ParityName(hit.setting.parity)), ReplyTextPl(hit),
+        QString::number(hit.ms, 'f', 1)};
     for (int column = 0; column < kColumns; ++column)
       tbResults->setItem(row, column, new QTableWidgetItem(cells[column]));
     if (row == 0) tbResults->selectRow(0);

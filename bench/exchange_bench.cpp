@@ -26,7 +26,7 @@
 #include "modbus/modbus.h"
 #include "modbus/traffic_log.h"
 #include "serial/line_tap.h"
-#include "serial/qt_serial_device.h"
+#include "modbus/link_device.h"
 #include "serial/serial.h"
 #include "tests/support/transaction_recorder.h"
 #include "tests/support/tree_builder.h"
@@ -95,7 +95,7 @@ struct Figure {
 // the line tap and every transaction goes into the traffic log, as in the program.
 Figure runVelnorex(const std::string& path, const RegisterNode& node, bool completeCheck,
                    bool monitor = false) {
-  Master master(std::make_unique<QtSerialDevice>(), monitor);
+  Master master(std::make_unique<LinkDevice>(), monitor);
   Serial& serial = master.bus.serial();
   Modbus& modbus = master.bus.modbus();
   test::TransactionRecorder& window = master.window;

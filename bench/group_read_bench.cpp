@@ -15,7 +15,7 @@
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "registers/register_operations.h"
-#include "serial/qt_serial_device.h"
+#include "modbus/link_device.h"
 
 using namespace velnorex;
 
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   view.setRegisterModel(&model);
   BenchWindow window;
   // No traffic monitor: the figure is the group read's own, as it has been measured since the first.
-  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  Bus bus(std::make_unique<LinkDevice>(), window, Bus::Setup::WithoutMonitor());
   RegisterOperations ops(state, bus.modbus(), bus.dispatcher(), model, view, window);
   model.loadFromFile(definition.toStdString());
   if (!bus.open(port, QStringLiteral("19200,n,8,2"))) {

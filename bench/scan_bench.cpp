@@ -21,7 +21,7 @@
 #include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
-#include "serial/qt_serial_device.h"
+#include "modbus/link_device.h"
 #include "tests/support/transaction_recorder.h"
 #include "tests/support/tree_builder.h"
 #include "text/number_text.h"
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
   test::TransactionRecorder window;
   window.keepEntries = false;
   window.onPending = [] { QCoreApplication::processEvents(); };
-  Bus bus(std::make_unique<QtSerialDevice>(), window);
+  Bus bus(std::make_unique<LinkDevice>(), window);
   std::printf(
       "scan_bench: addresses 1..247 at %d baud, even parity, transducers at 7, 100 and 230, against "
       "velnorex-sim with 11 bits per character of line time (%s)\n",

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "modbus/function_codes.h"
+#include "serial/link_address.h"
 #include "serial/mode_string.h"
 
 namespace velnorex {
@@ -56,7 +57,7 @@ class ContinuedReply final : public ReplyCheck {
 
 std::string CheckPlan(const SearchPlan& plan) {
   if (plan.portPath.isEmpty()) return "no port";
-  if (plan.settings.empty()) return "no line setting to try";
+  if (plan.settings.empty() && !IsNetworkAddress(plan.portPath)) return "no line setting to try";
   for (const SearchSetting& s : plan.settings) {
     if (s.baudRate <= 0) return "baud rate " + std::to_string(s.baudRate) + " is not positive";
     if (s.parity != 'n' && s.parity != 'e' && s.parity != 'o')
@@ -82,7 +83,14 @@ std::string ReplyText(const SearchHit& hit) {
 }
 
 LineSearch::LineSearch(Modbus& modbus, SearchPlan plan, ExchangeDispatcher* observers)
-    : hold_(modbus), serial_(hold_.line()), observers_(observers), plan_(std::move(plan)) {}
+    : hold_(modbus), serial_(hold_.line()), observers_(observers), plan_(std::move(plan)) {
+  if (const std::optional<LinkAddress> link = ParseLinkAddress(plan_.portPath)) {
+    // One pass: a baud rate or a parity means nothing to a TCP link.
+    const SearchSetting one = plan_.settings.empty() ? SearchSetting{} : plan_.settings.front();
+    plan_.settings.assign(1, one);
+    anyUnit_ = link->kind == LinkAddress::ModbusTcp;
+  }
+}
 
 LineSearch::LineSearch(Bus& bus, SearchPlan plan)
     : LineSearch(bus.modbus(), std::move(plan), &bus.dispatcher()) {}
@@ -133,7 +141,7 @@ bool LineSearch::step() {
     probing_ = false;
     if (!openSetting()) {
       refused_.push_back(plan_.settings[setting_]);
-      done_ += plan_.lastAddress - address_ + 1;
+      done_ += probesLeft();
       nextSetting();
     }
   } else if (!probing_) {
@@ -298,7 +306,19 @@ void LineSearch::endProbe() {
   }
   ++done_;
   nominalDoneMs_ += firstWaitMs(plan_.settings[setting_]);
-  if (++address_ > plan_.lastAddress) nextSetting();
+  if (address_ == kAnyUnitId) {
+    nextSetting();
+  } else if (++address_ > plan_.lastAddress) {
+    if (anyUnit_)
+      address_ = kAnyUnitId;
+    else
+      nextSetting();
+  }
+}
+
+int LineSearch::probesLeft() const {
+  if (address_ == kAnyUnitId) return 1;
+  return plan_.lastAddress - address_ + 1 + (anyUnit_ ? 1 : 0);
 }
 
 SearchProgress LineSearch::progress() const {
@@ -309,7 +329,7 @@ SearchProgress LineSearch::progress() const {
   if (!running()) return p;
   double nominalLeft = 0;
   for (size_t i = setting_; i < plan_.settings.size(); ++i) {
-    const int probes = i == setting_ ? plan_.lastAddress - address_ + 1 : addressCount();
+    const int probes = i == setting_ ? probesLeft() : addressCount();
     nominalLeft += static_cast<double>(probes) * firstWaitMs(plan_.settings[i]);
   }
   // Reopening ports, answers and the time between steps make a line slower or faster than the nominal

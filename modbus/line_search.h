@@ -30,6 +30,11 @@ enum class ProbeKind {
                  // keeps only measurements and answers a holding register's read with nothing useful
 };
 
+// The unit id a Modbus TCP device that ignores the unit id answers to; probed after the range on such a link.
+inline constexpr int kAnyUnitId = 255;
+
+// On a network link ("tcp://…", "rtu+tcp://…") the line settings do not apply: the search walks the addresses
+// (unit ids) once, and on Modbus TCP then probes kAnyUnitId.
 struct SearchPlan {
   QString portPath;
   std::vector<SearchSetting> settings;
@@ -50,6 +55,8 @@ struct SearchHit {
   Reply reply = Reply::Value;
   uint16_t value = 0;  // the register's value, or the exception code
   double ms = 0;       // from the request leaving to the last byte of the answer
+  // A Modbus TCP device that answers whatever unit id it is sent.
+  bool anyUnit() const { return address == kAnyUnitId; }
 };
 
 // "value 1234", "exception 2" or "echo": what answered, as the tool and the dialog show it.
@@ -130,7 +137,9 @@ class LineSearch {
   LineTimeouts probeTimeouts(int readTotalMs) const;
   // The silence that ends a frame at the current setting.
   std::chrono::microseconds gap() const;
-  int addressCount() const { return plan_.lastAddress - plan_.firstAddress + 1; }
+  int addressCount() const { return plan_.lastAddress - plan_.firstAddress + 1 + (anyUnit_ ? 1 : 0); }
+  // Probes left at the current setting, the one on the line included.
+  int probesLeft() const;
 
   Modbus::LineHold hold_;
   Serial& serial_;
@@ -138,6 +147,7 @@ class LineSearch {
   SearchPlan plan_;
   SearchEnd end_ = SearchEnd::Running;
   bool cancelRequested_ = false;
+  bool anyUnit_ = false;  // Modbus TCP: unit id 255 is probed after the range
 
   // The operator's port as it was before the search.
   Serial::Setup saved_;

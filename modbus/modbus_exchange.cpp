@@ -49,7 +49,7 @@ void Modbus::Exchange(ExchangeHost& host) {
   }
   TransactionScope scope(inTransaction_);
   droppedLate_ = 0;
-  if (quietNeeded_ && serial_.LineTimePasses() &&
+  if (quietNeeded_ && serial_.LineTimePasses() && !serial_.RepliesMatched() &&
       RepliesLookAlike(failedRequest_, failedRequestLength_, RequestFrame, FrameLength))
     waitForQuietLine(host);
   echoMayFollow_ = true;
@@ -84,6 +84,8 @@ void Modbus::Exchange(ExchangeHost& host) {
 void Modbus::endTransaction(ExchangeHost& host, ExchangeResult result) {
   const auto now = std::chrono::steady_clock::now();
   elapsed_ = now - startedAt_;
+  // Late replies a network link recognised and dropped by itself count with those the guard dropped.
+  droppedLate_ += serial_.device().takeDroppedLate();
   // Without a fitting reply the transducer may still be answering: a request it could be taken for waits.
   if (result != ExchangeResult::UM_REPLY) {
     quietNeeded_ = true;
@@ -120,6 +122,8 @@ void Modbus::readReply() {
 }
 
 bool Modbus::ReplyOutlastsRead() const {
+  // Behind a network link the line's speed is unknown (a gateway's own): a reply that has begun is read on.
+  if (serial_.NetworkLink()) return true;
   const uint32_t totalMs = serial_.Timeouts().ReadTotalTimeoutConstant;
   const PortSettings& line = serial_.DeviceControl();
   const RequestFields asked = DecodeRequest(RequestFrame, FrameLength);

@@ -35,6 +35,11 @@ void TrafficLog::transactionEnded(const TransactionSummary& summary) {
   if (record.requestLength > 0) std::memcpy(record.request, summary.request, record.requestLength);
   record.replyLength = static_cast<uint8_t>(std::min<int>(summary.replyLength, TrafficRecord::kMaxReply));
   if (record.replyLength > 0) std::memcpy(record.reply, summary.reply, record.replyLength);
+  const LinkHeaders* headers = tap_ ? tap_->linkHeaders() : nullptr;
+  record.linkRequest = headers && headers->hasRequest;
+  record.linkReply = headers && headers->hasReply && summary.replyLength > 0;
+  if (record.linkRequest) std::memcpy(record.requestHeader, headers->request, LinkHeaders::kSize);
+  if (record.linkReply) std::memcpy(record.replyHeader, headers->reply, LinkHeaders::kSize);
   record.late = summary.late;
   record.droppedLate = summary.droppedLate;
   record.served = summary.served;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "modbus/exchange_dispatcher.h"
+#include "serial/serial_device.h"
 
 namespace velnorex {
 
@@ -33,6 +34,12 @@ struct TrafficRecord {
   bool echoRemoved = false;   // the adapter's echo of the request was taken off the reply's front
   uint32_t droppedLate = 0;   // bytes of an earlier late reply discarded before this request
   ServedRegisters served;     // a block's registers; none for a read of one
+  // On Modbus TCP: the MBAP headers that went over the link in front of the request and of the reply, whose
+  // frames then went without their CRC (the frames below carry it, as the exchange saw them).
+  bool linkRequest = false;
+  bool linkReply = false;
+  uint8_t requestHeader[LinkHeaders::kSize] = {};
+  uint8_t replyHeader[LinkHeaders::kSize] = {};
   uint8_t requestLength = 0;
   uint8_t replyLength = 0;
   uint8_t request[kMaxRequest] = {};

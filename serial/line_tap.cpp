@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "serial/link_address.h"
+
 namespace velnorex {
 
 LineTap::LineTap(std::unique_ptr<SerialDevice> line) : line_(std::move(line)) {
@@ -21,7 +23,8 @@ int64_t LineTap::nowNs() {
 }
 
 bool LineTap::open(const QString& path, const PortSettings& settings) {
-  characterNs_ = CharacterNs(settings);
+  // A network link has no character time: its write is over when the socket took the bytes.
+  characterNs_ = IsNetworkAddress(path) ? 0 : CharacterNs(settings);
   return line_->open(path, settings);
 }
 

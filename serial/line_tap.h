@@ -53,6 +53,9 @@ class LineTap final : public SerialDevice, private ChunkObserver {
   void setLostHandler(std::function<void()> handler) override { line_->setLostHandler(std::move(handler)); }
   PortFailure lastFailure() const override { return line_->lastFailure(); }
   bool timePasses() const override { return line_->timePasses(); }
+  bool repliesMatched() const override { return line_->repliesMatched(); }
+  uint32_t takeDroppedLate() override { return line_->takeDroppedLate(); }
+  const LinkHeaders* linkHeaders() const override { return line_->linkHeaders(); }
 
  private:
   void chunkReceived(const uint8_t* bytes, int count) override;

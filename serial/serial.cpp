@@ -1,6 +1,8 @@
 // The Serial unit: port state and the operations the exchange uses, over a SerialDevice.
 #include "serial/serial.h"
 
+#include "serial/link_address.h"
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -34,11 +36,13 @@ bool Serial::OpenPort(const QString& path, const QString& mode) {
   PortMode_ = mode;
   DeviceControl_ = PortSettings{};
   const auto settings = ParseMode(mode.toStdString());
-  if (!settings) {
+  // A network link has no line settings: whatever the mode says is not its concern.
+  const bool network = IsNetworkAddress(path);
+  if (!settings && !network) {
     LastFailure_ = {PortFailure::SettingRefused, {}};
     return false;
   }
-  DeviceControl_ = *settings;
+  if (settings) DeviceControl_ = *settings;
   // The device opens with the final settings at once: ptys refuse some changes on an open line.
   if (!device_->open(path, DeviceControl_)) {
     LastFailure_ = device_->lastFailure();
@@ -157,7 +161,12 @@ bool Serial::ReadMorePort(const ReplyCheck* check) {
   return true;
 }
 
+bool Serial::NetworkLink() const {
+  return IsNetworkAddress(PortPath_);
+}
+
 QString Serial::PathForPortName(const QString& name) {
+  if (IsNetworkAddress(name)) return name.trimmed();
 #ifdef Q_OS_WIN
   return QStringLiteral("\\\\.\\") + name;
 #else

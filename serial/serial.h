@@ -70,7 +70,7 @@ class Serial {
   bool Restore(const Setup& setup);
 
   // The system path of a port name: "\\.\" + name on Windows; on Unix the name itself when it starts with
-  // "/", else "/dev/" + name.
+  // "/", else "/dev/" + name. A network address ("tcp://…", "rtu+tcp://…") is its own path.
   static QString PathForPortName(const QString& name);
 
   // The state of the port, set only by the operations above.
@@ -96,6 +96,10 @@ class Serial {
   SerialDevice& device() { return *device_; }
   // Time passes on the line while a read waits (always, but on a test's scripted device).
   bool LineTimePasses() const { return device_ && device_->timePasses(); }
+  // The link matches replies to requests itself (Modbus TCP): a late reply never needs waiting for.
+  bool RepliesMatched() const { return device_ && device_->repliesMatched(); }
+  // The line is a network link (its path a "tcp://" or "rtu+tcp://" address).
+  bool NetworkLink() const;
 
  private:
   bool PortOpen_ = false;

@@ -29,8 +29,13 @@ struct PortFailure {
     Busy,            // another program holds the port
     NotFound,        // no such device
     SettingRefused,  // the mode string or the driver refused a line setting, or the time-outs
-    Lost,            // the device vanished while open
+    Lost,            // the device vanished while open (on a network link: the connection was lost)
     Other,           // anything else; `detail` has the system's words
+    // A network link's own reasons.
+    BadAddress,   // the text is no well-formed "tcp://HOST:PORT" or "rtu+tcp://HOST:PORT"
+    Refused,      // nothing listens at that port
+    HostUnknown,  // the host name does not resolve
+    TimedOut,     // no connection within the time-out
   };
   Kind kind = None;
   QString detail;
@@ -56,6 +61,15 @@ class ChunkObserver {
  public:
   virtual ~ChunkObserver() = default;
   virtual void chunkReceived(const uint8_t* bytes, int count) = 0;
+};
+
+// Modbus TCP's header of a request and of its reply, as they went over the link.
+struct LinkHeaders {
+  static constexpr int kSize = 7;  // transaction id, protocol id, length, unit id
+  uint8_t request[kSize] = {};
+  uint8_t reply[kSize] = {};
+  bool hasRequest = false;
+  bool hasReply = false;
 };
 
 class SerialDevice {
@@ -84,6 +98,14 @@ class SerialDevice {
   // Time passes on this device while a read waits: a late reply can be waited for. A scripted device
   // answers every read at once and says no.
   virtual bool timePasses() const { return true; }
+  // The link itself matches every reply to its request (Modbus TCP's transaction id) and drops the replies of
+  // abandoned requests: nobody needs to wait for a late reply to pass.
+  virtual bool repliesMatched() const { return false; }
+  // Bytes of late replies the link dropped since the last call (they never reached a read).
+  virtual uint32_t takeDroppedLate() { return 0; }
+  // The header a network link put in front of the last request and of the reply last read (Modbus TCP's
+  // MBAP header); null on a line that has none.
+  virtual const LinkHeaders* linkHeaders() const { return nullptr; }
 
   // One observer of the chunks that reads receive; null for none. It must outlive its registration.
   void setChunkObserver(ChunkObserver* observer) { chunkObserver_ = observer; }

@@ -13,7 +13,7 @@
 #include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
-#include "serial/qt_serial_device.h"
+#include "modbus/link_device.h"
 #include "serial/serial.h"
 #include "tests/support/transaction_recorder.h"
 #include "tests/support/tree_builder.h"
@@ -67,7 +67,7 @@ class MasterLine {
 
   TransactionRecorder host;
   // The line as the window has it: a bus over the serial port, its tap and traffic log included.
-  Bus bus{std::make_unique<QtSerialDevice>(), host};
+  Bus bus{std::make_unique<LinkDevice>(), host};
   Serial& serial = bus.serial();
   Modbus& modbus = bus.modbus();
   ExchangeDispatcher& dispatcher = bus.dispatcher();

@@ -13,8 +13,9 @@
 #include "config/config_file.h"
 #include "config/config_run.h"
 #include "modbus/bus.h"
+#include "modbus/link_device.h"
+#include "serial/link_address.h"
 #include "serial/mode_string.h"
-#include "serial/qt_serial_device.h"
 #include "serial/serial.h"
 #include "text/json_text.h"
 #include "text/line_words.h"
@@ -36,7 +37,10 @@ const char* kUsage =
     "  velnorex-config --help                 this text\n"
     "\n"
     "OPTIONS (all but --group required):\n"
-    "  --port P            serial port (a name such as ttyUSB0, or a path)\n"
+    "  --port P            serial port (a name such as ttyUSB0, or a path), or a network link:\n"
+    "                      tcp://HOST:PORT (Modbus TCP) or rtu+tcp://HOST:PORT (RTU frames through a\n"
+    "                      gateway); port 502 when left out. --baud and --parity do not apply to a\n"
+    "                      network link: they may be left out and are ignored if given\n"
     "  --baud B            baud rate\n"
     "  --parity P          none, even or odd, or n, e, o (none goes with 2 stop bits)\n"
     "  --definition D.dat  the transducer's definition file\n"
@@ -246,16 +250,20 @@ int Run(const std::vector<std::string>& args) {
       return Usage("unexpected argument \"" + arg + "\"");
     }
   }
-  if (a.port.empty() || a.baud.empty() || parity.empty() || a.definition.empty() || slave.empty())
+  // A network link takes no line settings: --baud and --parity may be left out, and are ignored if given.
+  const bool network = IsNetworkAddress(QString::fromStdString(a.port));
+  if (a.port.empty() || a.definition.empty() || slave.empty() ||
+      (!network && (a.baud.empty() || parity.empty())))
     return Usage("--port, --baud, --parity, --definition and --slave are required");
   if (a.file.empty()) return Usage("no configuration file given");
   a.parity = ParseParity(parity);
-  if (!a.parity) return Usage("--parity must be none, even or odd");
+  if (!a.parity && !network) return Usage("--parity must be none, even or odd");
   const std::optional<int> slaveNumber = ParseSlaveAddress(slave);
   if (!slaveNumber) return Usage("--slave must be 1..247 (0 is the broadcast address)");
   a.slave = IntToStr(*slaveNumber);
-  const std::string mode = RtuModeString(a.baud, a.parity);
-  if (!ParseMode(mode)) return Usage("bad baud rate \"" + a.baud + "\"");
+  const std::optional<std::string> lineMode = ToolLineMode(a.port, a.baud, a.parity);
+  if (!lineMode) return Usage("bad baud rate \"" + a.baud + "\"");
+  const std::string mode = *lineMode;
 
   RegisterTree tree;
   LoadFromFile(tree, a.definition);
@@ -277,9 +285,10 @@ int Run(const std::vector<std::string>& args) {
   }
 
   ToolWindow window("velnorex-config");
-  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  Bus bus(std::make_unique<LinkDevice>(), window, Bus::Setup::WithoutMonitor());
   if (!bus.open(Serial::PathForPortName(QString::fromStdString(a.port)), QString::fromStdString(mode))) {
-    std::cerr << "velnorex-config: cannot open port " << a.port << " as " << mode << "\n";
+    std::cerr << "velnorex-config: cannot open " << a.port << ": "
+              << FailureReason(bus.serial().LastFailure()) << "\n";
     return kUnusable;
   }
   ConfigRun run(bus.modbus(), bus.dispatcher(), a.slave, true);

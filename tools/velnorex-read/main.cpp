@@ -14,9 +14,10 @@
 #include "config/config_run.h"
 #include "modbus/bus.h"
 #include "modbus/function_codes.h"
+#include "modbus/link_device.h"
 #include "modbus/read_planner.h"
+#include "serial/link_address.h"
 #include "serial/mode_string.h"
-#include "serial/qt_serial_device.h"
 #include "text/json_text.h"
 #include "text/line_words.h"
 #include "text/number_text.h"
@@ -39,7 +40,10 @@ const char* kUsage =
     "times\n"
     "at most, and a block of registers the transducer refuses is read register by register.\n"
     "\n"
-    "  --port P            serial port (a name such as ttyUSB0, or a path)\n"
+    "  --port P            serial port (a name such as ttyUSB0, or a path), or a network link:\n"
+    "                      tcp://HOST:PORT (Modbus TCP) or rtu+tcp://HOST:PORT (RTU frames through a\n"
+    "                      gateway); port 502 when left out. --baud and --parity do not apply to a\n"
+    "                      network link: they may be left out and are ignored if given\n"
     "  --baud B            baud rate\n"
     "  --parity n|e|o      parity, also none, even or odd (none goes with 2 stop bits)\n"
     "  --definition D.dat  the transducer's definition file\n"
@@ -166,13 +170,16 @@ int Run(const std::vector<std::string>& args) {
     if (i + 1 >= args.size()) return Usage(arg + " needs a value");
     *target = args[++i];
   }
-  if (port.empty() || baud.empty() || parity.empty() || definition.empty() || slave.empty())
+  // A network link takes no line settings: --baud and --parity may be left out, and are ignored if given.
+  const bool network = IsNetworkAddress(QString::fromStdString(port));
+  if (port.empty() || definition.empty() || slave.empty() || (!network && (baud.empty() || parity.empty())))
     return Usage("--port, --baud, --parity, --definition and --slave are required");
   const char parityLetter = ParseParity(parity);
-  if (!parityLetter) return Usage("--parity must be n, e or o (none, even or odd)");
+  if (!network && !parityLetter) return Usage("--parity must be n, e or o (none, even or odd)");
   if (!ParseSlaveAddress(slave)) return Usage("--slave must be 1..247");
-  const std::string mode = RtuModeString(baud, parityLetter);
-  if (!ParseMode(mode)) return Usage("bad baud rate \"" + baud + "\"");
+  const std::optional<std::string> lineMode = ToolLineMode(port, baud, parityLetter);
+  if (!lineMode) return Usage("bad baud rate \"" + baud + "\"");
+  const std::string& mode = *lineMode;
 
   RegisterTree tree;
   LoadFromFile(tree, definition);
@@ -191,9 +198,10 @@ int Run(const std::vector<std::string>& args) {
   }
 
   ToolWindow window("velnorex-read");
-  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  Bus bus(std::make_unique<LinkDevice>(), window, Bus::Setup::WithoutMonitor());
   if (!bus.open(Serial::PathForPortName(QString::fromStdString(port)), QString::fromStdString(mode))) {
-    std::cerr << "velnorex-read: cannot open port " << port << " as " << mode << "\n";
+    std::cerr << "velnorex-read: cannot open " << port << ": " << FailureReason(bus.serial().LastFailure())
+              << "\n";
     return kUnusable;
   }
   Reader reader(bus);

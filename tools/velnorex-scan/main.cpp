@@ -15,7 +15,8 @@
 
 #include "modbus/bus.h"
 #include "modbus/line_search.h"
-#include "serial/qt_serial_device.h"
+#include "modbus/link_device.h"
+#include "serial/link_address.h"
 #include "serial/serial.h"
 #include "text/line_words.h"
 
@@ -31,7 +32,10 @@ Searches a Modbus RTU line for transducers: for each baud rate and parity, every
 one probe that changes nothing (a read of one register, or a diagnostics echo). Nothing is ever written and
 the broadcast address 0 is never used.
 
-  --port PATH            the serial port (a name such as ttyUSB0 means /dev/ttyUSB0)
+  --port PATH            the serial port (a name such as ttyUSB0 means /dev/ttyUSB0), or a network link:
+                         tcp://HOST:PORT (Modbus TCP; unit ids 1-247, then 255 for a device that
+                         ignores the unit id) or rtu+tcp://HOST:PORT (RTU frames through a gateway);
+                         --baud and --parity do not apply to a network link and are ignored
   --baud LIST            baud rates, comma-separated (default 9600,19200)
   --parity LIST          parities out of none, even, odd, or n, e, o (default none,even,odd); none goes
                          with 2 stop bits, even and odd with 1
@@ -152,9 +156,14 @@ std::string settingText(const SearchSetting& s) {
   return std::to_string(s.baudRate) + " " + ParityName(s.parity);
 }
 
+// A Modbus TCP device that answered unit id 255 answers whatever unit id it is sent.
+std::string hitReplyText(const SearchHit& hit) {
+  return ReplyText(hit) + (hit.anyUnit() ? " (any unit id)" : "");
+}
+
 void printHit(const SearchHit& hit) {
   std::printf("%d\t%d\t%s\t%s\t%.1f ms\n", hit.address, hit.setting.baudRate, ParityName(hit.setting.parity),
-              ReplyText(hit).c_str(), hit.ms);
+              hitReplyText(hit).c_str(), hit.ms);
   std::fflush(stdout);
 }
 
@@ -164,7 +173,7 @@ void printJson(const std::vector<SearchHit>& hits) {
     const SearchHit& h = hits[i];
     std::printf("%s\n  {\"address\": %d, \"baud\": %d, \"parity\": \"%s\", \"reply\": \"%s\", \"ms\": %.1f}",
                 i ? "," : "", h.address, h.setting.baudRate, ParityName(h.setting.parity),
-                ReplyText(h).c_str(), h.ms);
+                hitReplyText(h).c_str(), h.ms);
   }
   std::printf(hits.empty() ? "]\n" : "\n]\n");
   std::fflush(stdout);
@@ -193,7 +202,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
 
   ToolWindow window("velnorex-scan");
-  Bus bus(std::make_unique<QtSerialDevice>(), window, Bus::Setup::WithoutMonitor());
+  Bus bus(std::make_unique<LinkDevice>(), window, Bus::Setup::WithoutMonitor());
   LineSearch search(bus, args.plan);
   if (!search.start()) {
     std::fprintf(stderr, "velnorex-scan: the search cannot start\n");
@@ -224,7 +233,8 @@ int main(int argc, char** argv) {
 
   const SearchProgress p = search.progress();
   if (search.end() == SearchEnd::PortError) {
-    std::fprintf(stderr, "velnorex-scan: cannot open %s\n", qPrintable(args.plan.portPath));
+    std::fprintf(stderr, "velnorex-scan: cannot open %s: %s\n", qPrintable(args.plan.portPath),
+                 FailureReason(bus.serial().LastFailure()).c_str());
     return kUnusable;
   }
   if (search.end() == SearchEnd::Cancelled)

@@ -1,0 +1,183 @@
+// QTcpSocket used synchronously: a connect bounded by its time-out, reads that end by the connection's
+// time-outs or when the bytes in hand are a whole reply, and a broken connection closed at once.
+#include "serial/tcp_stream_device.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+
+#include "serial/link_address.h"
+
+namespace velnorex {
+
+namespace {
+
+int clampWait(qint64 ms) {
+  return static_cast<int>(std::clamp<qint64>(ms, 0, std::numeric_limits<int>::max()));
+}
+
+PortFailure connectFailure(QAbstractSocket::SocketError error, const QString& text) {
+  switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+      return {PortFailure::Refused, {}};
+    case QAbstractSocket::HostNotFoundError:
+      return {PortFailure::HostUnknown, {}};
+    case QAbstractSocket::SocketTimeoutError:
+      return {PortFailure::TimedOut, {}};
+    default:
+      return {PortFailure::Other, text};
+  }
+}
+
+}  // namespace
+
+TcpStreamDevice::TcpStreamDevice() {
+  // Between transactions the event loop notices a connection the other end closed; the socket is the
+  // context, so a queued report dies with it.
+  QObject::connect(&socket_, &QAbstractSocket::disconnected, &socket_, [this] {
+    if (!open_) return;
+    QMetaObject::invokeMethod(
+        &socket_,
+        [this] {
+          if (open_) handleLoss();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+TcpStreamDevice::~TcpStreamDevice() {
+  lost_ = nullptr;
+  close();
+}
+
+bool TcpStreamDevice::open(const QString& path, const PortSettings&) {
+  close();
+  const std::optional<LinkAddress> address = ParseLinkAddress(path);
+  if (!address) {
+    failure_ = {PortFailure::BadAddress, {}};
+    return false;
+  }
+  socket_.connectToHost(address->host, address->port);
+  if (!socket_.waitForConnected(kConnectTimeoutMs)) {
+    failure_ = connectFailure(socket_.error(), socket_.errorString());
+    socket_.abort();
+    return false;
+  }
+  // A request goes out at once, not after the next one has joined it.
+  socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  failure_ = {};
+  open_ = true;
+  return true;
+}
+
+void TcpStreamDevice::close() {
+  if (!open_ && socket_.state() == QAbstractSocket::UnconnectedState) return;
+  open_ = false;
+  socket_.abort();
+}
+
+bool TcpStreamDevice::isOpen() const {
+  return open_;
+}
+
+bool TcpStreamDevice::setTimeouts(const CommTimeouts& timeouts) {
+  if (!open_) return false;
+  timeouts_ = timeouts;
+  return true;
+}
+
+bool TcpStreamDevice::connectionBroken() const {
+  return socket_.state() != QAbstractSocket::ConnectedState;
+}
+
+void TcpStreamDevice::handleLoss() {
+  close();
+  failure_ = {PortFailure::Lost, {}};
+  if (lost_) {
+    auto handler = lost_;
+    handler();
+  }
+}
+
+bool TcpStreamDevice::purge() {
+  if (!open_) return false;
+  // What the system holds for us and what the socket has taken from it both go.
+  socket_.readAll();
+  while (socket_.waitForReadyRead(0)) socket_.readAll();
+  if (connectionBroken()) {
+    handleLoss();
+    return false;
+  }
+  return true;
+}
+
+int TcpStreamDevice::write(const uint8_t* bytes, int count) {
+  if (!open_) return -1;
+  if (count <= 0) return 0;
+  if (socket_.write(reinterpret_cast<const char*>(bytes), count) != count) {
+    if (connectionBroken()) handleLoss();
+    return -1;
+  }
+  QElapsedTimer clock;
+  clock.start();
+  const qint64 limit = static_cast<qint64>(timeouts_.WriteTotalTimeoutMultiplier) * count +
+                       timeouts_.WriteTotalTimeoutConstant;
+  socket_.flush();
+  while (socket_.bytesToWrite() > 0) {
+    const qint64 left = limit == 0 ? -1 : limit - clock.elapsed();
+    if (limit != 0 && left <= 0) break;
+    if (!socket_.waitForBytesWritten(left < 0 ? -1 : clampWait(left)) && connectionBroken()) {
+      handleLoss();
+      return -1;
+    }
+  }
+  // The system's queue took the bytes; what it still held back when the time was up is the unsent rest.
+  return count - static_cast<int>(std::min<qint64>(socket_.bytesToWrite(), count));
+}
+
+int TcpStreamDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check) {
+  if (!open_) return -1;
+  if (capacity <= 0) return 0;
+  const qint64 total = static_cast<qint64>(timeouts_.ReadTotalTimeoutMultiplier) * capacity +
+                       timeouts_.ReadTotalTimeoutConstant;
+  const qint64 interval = timeouts_.ReadIntervalTimeout;
+  QElapsedTimer clock;
+  clock.start();
+  QElapsedTimer sinceByte;
+  int got = 0;
+  for (;;) {
+    if (socket_.bytesAvailable() > 0) {
+      const qint64 n = socket_.read(reinterpret_cast<char*>(buffer) + got, capacity - got);
+      if (n > 0) {
+        reportChunk(buffer + got, static_cast<int>(n));
+        got += static_cast<int>(n);
+        sinceByte.start();
+        if (got >= capacity) break;
+        if (check && check->complete(buffer, static_cast<size_t>(got))) break;
+        continue;
+      }
+    }
+    // As on a serial line: the interval runs only once a byte has come; without either limit the read
+    // waits for its capacity.
+    bool limited = false;
+    qint64 wait = std::numeric_limits<qint64>::max();
+    if (total != 0) {
+      limited = true;
+      wait = total - clock.elapsed();
+    }
+    if (interval != 0 && got > 0) {
+      limited = true;
+      wait = std::min(wait, interval - sinceByte.elapsed());
+    }
+    if (limited && wait <= 0) break;
+    if (!socket_.waitForReadyRead(limited ? clampWait(wait) : -1) && connectionBroken()) {
+      handleLoss();
+      return -1;
+    }
+  }
+  return got;
+}
+
+}  // namespace velnorex
