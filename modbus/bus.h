@@ -12,6 +12,7 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/read_refusals.h"
 #include "modbus/traffic_log.h"
 #include "serial/line_tap.h"
 #include "serial/serial.h"
@@ -66,6 +67,8 @@ class Bus {
   const Serial& serial() const { return serial_; }
   Modbus& modbus() { return modbus_; }
   ExchangeDispatcher& dispatcher() { return dispatcher_; }
+  // The blocks the transducers on this line refused to be read as one, for as long as the port stays open.
+  ReadRefusals& readRefusals() { return readRefusals_; }
   // The record of the traffic and the tap that times it; null on a bus without a traffic monitor.
   TrafficLog* trafficLog() { return trafficLog_ ? &*trafficLog_ : nullptr; }
   const LineTap* tap() const { return tap_; }
@@ -79,6 +82,7 @@ class Bus {
   LineTap* tap_ = nullptr;  // owned by serial_, set before it
   Serial serial_;
   Modbus modbus_{serial_};
+  ReadRefusals readRefusals_{serial_};
   ExchangeDispatcher dispatcher_;
   std::optional<TrafficLog> trafficLog_;
   LineTimeouts timeouts_;

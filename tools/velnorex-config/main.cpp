@@ -282,7 +282,7 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "velnorex-config: cannot open port " << a.port << " as " << mode << "\n";
     return kUnusable;
   }
-  ConfigRun run(bus.modbus(), bus.dispatcher(), a.slave, true);
+  ConfigRun run(bus.modbus(), bus.dispatcher(), bus.readRefusals(), a.slave, true);
   if (a.command == "save") return Save(run, tree, scope, a, bus.serial());
   run.prepareCompare(tree.root(), scope, *file);
   return a.command == "compare" ? Compare(run) : Restore(run, a.dryRun);
