@@ -1,6 +1,7 @@
 // The bus: one object without widgets that owns everything a master needs on one line, the Serial unit with
-// the tap over its device, the Modbus unit, the dispatcher, the traffic log and the time-outs. The window
-// owns one for the whole run; every tool and test makes its own the same way.
+// the tap over its device, the Modbus unit, the dispatcher, the traffic log, the blocks refused on the open
+// connection and the time-outs. The window owns one for the whole run; every tool and test makes its own the
+// same way.
 #pragma once
 
 #include <cstddef>
