@@ -68,13 +68,14 @@ QString OutcomeText(const ConfigRun::Item& item) {
 }  // namespace
 
 ConfigCommands::ConfigCommands(ViewState& state, Serial& serial, Modbus& modbus,
-                               ExchangeDispatcher& dispatcher, RegisterTreeModel& model,
-                               RegisterTreeView& view, RegisterOperations& operations,
-                               ConfigCommandsHost& host)
+                               ExchangeDispatcher& dispatcher, ReadRefusals& refusals,
+                               RegisterTreeModel& model, RegisterTreeView& view,
+                               RegisterOperations& operations, ConfigCommandsHost& host)
     : state_(state),
       serial_(serial),
       modbus_(modbus),
       dispatcher_(dispatcher),
+      refusals_(refusals),
       model_(model),
       view_(view),
       operations_(operations),
@@ -128,7 +129,7 @@ bool ConfigCommands::mayStart() {
 void ConfigCommands::Zapiszkonfiguracje1Click() {
   if (!mayStart()) return;
   RegisterTreeNode* scope = ScopeGroup(view_.focusedNode());
-  auto run = std::make_unique<ConfigRun>(modbus_, dispatcher_, host_.slaveText().toStdU16String(),
+  auto run = std::make_unique<ConfigRun>(modbus_, dispatcher_, refusals_, host_.slaveText().toStdU16String(),
                                          host_.singleRegisterWrites());
   run->prepareSave(scope ? *scope : model_.tree().root());
   if (run->items().empty()) {
@@ -160,7 +161,7 @@ void ConfigCommands::startWithFile(Job job) {
   const QString fileName = chooseFile(false);
   if (fileName.isEmpty()) return;
   const ConfigFile file = LoadConfigFile(fileName.toStdString());
-  auto run = std::make_unique<ConfigRun>(modbus_, dispatcher_, host_.slaveText().toStdU16String(),
+  auto run = std::make_unique<ConfigRun>(modbus_, dispatcher_, refusals_, host_.slaveText().toStdU16String(),
                                          host_.singleRegisterWrites());
   run->prepareCompare(model_.tree().root(), ScopeGroup(view_.focusedNode()), file);
   if (run->items().empty()) {

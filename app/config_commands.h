@@ -36,8 +36,8 @@ class ConfigCommandsHost {
 class ConfigCommands {
  public:
   ConfigCommands(ViewState& state, Serial& serial, Modbus& modbus, ExchangeDispatcher& dispatcher,
-                 RegisterTreeModel& model, RegisterTreeView& view, RegisterOperations& operations,
-                 ConfigCommandsHost& host);
+                 ReadRefusals& refusals, RegisterTreeModel& model, RegisterTreeView& view,
+                 RegisterOperations& operations, ConfigCommandsHost& host);
   ~ConfigCommands();
   ConfigCommands(const ConfigCommands&) = delete;
   ConfigCommands& operator=(const ConfigCommands&) = delete;
@@ -80,6 +80,7 @@ class ConfigCommands {
   Serial& serial_;
   Modbus& modbus_;
   ExchangeDispatcher& dispatcher_;
+  ReadRefusals& refusals_;
   RegisterTreeModel& model_;
   RegisterTreeView& view_;
   RegisterOperations& operations_;

@@ -159,7 +159,7 @@ class TForm1 : public QMainWindow, public velnorex::MainWindowLayout {
   velnorex::WatchListPanel watchListPanel{*VL,          *VLModel,       *Listarejestrow1,
                                           *Usunzlisty1, *Przesunwgore1, *Przesunwdol1};
   // Saving, comparing and restoring the transducer's configuration.
-  velnorex::ConfigCommands configCommands{state,    serial, modbus,      dispatcher,
+  velnorex::ConfigCommands configCommands{state,    serial, modbus,      dispatcher, bus.readRefusals(),
                                           *VTModel, *VT,    registerOps, hosts_};
 
  protected:

@@ -110,10 +110,11 @@ bool Satisfies(const Reading& reading, const Wanted& wanted) {
   return reading.ok && reading.value == wanted.text;
 }
 
-ConfigRun::ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, std::u16string slaveText,
-                     bool singleRegisterWrites)
+ConfigRun::ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, ReadRefusals& refusals,
+                     std::u16string slaveText, bool singleRegisterWrites)
     : modbus_(modbus),
       dispatcher_(dispatcher),
+      refusals_(refusals),
       slave_(std::move(slaveText)),
       singleRegisterWrites_(singleRegisterWrites) {}
 
@@ -254,11 +255,10 @@ void ConfigRun::planReads() {
   }
   ReadLimits limits = ExchangeReadLimits();
   if (!blockReads_) limits.registers = 1;
-  // Only registers side by side: a definition names what its transducer maps, and the writable registers'
-  // gaps are often addresses it does not. A refused block would cost each of its registers a request of its
-  // own in every run, since each save or compare is a run of its own.
-  limits.gap = 0;
   plan_ = ReadPlan(std::move(targets), limits);
+  // The writable registers' gaps are often addresses the transducer does not map. What it refused on this
+  // connection is read as it was read then, so a refusal costs one request per connection, not per run.
+  plan_.avoid(refusals_, ReadPlan::Split::Runs);
   planned_ = true;
   block_ = 0;
   attempt_ = 0;
@@ -292,8 +292,11 @@ bool ConfigRun::readBlockStep() {
         reading.error = u"niepełna odpowiedź";
       }
     }
-  } else if (outcome_ == TransactionOutcome::Exception && plan_.refuse(block_, exceptionCode_)) {
-    // Its registers are read one by one now, each with its own attempts.
+  } else if (outcome_ == TransactionOutcome::Exception &&
+             plan_.refuse(block_, exceptionCode_, ReadPlan::Split::Runs)) {
+    // Its runs of registers side by side are read now (what a definition names is mapped, the gaps between
+    // need not be), and a refused run register by register, each part with its own attempts.
+    refusals_.remember(block.request);
     attempt_ = 0;
     return true;
   } else if (++attempt_ < kReadAttempts) {

@@ -1,6 +1,7 @@
 // Saving, comparing and restoring a transducer's configuration over the one road of transactions: the
-// writable registers of the loaded definition read in planned blocks (neighbours with one request, a refused
-// block register by register) with the group read's retry rule, compared
+// writable registers of the loaded definition read in planned blocks (neighbours with one request; a refused
+// block in its runs of registers side by side, a refused run register by register; the bus remembers the
+// refusals while the port stays open) with the group read's retry rule, compared
 // with a configuration file, and the differing ones written back and read again. Plain C++, shared by the
 // window and tools/velnorex-config; one call of step() is one transaction, so the window can run each from
 // its event queue and a command-line tool from a loop.
@@ -14,6 +15,7 @@
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
 #include "modbus/read_planner.h"
+#include "modbus/read_refusals.h"
 #include "treefile/access_code.h"
 #include "treefile/tree_stream.h"
 
@@ -95,8 +97,9 @@ class ConfigRun final : public TransactionClient {
   };
 
   // `slaveText` is read as the tree reads it (low 8 bits); a run for the broadcast address 0 refuses to
-  // start.
-  ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, std::u16string slaveText,
+  // start. `refusals` are the bus's: the blocks refused earlier on the connection are not asked for again,
+  // and the ones this run finds refused are added.
+  ConfigRun(Modbus& modbus, ExchangeDispatcher& dispatcher, ReadRefusals& refusals, std::u16string slaveText,
             bool singleRegisterWrites);
   // Items point into the run's own copy of the file.
   ConfigRun(const ConfigRun&) = delete;
@@ -140,7 +143,8 @@ class ConfigRun final : public TransactionClient {
   // Off, the reading phase reads every register with a request of its own, as before reads were planned
   // (for benchmarks that compare the two).
   void setBlockReads(bool on) { blockReads_ = on; }
-  // The reads of the reading phase, planned at its first step; refusals taken in.
+  // The reads of the reading phase, planned at its first step; refusals (earlier ones and this run's) taken
+  // in.
   const ReadPlan& readPlan() const { return plan_; }
 
  private:
@@ -159,6 +163,7 @@ class ConfigRun final : public TransactionClient {
 
   Modbus& modbus_;
   ExchangeDispatcher& dispatcher_;
+  ReadRefusals& refusals_;
   std::u16string slave_;
   bool singleRegisterWrites_;
   ConfigFile file_;

@@ -1,6 +1,7 @@
 // The bus: one object without widgets that owns everything a master needs on one line, the Serial unit with
-// the tap over its device, the Modbus unit, the dispatcher, the traffic log and the time-outs. The window
-// owns one for the whole run; every tool and test makes its own the same way.
+// the tap over its device, the Modbus unit, the dispatcher, the traffic log, the blocks refused on the open
+// connection and the time-outs. The window owns one for the whole run; every tool and test makes its own the
+// same way.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 
 #include "modbus/exchange_dispatcher.h"
 #include "modbus/modbus.h"
+#include "modbus/read_refusals.h"
 #include "modbus/traffic_log.h"
 #include "serial/line_tap.h"
 #include "serial/serial.h"
@@ -66,6 +68,8 @@ class Bus {
   const Serial& serial() const { return serial_; }
   Modbus& modbus() { return modbus_; }
   ExchangeDispatcher& dispatcher() { return dispatcher_; }
+  // The blocks the transducers on this line refused to be read as one, for as long as the port stays open.
+  ReadRefusals& readRefusals() { return readRefusals_; }
   // The record of the traffic and the tap that times it; null on a bus without a traffic monitor.
   TrafficLog* trafficLog() { return trafficLog_ ? &*trafficLog_ : nullptr; }
   const LineTap* tap() const { return tap_; }
@@ -79,6 +83,7 @@ class Bus {
   LineTap* tap_ = nullptr;  // owned by serial_, set before it
   Serial serial_;
   Modbus modbus_{serial_};
+  ReadRefusals readRefusals_{serial_};
   ExchangeDispatcher dispatcher_;
   std::optional<TrafficLog> trafficLog_;
   LineTimeouts timeouts_;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <numeric>
 
+#include "modbus/read_refusals.h"
 #include "modbus/rtu_frame.h"
 #include "serial/serial.h"
 
@@ -82,32 +83,69 @@ ReadPlan::ReadPlan(std::vector<RegisterRequest> registers, const ReadLimits& lim
     end = endOf(target);
     open = !readsAlone(target);
   }
-  for (ReadBlock& block : blocks) {
-    if (block.members.size() < 2) continue;
-    uint32_t last = 0;
-    for (const size_t member : block.members) last = std::max(last, endOf(registers_[member]));
-    block.request.count = static_cast<uint8_t>(last - block.request.address);
-    block.request.type = kTypeNone;  // words only: each register's type cuts its value out of them
-  }
+  for (ReadBlock& block : blocks) block.request = requestFor(block.members);
   sortByList(blocks);
   blocks_ = std::move(blocks);
 }
 
-bool ReadPlan::refuse(size_t index, uint8_t exceptionCode) {
+RegisterRequest ReadPlan::requestFor(const std::vector<size_t>& members) const {
+  RegisterRequest request = registers_[members.front()];
+  if (members.size() < 2) return request;
+  uint32_t last = 0;
+  for (const size_t member : members) last = std::max(last, endOf(registers_[member]));
+  request.count = static_cast<uint8_t>(last - request.address);
+  request.type = kTypeNone;  // words only: each register's type cuts its value out of them
+  return request;
+}
+
+bool ReadPlan::refuse(size_t index, uint8_t exceptionCode, Split split) {
   if (index >= blocks_.size() || blocks_[index].members.size() < 2) return false;
   // A busy or acknowledging transducer, or a function it lacks, says nothing about the block's shape; a
   // failure on one register would otherwise empty its neighbours' cells in every round.
   if (exceptionCode != kIllegalDataAddress && exceptionCode != kIllegalDataValue &&
       exceptionCode != kSlaveDeviceFailure)
     return false;
-  std::vector<ReadBlock> alone;
-  for (const size_t member : blocks_[index].members) alone.push_back(ReadBlock{registers_[member], {member}});
-  blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(index));
-  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(index), alone.begin(), alone.end());
-  // Back into the list's order; the first of them keeps the refused block's place, and the others come later.
-  sortByList(blocks_);
+  splitBlock(index, split);
   ++refusals_;
   return true;
+}
+
+void ReadPlan::avoid(const ReadRefusals& refusals, Split split) {
+  // A part comes at or after its block's place, so one pass meets every part too.
+  for (size_t index = 0; index < blocks_.size(); ++index)
+    while (blocks_[index].members.size() > 1 && refusals.refused(blocks_[index].request))
+      splitBlock(index, split);
+}
+
+void ReadPlan::splitBlock(size_t index, Split split) {
+  const std::vector<size_t> members = blocks_[index].members;  // by address
+  std::vector<std::vector<size_t>> parts;
+  if (split == Split::Runs) {
+    uint32_t end = 0;  // of the last run
+    for (const size_t member : members) {
+      const RegisterRequest& target = registers_[member];
+      if (!parts.empty() && target.address <= end) {
+        parts.back().push_back(member);
+        end = std::max(end, endOf(target));
+      } else {
+        parts.push_back({member});
+        end = endOf(target);
+      }
+    }
+  }
+  if (parts.size() < 2) {
+    parts.clear();
+    for (const size_t member : members) parts.push_back({member});
+  }
+  std::vector<ReadBlock> replacing;
+  for (std::vector<size_t>& part : parts) {
+    const RegisterRequest request = requestFor(part);
+    replacing.push_back(ReadBlock{request, std::move(part)});
+  }
+  blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(index));
+  blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(index), replacing.begin(), replacing.end());
+  // Back into the list's order; the first of them keeps the refused block's place, and the others come later.
+  sortByList(blocks_);
 }
 
 bool ReadPlan::cut(const ReadBlock& block, size_t member, const RegisterValue& reply,

@@ -46,8 +46,18 @@ struct ReadBlock {
   std::vector<size_t> members;  // indices into ReadPlan::registers(), by address
 };
 
+class ReadRefusals;
+
 class ReadPlan {
  public:
+  // What a refused block of several registers becomes.
+  enum class Split {
+    Registers,  // one block per register
+    // One block per run of registers side by side, when the block has registers apart: the gaps are what a
+    // transducer most likely does not map. A block of one run becomes one block per register.
+    Runs,
+  };
+
   ReadPlan() = default;
   // Plans `registers` in blocks: per slave and table, by address, a register joins the block before it when
   // no more than `limits.gap` registers lie between them and the block stays within `limits.registers`. A
@@ -60,12 +70,15 @@ class ReadPlan {
 
   // The transducer answered blocks()[index] with `exceptionCode`. When that says the block cannot be read as
   // one (2: an address in it is not mapped; 3: the transducer takes fewer registers; 4: it failed on one of
-  // them, which its neighbours need not share) and the block serves several registers, it is replaced by one
-  // block per register, for the rest of the run, in the list's order: blocks()[index] is then the first of
-  // them, and the others come after it. Returns whether it split.
-  bool refuse(size_t index, uint8_t exceptionCode);
+  // them, which its neighbours need not share) and the block serves several registers, it is replaced as
+  // `split` says, for the rest of the run, in the list's order: blocks()[index] is then the first of the
+  // parts, and the others come after it. Returns whether it split.
+  bool refuse(size_t index, uint8_t exceptionCode, Split split = Split::Registers);
   // Blocks refused so far.
   size_t refusals() const { return refusals_; }
+  // Splits, before anything is sent, every block that `refusals` says was refused on this connection, and
+  // its parts as long as they were refused too, as refuse() does (not counted as refusals).
+  void avoid(const ReadRefusals& refusals, Split split);
 
   // The value of registers()[member] from `reply`, the value (words) a read of `block.request` brought.
   // False, with `value` holding no value, when the reply does not cover the register.
@@ -79,6 +92,11 @@ class ReadPlan {
   double roundMs(const PortSettings& line) const;
 
  private:
+  // Replaces blocks_[index], of several registers, by its parts.
+  void splitBlock(size_t index, Split split);
+  // The request of a block serving `members`, of one slave and table, by address.
+  RegisterRequest requestFor(const std::vector<size_t>& members) const;
+
   std::vector<RegisterRequest> registers_;
   std::vector<ReadBlock> blocks_;
   size_t refusals_ = 0;

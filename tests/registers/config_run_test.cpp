@@ -53,7 +53,8 @@ class ConfigRunTest : public ::testing::Test {
   }
 
   std::unique_ptr<ConfigRun> makeRun(std::u16string slave = u"1") {
-    return std::make_unique<ConfigRun>(line->modbus, line->dispatcher, std::move(slave), true);
+    return std::make_unique<ConfigRun>(line->modbus, line->dispatcher, line->bus.readRefusals(),
+                                       std::move(slave), true);
   }
 
   // Steps until the phase ends; a run that never ends fails the test instead of hanging it.
@@ -70,6 +71,21 @@ class ConfigRunTest : public ::testing::Test {
     heading.definition = u"THV-21.dat";
     heading.slave = 1;
     return run->snapshot(heading);
+  }
+
+  // A read of `count` holding registers from `address` of slave 1, as it goes on the line.
+  static std::string ReadFrame(int address, int count) {
+    return Hex(WithCrc({1, 3, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), 0,
+                        static_cast<uint8_t>(count)}));
+  }
+
+  // The frames the simulator logged from `from` on in one direction ('>' requests, '<' replies), as hex.
+  std::vector<std::string> frames(char direction, size_t from = 0) const {
+    std::vector<std::string> out;
+    const std::vector<WireFrame> log = sim->logLines();
+    for (size_t i = from; i < log.size(); ++i)
+      if (log[i].direction == direction) out.push_back(Hex(log[i].bytes));
+    return out;
   }
 
   // The requests the simulator got, as (function, address) pairs, leaving out reads when asked to.
@@ -110,21 +126,20 @@ TEST_F(ConfigRunTest, SnapshotHoldsEveryWritableRegisterAndRecordsTheOneThatNeve
     // The raw words as the simulator's own encoder seeded them.
     EXPECT_EQ(r.words, sim::EncodeValue(velnorex::TypeCodeOf(s.type), static_cast<uint32_t>(s.count), seed));
   }
-  // Neighbours are read together, five registers at most at 9600 baud. The block that holds the failing
-  // register is refused once and then read register by register; the failing one is asked again, as in a
-  // group read, but not for ever; every other register once.
-  std::vector<std::string> sent;
-  for (const WireFrame& f : sim->logLines())
-    if (f.direction == '>') sent.push_back(Hex(f.bytes));
-  const auto read = [](int address, int count) {
-    return Hex(WithCrc({1, 3, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), 0,
-                        static_cast<uint8_t>(count)}));
-  };
-  std::vector<std::string> expected = {read(100, 5), read(106, 4)};
-  for (int i = 0; i < ConfigRun::kReadAttempts; ++i) expected.push_back(read(106, 2));
-  expected.push_back(read(108, 2));
-  expected.push_back(read(210, 8));
-  EXPECT_EQ(sent, expected);
+  // Neighbours are read together across the unmapped 105. That block is refused and read in its runs side
+  // by side; the run that holds the failing register is refused again and read register by register; the
+  // failing one is asked again, as in a group read, but not for ever; every other register once.
+  std::vector<std::string> expected = {ReadFrame(100, 10), ReadFrame(100, 5), ReadFrame(106, 4)};
+  for (int i = 0; i < ConfigRun::kReadAttempts; ++i) expected.push_back(ReadFrame(106, 2));
+  expected.push_back(ReadFrame(108, 2));
+  expected.push_back(ReadFrame(210, 8));
+  EXPECT_EQ(frames('>'), expected);
+  // Saved again on the same connection: neither refused block is asked for again.
+  const size_t mark = sim->logLines().size();
+  EXPECT_EQ(saveAll().registers[5].error, u"wyjątek 4");
+  expected.erase(expected.begin(), expected.begin() + 1);
+  expected.erase(expected.begin() + 1);
+  EXPECT_EQ(frames('>', mark), expected);
 
   // The file's text reads back to the same registers.
   const ConfigFile again = ConfigFileFromJson(ConfigFileToJson(file));
@@ -137,6 +152,60 @@ TEST_F(ConfigRunTest, SnapshotHoldsEveryWritableRegisterAndRecordsTheOneThatNeve
     EXPECT_EQ(again.registers[i].lineSetting, file.registers[i].lineSetting);
   }
   EXPECT_EQ(ConfigFileToJson(again), ConfigFileToJson(file));
+}
+
+TEST_F(ConfigRunTest, AGappedBlockRefusedOnceAConnectionIsReadInItsRunsWithEveryValue) {
+  const auto save = [this](bool blockReads) {
+    auto run = makeRun();
+    run->setBlockReads(blockReads);
+    run->prepareSave(tree.root());
+    runPhase(*run);
+    EXPECT_EQ(run->phase(), ConfigRun::Phase::Read);
+    return run->snapshot(ConfigFile{});
+  };
+  const auto sameValues = [](const ConfigFile& planned, const ConfigFile& alone) {
+    ASSERT_EQ(planned.registers.size(), kWritable.size());
+    ASSERT_EQ(alone.registers.size(), kWritable.size());
+    for (size_t i = 0; i < kWritable.size(); ++i) {
+      SCOPED_TRACE(kWritable[i].address);
+      ASSERT_TRUE(alone.registers[i].value.has_value());
+      EXPECT_EQ(planned.registers[i].value, alone.registers[i].value);
+      EXPECT_EQ(planned.registers[i].words, alone.registers[i].words);
+    }
+  };
+  const std::vector<std::string> runs = {ReadFrame(100, 5), ReadFrame(106, 4), ReadFrame(210, 8)};
+  std::vector<std::string> refusedThenRuns = runs;
+  refusedThenRuns.insert(refusedThenRuns.begin(), ReadFrame(100, 10));
+
+  // THV-21 as its definition maps it: 105 is no register.
+  connect();
+  const ConfigFile alone = save(false);
+  size_t mark = sim->logLines().size();
+  sameValues(save(true), alone);
+  EXPECT_EQ(frames('>', mark), refusedThenRuns);
+  const std::vector<std::string> replies = frames('<', mark);
+  ASSERT_FALSE(replies.empty());
+  EXPECT_EQ(replies.front(), Hex(WithCrc({1, 0x83, 2})));
+  EXPECT_EQ(line->bus.readRefusals().size(), 1u);
+  // The next save on the same connection goes straight to the runs.
+  mark = sim->logLines().size();
+  sameValues(save(true), alone);
+  EXPECT_EQ(frames('>', mark), runs);
+  // A port opened again may reach another transducer: the refusal is asked again.
+  line->serial.ClosePort();
+  ASSERT_TRUE(line->open(sim->path()));
+  EXPECT_EQ(line->bus.readRefusals().size(), 0u);
+  mark = sim->logLines().size();
+  sameValues(save(true), alone);
+  EXPECT_EQ(frames('>', mark), refusedThenRuns);
+
+  // A transducer that maps its whole configuration block: two requests.
+  connect({"--value", "105:WORD:1:0"});
+  const ConfigFile whole = save(false);
+  mark = sim->logLines().size();
+  sameValues(save(true), whole);
+  EXPECT_EQ(frames('>', mark), (std::vector<std::string>{ReadFrame(100, 10), ReadFrame(210, 8)}));
+  EXPECT_EQ(line->bus.readRefusals().size(), 0u);
 }
 
 TEST_F(ConfigRunTest, CompareNamesExactlyTheRegistersThatChangedWithinItsScope) {
@@ -344,7 +413,7 @@ TEST(ConfigRunTables, SnapshotKeepsWritableTablesAndRestoresCoilsAndOrderedWords
   const auto runOn = [&tree](SimulatorProcess& sim, const ConfigFile* file) {
     MasterLine line;
     EXPECT_TRUE(line.open(sim.path()));
-    ConfigRun run(line.modbus, line.dispatcher, u"1", true);
+    ConfigRun run(line.modbus, line.dispatcher, line.bus.readRefusals(), u"1", true);
     if (file) {
       run.prepareCompare(tree.root(), nullptr, *file);
     } else {

@@ -291,7 +291,7 @@ int Run(const std::vector<std::string>& args) {
               << FailureReason(bus.serial().LastFailure()) << "\n";
     return kUnusable;
   }
-  ConfigRun run(bus.modbus(), bus.dispatcher(), a.slave, true);
+  ConfigRun run(bus.modbus(), bus.dispatcher(), bus.readRefusals(), a.slave, true);
   if (a.command == "save") return Save(run, tree, scope, a, bus.serial());
   run.prepareCompare(tree.root(), scope, *file);
   return a.command == "compare" ? Compare(run) : Restore(run, a.dryRun);
