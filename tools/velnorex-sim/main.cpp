@@ -525,7 +525,7 @@ class Simulator {
   }
 
   // A serial line ends a frame by silence; RTU over TCP only one whose length its function does not tell,
-  // and the rest of a burst after a bad CRC; Modbus TCP frames by its header alone.
+  // and a burst too long for any frame; Modbus TCP frames by its header alone.
   bool waitsForGap() const {
     switch (o_.serve) {
       case Serve::Line:
@@ -681,7 +681,9 @@ class Simulator {
       return;
     }
     if (!replied(outcome)) {
-      if (outcome == RtuSlave::Outcome::BadCrc) {
+      // A line resynchronises on the silence after a garbled burst; over TCP the frame's length already
+      // told where the next request starts.
+      if (outcome == RtuSlave::Outcome::BadCrc && o_.serve == Serve::Line) {
         count_ = 0;
         skipping_ = true;
       }
