@@ -285,5 +285,22 @@ TEST(SimulatorOverTcp, TheUnitIdNamesTheSlave) {
   EXPECT_EQ(Hex(master.receiveMbap()), Hex(Mbap(6, 9, {0x03, 0x02, 0x12, 0x34})));
 }
 
+TEST(SimulatorOverTcp, AForeignProtocolIsIgnoredAndABrokenLengthEndsTheConnection) {
+  SimulatorProcess sim(PeerLink::ModbusTcp, SimulatorArgs());
+  RawClient master(sim.port());
+  // Protocol id 1 is no Modbus: skipped by its length, so the next frame is the first answered.
+  Bytes foreign = Mbap(1, 1, {0x03, 0x00, 0x64, 0x00, 0x02});
+  foreign[3] = 1;
+  master.send(foreign);
+  master.send(kRead);
+  EXPECT_EQ(Hex(master.receiveMbap()), Hex(kAnswer));
+  // A length field of 0 leaves nothing to frame the stream by: the simulator hangs up, and serves the next.
+  master.send({0x00, 0x09, 0x00, 0x00, 0x00, 0x00, 0x01, 0x03});
+  EXPECT_TRUE(master.closedByServer());
+  RawClient next(sim.port());
+  next.send(kRead);
+  EXPECT_EQ(Hex(next.receiveMbap()), Hex(kAnswer));
+}
+
 }  // namespace
 }  // namespace velnorex::test
