@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-"""An independent Modbus RTU slave for interoperability tests: pymodbus serves holding registers (and input
-registers, coils and discrete inputs of the same size) on a serial port, and after every write of a holding
-register dumps what it holds, so a test can compare that with what it meant to write."""
+"""An independent Modbus slave for interoperability tests: pymodbus serves holding registers (and input
+registers, coils and discrete inputs of the same size) on a serial port, or on 127.0.0.1 as a Modbus TCP
+server or as a gateway passing RTU frames over TCP, and after every write of a holding register dumps what it
+holds, so a test can compare that with what it meant to write. On a serial port the first line it prints is
+"ready PORT"; over TCP it is the address a master opens, tcp://127.0.0.1:N or rtu+tcp://127.0.0.1:N."""
 import argparse
 import asyncio
 import os
@@ -9,8 +11,8 @@ import signal
 import sys
 
 from pymodbus.datastore import ModbusSequentialDataBlock, ModbusServerContext, ModbusSlaveContext
-from pymodbus.server import StartAsyncSerialServer
-from pymodbus.transaction import ModbusRtuFramer
+from pymodbus.server import StartAsyncSerialServer, StartAsyncTcpServer
+from pymodbus.transaction import ModbusRtuFramer, ModbusSocketFramer
 
 
 class RecordingBlock(ModbusSequentialDataBlock):
@@ -50,7 +52,11 @@ def parse_set(text):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--port", required=True, help="serial port to serve on")
+    where = parser.add_mutually_exclusive_group(required=True)
+    where.add_argument("--port", help="serial port to serve on")
+    where.add_argument("--tcp", type=int, metavar="PORT", help="serve Modbus TCP on 127.0.0.1:PORT (0: any)")
+    where.add_argument("--rtu-tcp", type=int, metavar="PORT",
+                       help="serve RTU frames over TCP on 127.0.0.1:PORT (0: any)")
     parser.add_argument("--baud", type=int, default=9600)
     parser.add_argument("--slave", type=int, default=1)
     parser.add_argument("--size", type=int, default=256, help="number of holding registers from address 0")
@@ -80,7 +86,8 @@ def main():
                                zero_mode=True)
     context = ModbusServerContext(slaves={args.slave: store}, single=False)
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))  # pylint: disable=protected-access
-    sys.exit(asyncio.run(serve(context, args)))
+    tcp = args.tcp is not None or args.rtu_tcp is not None
+    sys.exit(asyncio.run(serve_tcp(context, args) if tcp else serve(context, args)))
 
 
 async def serve(context, args):
@@ -95,6 +102,23 @@ async def serve(context, args):
         return 1
     print(f"ready {args.port}", flush=True)
     await server.serve_forever()
+    return 0
+
+
+async def serve_tcp(context, args):
+    rtu = args.rtu_tcp is not None
+    server = await StartAsyncTcpServer(context=context, framer=ModbusRtuFramer if rtu else ModbusSocketFramer,
+                                       address=("127.0.0.1", args.rtu_tcp if rtu else args.tcp),
+                                       allow_reuse_address=True, defer_start=True)
+    serving = asyncio.ensure_future(server.serve_forever())
+    # A port that cannot be bound ends serve_forever before the server ever says it serves.
+    await asyncio.wait({serving, server.serving}, return_when=asyncio.FIRST_COMPLETED)
+    if not server.serving.done():
+        print(f"cannot listen: {serving.exception()}", file=sys.stderr, flush=True)
+        return 1
+    port = server.server.sockets[0].getsockname()[1]
+    print(f"{'rtu+tcp' if rtu else 'tcp'}://127.0.0.1:{port}", flush=True)
+    await serving
     return 0
 
 

@@ -1,4 +1,5 @@
-// Child processes that serve a Modbus line for tests: the simulator, and pymodbus behind a socat pty pair.
+// Child processes that serve a Modbus line for tests: the simulator, and pymodbus behind a socat pty pair or
+// on a TCP port of its own.
 #include "tests/support/simulator.h"
 
 #include <fcntl.h>
@@ -128,11 +129,32 @@ std::vector<WireFrame> parseLog(std::string text) {
   return frames;
 }
 
+// The option that makes a peer serve `link` on a free port.
+std::vector<std::string> TcpOption(PeerLink link) {
+  if (link == PeerLink::ModbusTcp) return {"--tcp", "0"};
+  if (link == PeerLink::RtuOverTcp) return {"--rtu-tcp", "0"};
+  return {};
+}
+
 }  // namespace
+
+int TcpPortOf(const std::string& address) {
+  if (address.rfind("tcp://", 0) != 0 && address.rfind("rtu+tcp://", 0) != 0) return 0;
+  const auto colon = address.rfind(':');
+  const int port = std::atoi(address.c_str() + colon + 1);
+  return port > 0 && port <= 65535 ? port : 0;
+}
 
 std::string BinDir() {
   return environmentOr("VELNOREX_BIN_DIR", VELNOREX_DEFAULT_BIN_DIR);
 }
+
+SimulatorProcess::SimulatorProcess(PeerLink link, std::vector<std::string> args)
+    : SimulatorProcess([&] {
+        std::vector<std::string> all = TcpOption(link);
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+      }()) {}
 
 SimulatorProcess::SimulatorProcess(std::vector<std::string> args) {
   const std::string bin = BinDir();
@@ -183,7 +205,16 @@ std::vector<WireFrame> SimulatorProcess::waitForLogLines(size_t count,
   return frames;
 }
 
-std::string PymodbusPeer::unavailableReason() {
+std::string PymodbusPeer::unavailableReason(PeerLink link) {
+  if (link != PeerLink::Pty) {
+    static const std::string tcpReason = [] {
+      if (::access("/usr/bin/python3", X_OK) != 0) return std::string("/usr/bin/python3 is not installed");
+      if (std::system("/usr/bin/python3 -c 'import pymodbus.server' >/dev/null 2>&1") != 0)
+        return std::string("/usr/bin/python3 cannot import pymodbus (install python3-pymodbus)");
+      return std::string();
+    }();
+    return tcpReason;
+  }
   static const std::string reason = [] {
     if (::access("/usr/bin/python3", X_OK) != 0) return std::string("/usr/bin/python3 is not installed");
     if (std::system("/usr/bin/python3 -c 'import pymodbus.server, serial_asyncio' >/dev/null 2>&1") != 0)
@@ -199,27 +230,17 @@ std::string PymodbusPeer::unavailableReason() {
 PymodbusPeer::PymodbusPeer(const Options& options) {
   const std::string source = environmentOr("VELNOREX_SOURCE_DIR", VELNOREX_DEFAULT_SOURCE_DIR);
   dir_ = makeTempDir("velnorex-peer");
-  masterPath_ = dir_ + "/master";
-  peerPath_ = dir_ + "/peer";
-  socat_ =
-      spawn({"socat", "-d", "-d", "pty,raw,echo=0,link=" + peerPath_, "pty,raw,echo=0,link=" + masterPath_},
-            nullptr, dir_ + "/socat.txt");
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  struct stat st {};
-  while ((::stat(peerPath_.c_str(), &st) != 0 || ::stat(masterPath_.c_str(), &st) != 0) &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(5ms);
-  if (::stat(peerPath_.c_str(), &st) != 0 || ::stat(masterPath_.c_str(), &st) != 0) {
-    kill(socat_);
-    throw std::runtime_error("socat made no pty pair: " + readFile(dir_ + "/socat.txt"));
+  const bool tcp = options.link != PeerLink::Pty;
+  if (!tcp) openPtyPair();
+  std::vector<std::string> argv{"/usr/bin/python3", source + "/tests/interop/pymodbus_slave.py"};
+  if (tcp) {
+    const auto where = TcpOption(options.link);
+    argv.insert(argv.end(), where.begin(), where.end());
+  } else {
+    argv.insert(argv.end(), {"--port", peerPath_});
   }
-
-  std::vector<std::string> argv{"/usr/bin/python3", source + "/tests/interop/pymodbus_slave.py",
-                                "--port",           peerPath_,
-                                "--slave",          std::to_string(options.slave),
-                                "--size",           std::to_string(options.size),
-                                "--dump",           dir_ + "/holding.txt",
-                                "--writes",         dir_ + "/writes.txt"};
+  argv.insert(argv.end(), {"--slave", std::to_string(options.slave), "--size", std::to_string(options.size),
+                           "--dump", dir_ + "/holding.txt", "--writes", dir_ + "/writes.txt"});
   const auto setAll = [&argv](const char* option, const auto& values) {
     for (const auto& [address, words] : values) {
       std::string set = std::to_string(address) + "=";
@@ -234,13 +255,36 @@ PymodbusPeer::PymodbusPeer(const Options& options) {
   setAll("--set-discrete", options.discretes);
   int out = -1;
   python_ = spawn(argv, &out, dir_ + "/python.txt");
-  // pymodbus takes about a second to import; it says "ready" once its port is open.
+  // pymodbus takes about a second to import; it says "ready" once its port is open, or over TCP prints the
+  // address it listens on.
   const std::string line = readFirstLine(out, 30s);
   ::close(out);
-  if (line.rfind("ready", 0) != 0) {
+  if (tcp ? TcpPortOf(line) == 0 : line.rfind("ready", 0) != 0) {
     kill(python_);
     kill(socat_);
-    throw std::runtime_error("the pymodbus peer did not start: " + readFile(dir_ + "/python.txt"));
+    const std::string why = readFile(dir_ + "/python.txt");
+    std::filesystem::remove_all(dir_);
+    throw std::runtime_error("the pymodbus peer did not start: " + why);
+  }
+  if (tcp) masterPath_ = line;
+}
+
+void PymodbusPeer::openPtyPair() {
+  masterPath_ = dir_ + "/master";
+  peerPath_ = dir_ + "/peer";
+  socat_ =
+      spawn({"socat", "-d", "-d", "pty,raw,echo=0,link=" + peerPath_, "pty,raw,echo=0,link=" + masterPath_},
+            nullptr, dir_ + "/socat.txt");
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  struct stat st {};
+  while ((::stat(peerPath_.c_str(), &st) != 0 || ::stat(masterPath_.c_str(), &st) != 0) &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  if (::stat(peerPath_.c_str(), &st) != 0 || ::stat(masterPath_.c_str(), &st) != 0) {
+    kill(socat_);
+    const std::string why = readFile(dir_ + "/socat.txt");
+    std::filesystem::remove_all(dir_);
+    throw std::runtime_error("socat made no pty pair: " + why);
   }
 }
 

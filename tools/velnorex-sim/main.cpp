@@ -1,11 +1,16 @@
-// velnorex-sim: transducers on a pseudo-terminal or a serial device for tests, benchmarks and bench-top
-// trials. Each answers Modbus RTU functions 1 to 6, 8, 15 and 16 from registers seeded from a device
-// definition; they can misbehave on request (silence, late answers, bad CRCs, exceptions, line timing) and,
-// on a pseudo-terminal, stay deaf to a master whose baud rate or stop bits differ from their own.
+// velnorex-sim: transducers on a pseudo-terminal, a serial device or behind a TCP server on loopback for
+// tests, benchmarks and bench-top trials. Each answers Modbus RTU functions 1 to 6, 8, 15 and 16 from
+// registers seeded from a device definition; they can misbehave on request (silence, late answers, bad CRCs,
+// exceptions, line timing, torn replies and dropped connections) and, on a pseudo-terminal, stay deaf to a
+// master whose baud rate or stop bits differ from their own.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,6 +29,7 @@
 #include "text/line_words.h"
 #include "text/number_text.h"
 #include "tools/velnorex-sim/bus.h"
+#include "tools/velnorex-sim/mbap.h"
 #include "tools/velnorex-sim/register_map.h"
 #include "tools/velnorex-sim/rtu_slave.h"
 
@@ -35,6 +41,8 @@ constexpr const char* kUsage = R"(usage: velnorex-sim [options]
 
 Simulates Modbus RTU transducers on one line. Without --device it opens a pseudo-terminal and prints the
 path of its slave side as the first line on standard output; a master opens that path as its serial port.
+With --tcp or --rtu-tcp it serves on 127.0.0.1 instead and prints the address a master opens as the first
+line: tcp://127.0.0.1:PORT or rtu+tcp://127.0.0.1:PORT.
 
 Line:
   --link PATH            also make a symbolic link PATH to the pseudo-terminal (removed at exit)
@@ -46,6 +54,14 @@ Line:
                          port has the stop bits that go with it (2 for none, 1 for even and odd)
   --echo                 return every byte the master sends at once, before any answer, as an RS-485
                          adapter with local echo does (the echo is not logged)
+TCP (one master at a time; when it goes, the next is accepted; --baud adds no line time and --parity does
+not apply):
+  --tcp PORT             serve Modbus TCP: the MBAP header's unit id is the slave address, the reply
+                         carries the request's transaction id and unit id and no CRC; PORT 0 picks a free one
+  --rtu-tcp PORT         serve RTU frames, CRC and all, over TCP, as a serial gateway passes them on; a
+                         request ends by its length, there is no silence between frames
+  --any-unit             Modbus TCP: unit id 0 and 255 are answered by the first slave, as by a device
+                         that ignores the unit id (without it 0 is a broadcast and 255 nobody's)
 Transducers:
   --slave N              bus address (default 1); repeat it for several transducers on the line, each
                          with registers of its own seeded alike
@@ -59,9 +75,11 @@ Transducers:
 Faults:
   --silent-first N       ignore the first N requests
   --delay-ms M           answer M ms late
-  --corrupt-crc N        corrupt the CRC of the Nth reply
+  --corrupt-crc N        corrupt the CRC of the Nth reply (not with --tcp: Modbus TCP has no CRC)
   --exception-at ADDR[:CODE]  answer exception CODE (default 4) to requests touching ADDR (may be repeated)
   --refuse-write ADDR[:CODE]  the same, but only for writes: reads of ADDR are answered (may be repeated)
+  --split-reply          TCP: send every reply in three pieces (header, body, rest) 10 ms apart
+  --close-after N        TCP: close the connection after answering N requests on it, then accept again
 Other:
   --log FILE             write every request ("> 01 03 ...") and reply ("< 01 03 ...") as a line, as
                          it was on the line; lines starting with '#' say why a request got no answer
@@ -74,6 +92,9 @@ void onStopSignal(int) {
   stopRequested = 1;
 }
 
+// Where the transducers are reached: a serial line (a pseudo-terminal or a device), or a TCP server.
+enum class Serve { Line, ModbusTcp, RtuOverTcp };
+
 struct Options {
   std::string link, device, definition, logPath;
   long baud = 0;
@@ -82,6 +103,10 @@ struct Options {
   std::vector<uint8_t> slaves;
   bool echo = false;
   long silentFirst = 0, delayMs = 0, corruptCrc = 0;
+  Serve serve = Serve::Line;
+  long tcpPort = 0;
+  bool anyUnit = false, splitReply = false;
+  long closeAfter = 0;
   struct Block {
     uint32_t start, count;
   };
@@ -122,8 +147,8 @@ Options parseOptions(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       std::exit(0);
     }
-    if (arg == "--echo") {
-      o.echo = true;
+    if (arg == "--echo" || arg == "--any-unit" || arg == "--split-reply") {
+      (arg == "--echo" ? o.echo : arg == "--any-unit" ? o.anyUnit : o.splitReply) = true;
       continue;
     }
     if (i + 1 >= argc) fail("option " + arg + " needs a value (see --help)");
@@ -203,11 +228,26 @@ Options parseOptions(int argc, char** argv) {
       o.exceptions.push_back(rule);
     } else if (arg == "--log") {
       o.logPath = v;
+    } else if (arg == "--tcp" || arg == "--rtu-tcp") {
+      if (o.serve != Serve::Line) fail("--tcp and --rtu-tcp exclude each other");
+      o.serve = arg == "--tcp" ? Serve::ModbusTcp : Serve::RtuOverTcp;
+      o.tcpPort = parseNumber(v, "TCP port", 0, 65535);
+    } else if (arg == "--close-after") {
+      o.closeAfter = parseNumber(v, "request count", 1, 1L << 30);
     } else {
       fail("unknown option " + arg + " (see --help)");
     }
   }
   if (!o.device.empty() && !o.link.empty()) fail("--link and --device exclude each other");
+  if (o.serve == Serve::Line) {
+    if (o.anyUnit || o.splitReply || o.closeAfter)
+      fail("--any-unit, --split-reply and --close-after need TCP");
+  } else {
+    if (!o.device.empty() || !o.link.empty() || o.echo)
+      fail("--device, --link and --echo need a serial line");
+    if (o.serve == Serve::ModbusTcp && o.corruptCrc) fail("--corrupt-crc: Modbus TCP carries no CRC");
+    if (o.serve == Serve::RtuOverTcp && o.anyUnit) fail("--any-unit needs --tcp");
+  }
   if (o.slaves.empty()) o.slaves.push_back(1);
   return o;
 }
@@ -379,18 +419,38 @@ void writeAll(int fd, const uint8_t* bytes, size_t count) {
   }
 }
 
+// The loopback socket a TCP server listens on; PORT 0 takes a free one, `bound` says which.
+int listenOnLoopback(long port, uint16_t& bound) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) fail(std::string("socket: ") + std::strerror(errno));
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0)
+    fail("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno));
+  socklen_t size = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  bound = ntohs(address.sin_port);
+  return fd;
+}
+
 class Simulator {
  public:
-  Simulator(const Options& o, Line line, Bus& bus, Log& log)
-      : o_(o), line_(std::move(line)), bus_(bus), log_(log) {
+  // Serves `line`, or with TCP the masters that connect to `listening`.
+  Simulator(const Options& o, Line line, int listening, Bus& bus, Log& log)
+      : o_(o), line_(std::move(line)), listening_(listening), bus_(bus), log_(log) {
+    fd_ = line_.fd;
     // On a pseudo-terminal the master's own port setting is what a transducer at another setting would fail
-    // to understand; a real device's line garbles such frames by itself.
-    if (o.device.empty()) {
+    // to understand; a real device's line garbles such frames by itself, and TCP has no line setting.
+    if (o.device.empty() && o.serve == Serve::Line) {
       own_.baud = o.baud;
       if (o.parityGiven) own_.stopBits = o.parity == 'n' ? 2 : 1;
     }
     // On a pseudo-terminal the line time is ours to add; a real device's line takes it by itself.
-    if (o.baud > 0 && o.device.empty()) byteNs_ = 11LL * 1000000000LL / o.baud;
+    if (o.baud > 0 && o.device.empty() && o.serve == Serve::Line) byteNs_ = 11LL * 1000000000LL / o.baud;
     // A partial frame is given up after a silence of 3.5 characters, and never sooner than 5 ms: the pty
     // delivers a master's write at once, but a scheduler pause can split it.
     gapNs_ = 5000000LL;
@@ -401,10 +461,11 @@ class Simulator {
     sigset_t unblocked;
     sigemptyset(&unblocked);
     while (!stopRequested) {
-      pollfd p{line_.fd, POLLIN, 0};
+      const bool accepting = fd_ < 0;
+      pollfd p{accepting ? listening_ : fd_, POLLIN, 0};
       timespec timeout{};
       timespec* timeoutPtr = nullptr;
-      if (count_ > 0 || skipping_) {
+      if (!accepting && waitsForGap()) {
         const long long left = gapNs_ - nsBetween(lastByte_, now());
         timeout = plusNs(Clock{}, std::max(0LL, left));
         timeoutPtr = &timeout;
@@ -418,23 +479,75 @@ class Simulator {
         onGap();
         continue;
       }
-      if (p.revents & POLLIN) {
+      if (accepting) {
+        accept();
+      } else if (p.revents & POLLIN) {
         receive();
       } else if (p.revents & (POLLHUP | POLLERR)) {
+        if (o_.serve != Serve::Line) {
+          hangUp("the connection broke");
+          continue;
+        }
         // No master holds the line (possible only for a device); wait for one without spinning.
         Clock t = plusNs(now(), 20000000LL);
         sleepUntil(t);
       }
     }
+    if (o_.serve != Serve::Line && fd_ >= 0) ::close(fd_);
   }
 
  private:
+  void accept() {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    const int fd =
+        ::accept4(listening_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;  // the master gave up before we took it
+    // Each piece of a split reply must leave as a segment of its own.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    fd_ = fd;
+    count_ = 0;
+    skipping_ = false;
+    answered_ = 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "connection from %s:%u", inet_ntoa(peer.sin_addr), ntohs(peer.sin_port));
+    log_.note(text);
+  }
+
+  // The master is gone, or we send it away: whatever it had sent is dropped, and the next one is accepted.
+  void hangUp(const char* why) {
+    ::close(fd_);
+    fd_ = -1;
+    count_ = 0;
+    skipping_ = false;
+    log_.note(why);
+  }
+
+  // A serial line ends a frame by silence; RTU over TCP only one whose length its function does not tell,
+  // and a burst too long for any frame; Modbus TCP frames by its header alone.
+  bool waitsForGap() const {
+    switch (o_.serve) {
+      case Serve::Line:
+        return count_ > 0 || skipping_;
+      case Serve::RtuOverTcp:
+        return skipping_ || (count_ > 0 && RequestLength(buffer_, count_) == kUnknownLength);
+      case Serve::ModbusTcp:
+        break;
+    }
+    return false;
+  }
+
   void receive() {
     const size_t room = sizeof buffer_ - count_;
-    const ssize_t n = ::read(line_.fd, buffer_ + count_, room);
-    if (n <= 0) return;
+    const ssize_t n = ::read(fd_, buffer_ + count_, room);
+    if (n == 0 || (n < 0 && o_.serve != Serve::Line && errno != EAGAIN && errno != EINTR)) {
+      if (o_.serve != Serve::Line) hangUp("the master closed the connection");
+      return;
+    }
+    if (n < 0) return;
     // The adapter hears the master's own bytes as they go out, garbled ones and other slaves' included.
-    if (o_.echo) writeAll(line_.fd, buffer_ + count_, static_cast<size_t>(n));
+    if (o_.echo) writeAll(fd_, buffer_ + count_, static_cast<size_t>(n));
     const Clock t = now();
     if (count_ == 0) frameStart_ = t;
     lastByte_ = t;
@@ -443,6 +556,10 @@ class Simulator {
       return;
     }
     count_ += static_cast<size_t>(n);
+    if (o_.serve == Serve::ModbusTcp) {
+      receiveMbap();
+      return;
+    }
     while (count_ > 0) {
       const size_t need = RequestLength(buffer_, count_);
       if (need == 0 || need == kUnknownLength || need > count_) break;
@@ -455,15 +572,33 @@ class Simulator {
     }
   }
 
+  void receiveMbap() {
+    while (count_ > 0 && fd_ >= 0) {
+      MbapHeader header;
+      size_t length = 0;
+      const MbapFraming framing = FrameMbap(buffer_, count_, header, length);
+      if (framing == MbapFraming::NeedMore) return;
+      if (framing == MbapFraming::BadLength) {
+        log_.frame('>', buffer_, count_);
+        hangUp("a length out of range in the MBAP header: connection closed");
+        return;
+      }
+      processMbap(header, length);
+    }
+  }
+
   void onGap() {
     skipping_ = false;
     if (count_ == 0) return;
-    // A function whose length we do not know ends with the silence; anything else is a torn frame.
+    // A function whose length we do not know ends with the silence; anything else is a torn frame, which
+    // only a serial line gives up on: over TCP the rest of it is still on its way.
     if (RequestLength(buffer_, count_) == kUnknownLength) {
       process(count_);
-    } else {
+    } else if (o_.serve == Serve::Line) {
       log_.note("dropped an incomplete frame");
       log_.frame('>', buffer_, count_);
+    } else {
+      return;
     }
     count_ = 0;
   }
@@ -494,69 +629,132 @@ class Simulator {
     }
   }
 
+  // What follows a request in the buffer belongs to a later one.
+  void consume(size_t length) {
+    std::memmove(buffer_, buffer_ + length, count_ - length);
+    count_ -= length;
+    frameStart_ = now();
+  }
+
+  // Whether a request that got an answer from a slave is answered; it counts towards --silent-first.
+  bool answers() {
+    ++requests_;
+    if (requests_ <= o_.silentFirst) {
+      log_.note("silent as asked");
+      return false;
+    }
+    ++replies_;
+    return true;
+  }
+
+  // Logs why a slave's verdict brings no answer; true when it does bring one.
+  bool replied(RtuSlave::Outcome outcome) {
+    switch (outcome) {
+      case RtuSlave::Outcome::BadCrc:
+        log_.note(o_.serve == Serve::ModbusTcp ? "malformed request: no answer" : "bad CRC: no answer");
+        return false;
+      case RtuSlave::Outcome::ForeignSlave:
+        log_.note("another slave's request: no answer");
+        return false;
+      case RtuSlave::Outcome::Broadcast:
+        log_.note("broadcast: carried out, no answer");
+        return false;
+      case RtuSlave::Outcome::Reply:
+        break;
+    }
+    return true;
+  }
+
   void process(size_t length) {
     log_.frame('>', buffer_, length);
     updateWaves();
     size_t replyLength = 0;
-    const LineSetting master = masterSetting();
+    const LineSetting master = o_.serve == Serve::Line ? masterSetting() : LineSetting{};
     const bool heard = Hears(own_, master);
     const auto outcome = heard ? bus_.handle(buffer_, length, reply_, replyLength) : RtuSlave::Outcome::Reply;
     const Clock started = frameStart_;
-    // What follows in the buffer belongs to a later frame.
-    std::memmove(buffer_, buffer_ + length, count_ - length);
-    count_ -= length;
-    frameStart_ = now();
+    consume(length);
     if (!heard) {
       const std::string why = "the master's line is " + std::to_string(master.baud) + " baud, " +
                               std::to_string(master.stopBits) + " stop bits: not understood, no answer";
       log_.note(why.c_str());
       return;
     }
-    switch (outcome) {
-      case RtuSlave::Outcome::BadCrc:
-        log_.note("bad CRC: no answer");
+    if (!replied(outcome)) {
+      // A line resynchronises on the silence after a garbled burst; over TCP the frame's length already
+      // told where the next request starts.
+      if (outcome == RtuSlave::Outcome::BadCrc && o_.serve == Serve::Line) {
         count_ = 0;
         skipping_ = true;
-        return;
-      case RtuSlave::Outcome::ForeignSlave:
-        log_.note("another slave's request: no answer");
-        return;
-      case RtuSlave::Outcome::Broadcast:
-        log_.note("broadcast: carried out, no answer");
-        return;
-      case RtuSlave::Outcome::Reply:
-        break;
-    }
-    ++requests_;
-    if (requests_ <= o_.silentFirst) {
-      log_.note("silent as asked");
+      }
       return;
     }
-    ++replies_;
+    if (!answers()) return;
     if (replies_ == o_.corruptCrc) reply_[replyLength - 1] ^= 0x5A;
-    answer(started, length, replyLength);
+    // A gateway's reply is the RTU frame; its header is address and function.
+    answer(started, length, reply_, replyLength, 2);
   }
 
-  void answer(Clock requestStart, size_t requestLength, size_t replyLength) {
+  void processMbap(const MbapHeader& header, size_t length) {
+    log_.frame('>', buffer_, length);
+    updateWaves();
+    const Clock started = frameStart_;
+    if (header.protocol != 0) {
+      consume(length);
+      log_.note("protocol id is not 0 (no Modbus): no answer");
+      return;
+    }
+    // A device that ignores the unit id answers the ids that name no slave of a line.
+    uint8_t address = header.unit;
+    if (o_.anyUnit && (address == 0 || address == 255)) address = o_.slaves.front();
+    uint8_t rtu[kMbapMaxLength + 2];
+    const size_t rtuLength = RtuFromMbap(buffer_, length, address, rtu);
+    consume(length);
+    size_t replyLength = 0;
+    const auto outcome = bus_.handle(rtu, rtuLength, reply_, replyLength);
+    if (!replied(outcome) || !answers()) return;
+    uint8_t reply[kMbapHeader + sizeof reply_];
+    const size_t tcpLength = MbapFromRtu(header, reply_, replyLength, reply);
+    answer(started, length, reply, tcpLength, kMbapHeader);
+  }
+
+  void answer(Clock requestStart, size_t requestLength, const uint8_t* reply, size_t replyLength,
+              size_t headerLength) {
     // The request's last byte arrives requestLength character times after its first; the slave knows the
     // frame ended after 3.5 more; then the reply leaves one character time per byte.
     Clock t = plusNs(requestStart, byteNs_ * static_cast<long long>(requestLength) + byteNs_ * 35 / 10);
     t = plusNs(t, o_.delayMs * 1000000LL);
-    if (byteNs_ == 0) {
+    if (o_.splitReply) {
+      // Header, the first half of the rest, the other half: each piece a segment of its own on the wire.
       if (o_.delayMs > 0) sleepUntil(t);
-      writeAll(line_.fd, reply_, replyLength);
+      const size_t middle = headerLength + (replyLength - headerLength) / 2;
+      writeAll(fd_, reply, headerLength);
+      sleepUntil(plusNs(now(), kSplitPauseNs));
+      writeAll(fd_, reply + headerLength, middle - headerLength);
+      sleepUntil(plusNs(now(), kSplitPauseNs));
+      writeAll(fd_, reply + middle, replyLength - middle);
+    } else if (byteNs_ == 0) {
+      if (o_.delayMs > 0) sleepUntil(t);
+      writeAll(fd_, reply, replyLength);
     } else {
       for (size_t i = 0; i < replyLength && !stopRequested; ++i) {
         t = plusNs(t, byteNs_);
         sleepUntil(t);
-        writeAll(line_.fd, reply_ + i, 1);
+        writeAll(fd_, reply + i, 1);
       }
     }
-    log_.frame('<', reply_, replyLength);
+    log_.frame('<', reply, replyLength);
+    if (o_.closeAfter > 0 && ++answered_ >= o_.closeAfter) hangUp("closed the connection as asked");
   }
+
+  static constexpr long long kSplitPauseNs = 10000000LL;
 
   const Options& o_;
   Line line_;
+  // The socket a TCP server accepts on (-1 on a line), and the descriptor requests come in on: the line,
+  // or the connected master (-1 while there is none).
+  int listening_ = -1;
+  int fd_ = -1;
   Bus& bus_;
   const Clock started_ = now();
   Log& log_;
@@ -569,6 +767,8 @@ class Simulator {
   Clock frameStart_{}, lastByte_{};
   uint8_t reply_[RtuSlave::kMaxFrame + 8] = {};
   long requests_ = 0, replies_ = 0;
+  // Replies sent on the present connection.
+  long answered_ = 0;
 };
 
 }  // namespace
@@ -609,7 +809,16 @@ int main(int argc, char** argv) {
   sigprocmask(SIG_BLOCK, &stops, nullptr);
 
   Log log(o.logPath);
-  Line line = o.device.empty() ? openPseudoTerminal() : openDevice(o);
+  Line line;
+  int listening = -1;
+  if (o.serve != Serve::Line) {
+    uint16_t port = 0;
+    listening = listenOnLoopback(o.tcpPort, port);
+    line.path =
+        (o.serve == Serve::ModbusTcp ? "tcp://127.0.0.1:" : "rtu+tcp://127.0.0.1:") + std::to_string(port);
+  } else {
+    line = o.device.empty() ? openPseudoTerminal() : openDevice(o);
+  }
   if (!o.link.empty()) {
     ::unlink(o.link.c_str());
     if (::symlink(line.path.c_str(), o.link.c_str()) != 0)
@@ -619,11 +828,12 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   {
-    Simulator sim(o, line, bus, log);
+    Simulator sim(o, line, listening, bus, log);
     sim.run();
   }
   if (!o.link.empty()) ::unlink(o.link.c_str());
   if (line.keepAlive >= 0) ::close(line.keepAlive);
-  ::close(line.fd);
+  if (line.fd >= 0) ::close(line.fd);
+  if (listening >= 0) ::close(listening);
   return 0;
 }
