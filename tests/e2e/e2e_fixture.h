@@ -91,10 +91,12 @@ class WindowTest : public ::testing::Test {
     b.save(dir.filePath(QStringLiteral("KSZTALTY.dat")).toStdString());
   }
 
-  // Starts the simulator with a definition from the private folder and connects the window to it.
-  void connectTo(const QString& definition, std::vector<std::string> args = {}) {
+  // Starts the simulator with a definition from the private folder and connects the window to it: on a
+  // pseudo-terminal, or serving Modbus TCP or RTU over TCP on 127.0.0.1, its address typed as the port.
+  void connectTo(const QString& definition, std::vector<std::string> args = {},
+                 PeerLink link = PeerLink::Pty) {
     args.insert(args.begin(), {"--definition", dir.filePath(definition).toStdString()});
-    sim = std::make_unique<SimulatorProcess>(args);
+    sim = std::make_unique<SimulatorProcess>(link, args);
     form->ComCBox->setEditText(QString::fromStdString(sim->path()));
     QTest::mouseClick(form->btConnect, Qt::LeftButton);
     ASSERT_TRUE(form->serial.PortOpen()) << "no connection to " << sim->path();

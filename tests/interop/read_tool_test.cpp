@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "tests/support/libmodbus_server.h"
 #include "tests/support/simulator.h"
 #include "tests/support/test_environment.h"
 
@@ -183,6 +184,49 @@ TEST(ReadTool, ReadsEveryTypeFromPymodbus) {
   for (const Case& c : kCases) options.values.push_back({static_cast<uint16_t>(c.address), c.words});
   PymodbusPeer peer(options);
   ExpectEveryValue(peer.path(), definition, "9600");
+}
+
+// The same definition through a gateway and from Modbus TCP servers: pymodbus with both framings and
+// libmodbus, the line settings left out or given (they are ignored); then what a script sees of a link that
+// fails.
+TEST(ReadTool, ReadsEveryTypeOverTcpFromPymodbusAndLibmodbusAndTellsWhyALinkFails) {
+  VELNOREX_REQUIRE_PYMODBUS_TCP();
+  VELNOREX_REQUIRE_LIBMODBUS();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string definition = WriteDefinition(dir);
+  ASSERT_FALSE(definition.empty());
+  PeerTables tables;
+  tables.size = kMissingAddress;
+  for (const Case& c : kCases) tables.values.push_back({static_cast<uint16_t>(c.address), c.words});
+  for (const PeerLink link : {PeerLink::ModbusTcp, PeerLink::RtuOverTcp}) {
+    PymodbusPeer::Options options;
+    static_cast<PeerTables&>(options) = tables;
+    options.link = link;
+    PymodbusPeer peer(options);
+    SCOPED_TRACE(peer.path());
+    ExpectEveryValue(peer.path(), definition, "9600");
+  }
+  LibmodbusTcpServer server(tables);
+  ExpectEveryValue(server.path(), definition, "not a baud rate");
+
+  const QStringList rest = {"--definition", QString::fromStdString(definition), "--slave", "1", "--json"};
+  const ToolRun refused = Tool("velnorex-read", QStringList{"--port", "tcp://127.0.0.1:1"} + rest);
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_TRUE(refused.err.contains("connection refused")) << refused.err.toStdString();
+  const ToolRun unknown =
+      Tool("velnorex-read", QStringList{"--port", "rtu+tcp://no-such-host.invalid"} + rest);
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_TRUE(unknown.err.contains("host unknown")) << unknown.err.toStdString();
+  // Connected, but nobody answers: every register is a failed read.
+  SimulatorProcess silent(PeerLink::ModbusTcp, {"--definition", definition, "--silent-first", "1000000000"});
+  const ToolRun unanswered =
+      Tool("velnorex-read", QStringList{"--port", QString::fromStdString(silent.path())} +
+                                QStringList{"--group", "Pomiary"} + rest);
+  EXPECT_EQ(unanswered.exitCode, 1) << unanswered.err.toStdString();
+  const QJsonArray items = QJsonDocument::fromJson(unanswered.out).array();
+  ASSERT_EQ(items.size(), 4) << unanswered.out.toStdString();
+  for (const QJsonValue& item : items) EXPECT_EQ(item.toObject()["error"].toString(), "brak odpowiedzi");
 }
 
 TEST(ReadTool, EveryTableWordOrderAndUnitFromPymodbus) {
