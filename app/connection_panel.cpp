@@ -2,6 +2,7 @@
 #include "app/connection_panel.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSignalBlocker>
 
 #include "registers/palette.h"
@@ -75,9 +76,18 @@ ConnectionPanel::ConnectionPanel(Bus& bus, QComboBox& port, QComboBox& baud, QCo
 void ConnectionPanel::Connect() {
   if (serial_.PortOpen()) Disconnect();
   const QString portText = port_.currentText().trimmed();
-  if (ParseLinkAddress(portText) && !addresses_.contains(portText)) addresses_.append(portText);
+  const bool network = ParseLinkAddress(portText).has_value();
+  if (network && !addresses_.contains(portText)) addresses_.append(portText);
+  if (network && status_) {
+    // A connection may take up to its time-out: the operator sees what the window waits for.
+    status_->setText(QCoreApplication::translate("Form1", "łączenie z %1…").arg(portText));
+    status_->setVisible(true);
+    status_->repaint();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  }
   serial_.OpenPort(Serial::PathForPortName(port_.currentText()),
                    ModeString(baud_.currentText(), ItemIndex(&parity_)));
+  if (network && status_) QGuiApplication::restoreOverrideCursor();
   if (!serial_.PortOpen()) {
     indicator_.setColor(kColorRed);
     showFailure();

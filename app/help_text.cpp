@@ -151,6 +151,13 @@ constexpr const char* kLines[kHelpLineCount] = {
                       "'Język (Language)' w menu okna logów wybiera język od następnego uruchomienia;"),
     QT_TRANSLATE_NOOP("Help", "'velnorex --lang en' uruchamia program po angielsku, '--lang pl' po polsku."),
     "",
+    QT_TRANSLATE_NOOP("Help", "X. POŁĄCZENIE PRZEZ SIEĆ"),
+    QT_TRANSLATE_NOOP("Help", "W polu 'Port szer:' można wpisać adres zamiast nazwy portu:"),
+    QT_TRANSLATE_NOOP("Help", "tcp://host:port - przetwornik lub bramka Modbus TCP (identyfikator = adres),"),
+    QT_TRANSLATE_NOOP("Help", "rtu+tcp://host:port - bramka przekazująca ramki RTU; port domyślnie 502."),
+    QT_TRANSLATE_NOOP("Help", "Szybkość i parzystość nie dotyczą połączenia TCP (pola są wtedy wyłączone)."),
+    QT_TRANSLATE_NOOP("Help", "Wpisane adresy zostają na liście portów do końca pracy programu."),
+    "",
 };
 
 }  // namespace

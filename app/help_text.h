@@ -5,7 +5,7 @@
 
 namespace velnorex {
 
-inline constexpr int kHelpLineCount = 119;
+inline constexpr int kHelpLineCount = 126;
 
 // The lines exactly as the help panel holds them.
 QStringList HelpTextLines();

@@ -388,6 +388,34 @@ line settings changed – press Reset and connect again:</translation>
         <source>Znajdź kolejność słów…</source>
         <translation>Find the word order…</translation>
     </message>
+    <message>
+        <source>połączenie z %1 przerwane</source>
+        <translation>connection to %1 lost</translation>
+    </message>
+    <message>
+        <source>niepoprawny adres %1 - wpisz tcp://host:port lub rtu+tcp://host:port</source>
+        <translation>bad address %1 - type tcp://host:port or rtu+tcp://host:port</translation>
+    </message>
+    <message>
+        <source>%1 odrzucił połączenie</source>
+        <translation>%1 refused the connection</translation>
+    </message>
+    <message>
+        <source>nieznany host w adresie %1</source>
+        <translation>unknown host in address %1</translation>
+    </message>
+    <message>
+        <source>brak odpowiedzi %1 - upłynął czas łączenia</source>
+        <translation>no answer from %1 - connection timed out</translation>
+    </message>
+    <message>
+        <source>łączenie z %1…</source>
+        <translation>connecting to %1…</translation>
+    </message>
+    <message>
+        <source>nie dotyczy połączenia TCP</source>
+        <translation>does not apply to a TCP link</translation>
+    </message>
 </context>
 <context>
     <name>Help</name>
@@ -775,6 +803,30 @@ line settings changed – press Reset and connect again:</translation>
         <source>IX. JĘZYK</source>
         <translation>IX. LANGUAGE</translation>
     </message>
+    <message>
+        <source>X. POŁĄCZENIE PRZEZ SIEĆ</source>
+        <translation>X. CONNECTING OVER A NETWORK</translation>
+    </message>
+    <message>
+        <source>W polu &apos;Port szer:&apos; można wpisać adres zamiast nazwy portu:</source>
+        <translation>In &apos;Port szer:&apos; an address may be typed instead of a port name:</translation>
+    </message>
+    <message>
+        <source>tcp://host:port - przetwornik lub bramka Modbus TCP (identyfikator = adres),</source>
+        <translation>tcp://host:port - a Modbus TCP transducer or gateway (unit id = address),</translation>
+    </message>
+    <message>
+        <source>rtu+tcp://host:port - bramka przekazująca ramki RTU; port domyślnie 502.</source>
+        <translation>rtu+tcp://host:port - a gateway passing RTU frames on; port 502 by default.</translation>
+    </message>
+    <message>
+        <source>Szybkość i parzystość nie dotyczą połączenia TCP (pola są wtedy wyłączone).</source>
+        <translation>Baud rate and parity do not apply to a TCP link (their boxes are disabled then).</translation>
+    </message>
+    <message>
+        <source>Wpisane adresy zostają na liście portów do końca pracy programu.</source>
+        <translation>Typed addresses stay in the port list until the program ends.</translation>
+    </message>
 </context>
 <context>
     <name>LineMonitor</name>
@@ -1155,6 +1207,10 @@ reply time [ms] min / mean / max: </translation>
     <message>
         <source>odczyt rejestru wejściowego</source>
         <translation>read of an input register</translation>
+    </message>
+    <message>
+        <source>%1 (dowolny identyfikator)</source>
+        <translation>%1 (any unit id)</translation>
     </message>
 </context>
 <context>
