@@ -38,10 +38,13 @@ TcpStreamDevice::TcpStreamDevice() {
   // context, so a queued report dies with it.
   QObject::connect(&socket_, &QAbstractSocket::disconnected, &socket_, [this] {
     if (!open_) return;
+    // The report is for this connection only: a read may have handled the loss already, and the operator
+    // may have connected again before the event loop comes to it.
+    const uint32_t connection = connections_;
     QMetaObject::invokeMethod(
         &socket_,
-        [this] {
-          if (open_) handleLoss();
+        [this, connection] {
+          if (open_ && connection == connections_) handleLoss();
         },
         Qt::QueuedConnection);
   });
@@ -59,9 +62,14 @@ bool TcpStreamDevice::open(const QString& path, const PortSettings&) {
     failure_ = {PortFailure::BadAddress, {}};
     return false;
   }
+  ++connections_;
   socket_.connectToHost(address->host, address->port);
   if (!socket_.waitForConnected(kConnectTimeoutMs)) {
-    failure_ = connectFailure(socket_.error(), socket_.errorString());
+    // Still looking the host up or still connecting when the time was up.
+    const bool waiting = socket_.state() == QAbstractSocket::HostLookupState ||
+                         socket_.state() == QAbstractSocket::ConnectingState;
+    failure_ = waiting ? PortFailure{PortFailure::TimedOut, {}}
+                       : connectFailure(socket_.error(), socket_.errorString());
     socket_.abort();
     return false;
   }

@@ -39,6 +39,7 @@ class TcpStreamDevice final : public SerialDevice {
   PortFailure failure_;
   std::function<void()> lost_;
   bool open_ = false;
+  uint32_t connections_ = 0;  // counts the opens: a queued loss report names the connection it is about
 };
 
 }  // namespace velnorex

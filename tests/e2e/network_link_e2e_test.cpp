@@ -75,6 +75,9 @@ TEST_P(NetworkLinkTest, ServerClosingMidGroupEndsItAndConnectTriesAgain) {
   EXPECT_EQ(form->shConnect->color(), kColorRed);
   EXPECT_EQ(form->stPort->text(),
             QStringLiteral("połączenie z %1 przerwane").arg(QString::fromStdString(sim->path())));
+  // The address stays in the port list for the run.
+  form->ComCBoxEnter();
+  EXPECT_GE(form->ComCBox->findText(QString::fromStdString(sim->path())), 0);
   // "Połącz" again: the server takes the next connection.
   QTest::mouseClick(form->btConnect, Qt::LeftButton);
   ASSERT_TRUE(form->serial.PortOpen());
