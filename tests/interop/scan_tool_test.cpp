@@ -108,5 +108,27 @@ TEST(ScanTool, NothingFoundUsageAndPortErrorsHaveTheirExitCodes) {
   EXPECT_TRUE(run.out.contains("--budget-ms"));
 }
 
+// On a Modbus TCP server the unit ids are searched once, the line settings given or not, and unit id 255
+// last: a device that ignores the unit id is shown as such; baud rate and parity are null.
+TEST(ScanTool, WalksUnitIdsOnceOverModbusTcpAndAsksTheAnyUnitIdLast) {
+  SimulatorProcess sim(PeerLink::ModbusTcp, {"--slave", "3", "--any-unit", "--value", "0:WORD:1:77"});
+  const ScanRun run = Scan({"--port", QString::fromStdString(sim.path()), "--baud", "9600,19200", "--parity",
+                            "none,even", "--to", "5", "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QJsonArray hits = QJsonDocument::fromJson(run.out).array();
+  ASSERT_EQ(hits.size(), 2) << run.out.toStdString();
+  EXPECT_EQ(hits[0].toObject()["address"].toInt(), 3);
+  EXPECT_EQ(hits[0].toObject()["reply"].toString(), "value 77");
+  EXPECT_EQ(hits[1].toObject()["address"].toInt(), 255);
+  EXPECT_EQ(hits[1].toObject()["reply"].toString(), "value 77 (any unit id)");
+  EXPECT_TRUE(hits[0].toObject()["baud"].isNull());
+  EXPECT_TRUE(hits[0].toObject()["parity"].isNull());
+  // Six probes in all, one line setting: five unit ids and 255.
+  int requests = 0;
+  for (const WireFrame& f : sim.waitForLogLines(6 + 2))
+    if (f.direction == '>') ++requests;
+  EXPECT_EQ(requests, 6);
+}
+
 }  // namespace
 }  // namespace velnorex::test

@@ -47,7 +47,9 @@ the broadcast address 0 is never used.
   --help                 show this text
 
 Each result is a line "ADDRESS<tab>BAUD<tab>PARITY<tab>REPLY<tab>MS ms", REPLY being "value N",
-"exception N" or "echo"; with --json an array of objects with address, baud, parity, reply and ms.
+"exception N" or "echo", for unit id 255 with the words any unit id in brackets after it; with --json an
+array of objects with address, baud, parity, reply and ms. On a network link BAUD and PARITY are "-"
+(null in the JSON).
 Progress goes to standard error, a line per line setting. Ctrl+C stops the search and prints what was found.
 
 Exit status: 0 something answered, 1 nothing answered, 2 wrong arguments or a port that cannot be opened.
@@ -161,19 +163,22 @@ std::string hitReplyText(const SearchHit& hit) {
   return ReplyText(hit) + (hit.anyUnit() ? " (any unit id)" : "");
 }
 
-void printHit(const SearchHit& hit) {
-  std::printf("%d\t%d\t%s\t%s\t%.1f ms\n", hit.address, hit.setting.baudRate, ParityName(hit.setting.parity),
-              hitReplyText(hit).c_str(), hit.ms);
+// A network link has no baud rate or parity: "-" in the lines, null in the JSON.
+void printHit(const SearchHit& hit, bool network) {
+  const std::string baud = network ? "-" : std::to_string(hit.setting.baudRate);
+  std::printf("%d\t%s\t%s\t%s\t%.1f ms\n", hit.address, baud.c_str(),
+              network ? "-" : ParityName(hit.setting.parity), hitReplyText(hit).c_str(), hit.ms);
   std::fflush(stdout);
 }
 
-void printJson(const std::vector<SearchHit>& hits) {
+void printJson(const std::vector<SearchHit>& hits, bool network) {
   std::printf("[");
   for (size_t i = 0; i < hits.size(); ++i) {
     const SearchHit& h = hits[i];
-    std::printf("%s\n  {\"address\": %d, \"baud\": %d, \"parity\": \"%s\", \"reply\": \"%s\", \"ms\": %.1f}",
-                i ? "," : "", h.address, h.setting.baudRate, ParityName(h.setting.parity),
-                hitReplyText(h).c_str(), h.ms);
+    const std::string baud = network ? "null" : std::to_string(h.setting.baudRate);
+    const std::string parity = network ? "null" : std::string("\"") + ParityName(h.setting.parity) + "\"";
+    std::printf("%s\n  {\"address\": %d, \"baud\": %s, \"parity\": %s, \"reply\": \"%s\", \"ms\": %.1f}",
+                i ? "," : "", h.address, baud.c_str(), parity.c_str(), hitReplyText(h).c_str(), h.ms);
   }
   std::printf(hits.empty() ? "]\n" : "\n]\n");
   std::fflush(stdout);
@@ -204,6 +209,7 @@ int main(int argc, char** argv) {
   ToolWindow window("velnorex-scan");
   Bus bus(std::make_unique<LinkDevice>(), window, Bus::Setup::WithoutMonitor());
   LineSearch search(bus, args.plan);
+  const bool network = IsNetworkAddress(args.plan.portPath);
   if (!search.start()) {
     std::fprintf(stderr, "velnorex-scan: the search cannot start\n");
     return kUnusable;
@@ -222,7 +228,7 @@ int main(int argc, char** argv) {
                    settingText(settings[p.setting]).c_str(), percent(p), search.hits().size());
     }
     if (!args.json)
-      for (; shownHits < search.hits().size(); ++shownHits) printHit(search.hits()[shownHits]);
+      for (; shownHits < search.hits().size(); ++shownHits) printHit(search.hits()[shownHits], network);
   };
   report();
   search.run([&] {
@@ -245,6 +251,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, ", %d garbled answers (a transducer at a similar setting?)",
                  search.garbledReplies());
   std::fputc('\n', stderr);
-  if (args.json) printJson(search.hits());
+  if (args.json) printJson(search.hits(), network);
   return search.hits().empty() ? kNothing : kFound;
 }
