@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <limits>
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
 #include <QElapsedTimer>
 #include <QMetaObject>
 
@@ -124,7 +129,20 @@ bool TcpStreamDevice::purge() {
 int TcpStreamDevice::write(const uint8_t* bytes, int count) {
   if (!open_) return -1;
   if (count <= 0) return 0;
-  if (socket_.write(reinterpret_cast<const char*>(bytes), count) != count) {
+  // A request is a few bytes and the system's queue has room for them: they go to the socket at once. The
+  // socket's own buffer would arm its write notifier and disarm it again, two wake-ups of the event loop for
+  // every request, a fair share of a transaction on a fast network. What the system does not take, and any
+  // failure, take the socket's road, which reports a broken connection.
+  int sent = 0;
+  const qintptr fd = socket_.socketDescriptor();
+  if (fd >= 0 && socket_.bytesToWrite() == 0) {
+    const ssize_t n =
+        ::send(static_cast<int>(fd), bytes, static_cast<size_t>(count), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) sent = static_cast<int>(n);
+    if (sent == count) return count;
+  }
+  const int rest = count - sent;
+  if (socket_.write(reinterpret_cast<const char*>(bytes) + sent, rest) != rest) {
     if (connectionBroken()) handleLoss();
     return -1;
   }
@@ -142,7 +160,33 @@ int TcpStreamDevice::write(const uint8_t* bytes, int count) {
     }
   }
   // The system's queue took the bytes; what it still held back when the time was up is the unsent rest.
-  return count - static_cast<int>(std::min<qint64>(socket_.bytesToWrite(), count));
+  return count - static_cast<int>(std::min<qint64>(socket_.bytesToWrite(), rest));
+}
+
+TcpStreamDevice::Received TcpStreamDevice::receive(uint8_t* into, int capacity, qint64 waitMs) {
+  const qintptr fd = socket_.socketDescriptor();
+  // Bytes the socket took in while the event loop ran come first; the system's come after them.
+  if (socket_.bytesAvailable() > 0) {
+    const qint64 n = socket_.read(reinterpret_cast<char*>(into), capacity);
+    if (n > 0) return {static_cast<int>(n)};
+  }
+  if (fd < 0 || socket_.bytesToWrite() > 0) {
+    // The socket's own road: it also sends what a write left in its buffer.
+    if (waitMs == 0 || socket_.waitForReadyRead(waitMs < 0 ? -1 : clampWait(waitMs)))
+      return {static_cast<int>(std::max<qint64>(0, socket_.read(reinterpret_cast<char*>(into), capacity)))};
+    return {0, connectionBroken()};
+  }
+  // Straight from the system: no notifier, no copy through the socket's buffer.
+  if (waitMs != 0) {
+    pollfd ready{static_cast<int>(fd), POLLIN, 0};
+    const int woke = ::poll(&ready, 1, waitMs < 0 ? -1 : clampWait(waitMs));
+    if (woke == 0) return {};
+    if (woke < 0) return {0, errno != EINTR && connectionBroken()};
+  }
+  const ssize_t n = ::recv(static_cast<int>(fd), into, static_cast<size_t>(capacity), MSG_DONTWAIT);
+  if (n > 0) return {static_cast<int>(n)};
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return {};
+  return {0, true};  // the other end closed the connection (0), or it broke
 }
 
 int TcpStreamDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check) {
@@ -156,19 +200,8 @@ int TcpStreamDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check
   QElapsedTimer sinceByte;
   int got = 0;
   for (;;) {
-    if (socket_.bytesAvailable() > 0) {
-      const qint64 n = socket_.read(reinterpret_cast<char*>(buffer) + got, capacity - got);
-      if (n > 0) {
-        reportChunk(buffer + got, static_cast<int>(n));
-        got += static_cast<int>(n);
-        sinceByte.start();
-        if (got >= capacity) break;
-        if (check && check->complete(buffer, static_cast<size_t>(got))) break;
-        continue;
-      }
-    }
     // As on a serial line: the interval runs only once a byte has come; without either limit the read
-    // waits for its capacity.
+    // waits for its capacity. Bytes already in hand are taken even when the time is up.
     bool limited = false;
     qint64 wait = std::numeric_limits<qint64>::max();
     if (total != 0) {
@@ -179,11 +212,20 @@ int TcpStreamDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check
       limited = true;
       wait = std::min(wait, interval - sinceByte.elapsed());
     }
-    if (limited && wait <= 0) break;
-    if (!socket_.waitForReadyRead(limited ? clampWait(wait) : -1) && connectionBroken()) {
+    const Received r = receive(buffer + got, capacity - got, limited ? std::max<qint64>(wait, 0) : -1);
+    if (r.broken) {
       handleLoss();
       return -1;
     }
+    if (r.count > 0) {
+      reportChunk(buffer + got, r.count);
+      got += r.count;
+      sinceByte.start();
+      if (got >= capacity) break;
+      if (check && check->complete(buffer, static_cast<size_t>(got))) break;
+      continue;
+    }
+    if (limited && wait <= 0) break;
   }
   return got;
 }

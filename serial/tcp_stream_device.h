@@ -33,6 +33,14 @@ class TcpStreamDevice final : public SerialDevice {
   // The other end closed the connection or it broke: close, and tell whoever listens.
   void handleLoss();
   bool connectionBroken() const;
+  // What one look at the connection brought: `count` bytes, or none and whether the connection is gone.
+  struct Received {
+    int count = 0;
+    bool broken = false;
+  };
+  // Takes up to `capacity` bytes into `into`, waiting at most `waitMs` for the first (0: not at all, -1:
+  // without a limit).
+  Received receive(uint8_t* into, int capacity, qint64 waitMs);
 
   QTcpSocket socket_;
   CommTimeouts timeouts_;
