@@ -24,6 +24,11 @@ void WindowHosts::setRegisterText(const QString& text) {
 }
 
 void WindowHosts::processPendingMessages() {
+  // A transaction usually runs inside a queued step. Under the GLib event loop a nested processEvents()
+  // delivers the queue only when something new joined it since that step's delivery began: the events
+  // already waiting behind the step (input among them) would wait out the whole transaction, or a
+  // quiet-line wait of several reads. They are delivered first.
+  QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents();
 }
 // The fixed messages of the lower layers, which are plain C++ without Qt's translations: they are

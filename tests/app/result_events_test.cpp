@@ -1,5 +1,9 @@
 // The result events of the exchange as the window's dispatcher handles them, over the scripted device: what
 // the window shows and what the transaction's client is told.
+#include <QEventLoop>
+#include <QTimer>
+
+#include "app/window_hosts.h"
 #include "tests/app/app_fixture.h"
 #include "tests/support/fake_serial_device.h"
 #include "tests/support/transaction_recorder.h"
@@ -110,6 +114,38 @@ TEST_F(ResultEvents, ALateReplyLeavesADotInTheLogAndAClosedPortAMessage) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, QStringLiteral("brak połączenia !"));
   EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(ResultEvents, EventsQueuedBehindAStepAreHandledInItsPendingMessages) {
+  // A step from the queue, as a group's or a list recording's next read starts, and an event (the
+  // operator's input) queued behind it: the pending messages that a transaction hands the window between
+  // its reads must reach that event, or it waits out the whole transaction.
+  WindowHosts hosts(*w);
+  // What the window's set-up queued goes first: an event it posts on its way would hide the fault.
+  for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  bool stepDone = false, handled = false, handledInStep = false;
+  QEventLoop loop;  // the window's own loop, as it runs while the operator works
+  QObject context;
+  QMetaObject::invokeMethod(
+      &context,
+      [&] {
+        hosts.processPendingMessages();
+        handledInStep = handled;
+        stepDone = true;
+        if (handled) loop.quit();
+      },
+      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &context,
+      [&] {
+        handled = true;
+        if (stepDone) loop.quit();
+      },
+      Qt::QueuedConnection);
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+  loop.exec();
+  ASSERT_TRUE(stepDone && handled);
+  EXPECT_TRUE(handledInStep);
 }
 
 }  // namespace
