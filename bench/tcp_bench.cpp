@@ -42,7 +42,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint16_t kValue = 1234;  // what register 0 holds on every server
 constexpr int kBlocks = 40;        // each design's reads go in this many blocks, the designs taking turns
-                                   // each design's reads go in this many blocks, the designs taking turns
 
 double Seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
@@ -201,9 +200,8 @@ void CompareOnServer(const char* server, const std::string& path, int port, int 
   PrintRate("(c) libmodbus TCP client", libmodbus);
   const Spread a = SpreadOf(toolRatios), b = SpreadOf(windowRatios);
   std::printf(
-      "  velnorex / libmodbus, median of the rounds: %.2f without the monitor (rounds %.2f to %.2f), %.2f "
-      "with "
-      "it (%.2f to %.2f); of the totals %.2f and %.2f (goal >= 0.9)\n",
+      "  velnorex / libmodbus, median of the rounds: %.2f without the monitor (rounds %.2f to %.2f), "
+      "%.2f with it (%.2f to %.2f); of the totals %.2f and %.2f (goal >= 0.9)\n",
       a.median, a.min, a.max, b.median, b.min, b.max, tool.rate() / libmodbus.rate(),
       window.rate() / libmodbus.rate());
 }
@@ -226,10 +224,6 @@ Spread SilentTransactions(const std::string& path, int count) {
   master.bus().close();
   return SpreadOf(ms);
 }
-
-}  // namespace
-
-namespace {
 
 // Input from the system arrives whatever the main thread does: a thread of its own posts a timestamped event
 // to the main thread every 10 ms, and the delay of each until the main thread handles it is kept.
@@ -283,8 +277,7 @@ class LatencyProbe final : public QObject {
   std::vector<double> delays_;
 };
 
-// The window's input latency for `seconds` while `start` has work running, and the transactions that failed
-// meanwhile.
+// The window's input latency over `seconds` of whatever it runs, and the reads that timed out meanwhile.
 struct Responsiveness {
   Spread latency;
   size_t overOneRead = 0;  // events that waited longer than one read's time-out
@@ -310,9 +303,8 @@ Responsiveness MeasureWindow(TForm1& form, LatencyProbe& probe, int seconds) {
 
 void PrintLatency(const char* what, const Responsiveness& r, double transactionMs) {
   std::printf(
-      "  %-30s input latency median %.1f ms, 99%% %.1f ms, max %.1f ms (%zu events, %zu later than one "
-      "read's "
-      "time-out; %llu reads timed out); max / transaction's time-out %.2f\n",
+      "  %-30s input latency median %.1f ms, 99%% %.1f ms, max %.1f ms (%zu events, %zu later than "
+      "one read's time-out; %llu reads timed out); max / transaction's time-out %.2f\n",
       what, r.latency.median, r.latency.p99, r.latency.max, r.latency.n, r.overOneRead,
       static_cast<unsigned long long>(r.timeouts), r.latency.max / transactionMs);
 }
