@@ -3,12 +3,15 @@
 #include "serial/tcp_stream_device.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/socket.h>
-
-#include <cerrno>
+#endif
 
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -134,6 +137,7 @@ int TcpStreamDevice::write(const uint8_t* bytes, int count) {
   // every request, a fair share of a transaction on a fast network. What the system does not take, and any
   // failure, take the socket's road, which reports a broken connection.
   int sent = 0;
+#ifdef Q_OS_UNIX
   const qintptr fd = socket_.socketDescriptor();
   if (fd >= 0 && socket_.bytesToWrite() == 0) {
     const ssize_t n =
@@ -141,6 +145,7 @@ int TcpStreamDevice::write(const uint8_t* bytes, int count) {
     if (n > 0) sent = static_cast<int>(n);
     if (sent == count) return count;
   }
+#endif
   const int rest = count - sent;
   if (socket_.write(reinterpret_cast<const char*>(bytes) + sent, rest) != rest) {
     if (connectionBroken()) handleLoss();
@@ -170,12 +175,19 @@ TcpStreamDevice::Received TcpStreamDevice::receive(uint8_t* into, int capacity, 
     const qint64 n = socket_.read(reinterpret_cast<char*>(into), capacity);
     if (n > 0) return {static_cast<int>(n)};
   }
-  if (fd < 0 || socket_.bytesToWrite() > 0) {
+#ifdef Q_OS_UNIX
+  const bool direct = fd >= 0 && socket_.bytesToWrite() == 0;
+#else
+  (void)fd;
+  const bool direct = false;  // elsewhere the socket's road is the only one
+#endif
+  if (!direct) {
     // The socket's own road: it also sends what a write left in its buffer.
     if (waitMs == 0 || socket_.waitForReadyRead(waitMs < 0 ? -1 : clampWait(waitMs)))
       return {static_cast<int>(std::max<qint64>(0, socket_.read(reinterpret_cast<char*>(into), capacity)))};
     return {0, connectionBroken()};
   }
+#ifdef Q_OS_UNIX
   // Straight from the system: no notifier, no copy through the socket's buffer.
   if (waitMs != 0) {
     pollfd ready{static_cast<int>(fd), POLLIN, 0};
@@ -187,6 +199,9 @@ TcpStreamDevice::Received TcpStreamDevice::receive(uint8_t* into, int capacity, 
   if (n > 0) return {static_cast<int>(n)};
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return {};
   return {0, true};  // the other end closed the connection (0), or it broke
+#else
+  return {};
+#endif
 }
 
 int TcpStreamDevice::read(uint8_t* buffer, int capacity, const ReplyCheck* check) {

@@ -107,7 +107,9 @@ TEST_F(WindowTest, LateRepliesOverModbusTcpAreDroppedByTheirTransactionIds) {
       form->registerOps.ReadNode(node(name));
       ASSERT_TRUE(WaitFor([&] { return !form->modbus.InTransaction(); }));
       // Nothing, or its own value: never a neighbour's.
-      if (!value(name).empty()) EXPECT_EQ(value(name), own);
+      if (!value(name).empty()) {
+        EXPECT_EQ(value(name), own);
+      }
     }
   }
   // The server answered every one of the nine, late; those that came in during a later read were dropped.
