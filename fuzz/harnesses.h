@@ -12,6 +12,8 @@ namespace velnorex::fuzz {
 int FuzzTreeFile(const uint8_t* data, size_t size);
 // A transducer's reply, in arbitrary chunks and silences, to every kind of request the program sends.
 int FuzzReplies(const uint8_t* data, size_t size);
+// A Modbus TCP server's answers, a TCP stream in arbitrary segments and silences, to every kind of request.
+int FuzzMbapReplies(const uint8_t* data, size_t size);
 // The settings file: read, every key written back, read again.
 int FuzzIni(const uint8_t* data, size_t size);
 // The JSON text form of a definition: whatever the compiler accepts loads back from its tree file.
@@ -27,7 +29,7 @@ struct Harness {
 
 inline constexpr Harness kHarnesses[] = {
     {"treefile", FuzzTreeFile},         {"replies", FuzzReplies},        {"ini", FuzzIni},
-    {"definition", FuzzDefinitionJson}, {"number_text", FuzzNumberText},
+    {"definition", FuzzDefinitionJson}, {"number_text", FuzzNumberText}, {"mbap_replies", FuzzMbapReplies},
 };
 
 }  // namespace velnorex::fuzz

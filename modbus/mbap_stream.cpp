@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "modbus/function_codes.h"
 #include "modbus/rtu_frame.h"
 
 namespace velnorex {
@@ -43,6 +44,8 @@ int MbapStream::AduLength(const uint8_t* bytes, size_t count) {
   // The unit id and the PDU's first bytes, read as an RTU reply's front, say how long the PDU must be.
   const size_t pdu = count - 6;
   if (pdu < 2) return 0;
+  // A read's reply holds its byte count at least.
+  if (length < 3 && IsReadFunction(bytes[7])) return -1;
   const size_t expected = ReplyLengthFromHeader(bytes + 6, std::min<size_t>(pdu, 3));
   // A read's byte count may still be on the way; a function the program does not size is taken as its
   // header says.

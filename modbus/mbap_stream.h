@@ -40,7 +40,8 @@ class MbapStream {
   size_t held() const { return held_; }
 
   Front front() const;
-  // The front ADU as an RTU frame with its CRC, into `frame` (cut at `capacity`, which then fails its CRC);
+  // The front ADU as an RTU frame with its CRC, into `frame` (cut at `capacity`: the cut frame's last two
+  // bytes are no CRC, although by chance they may read as one);
   // returns the frame's length and drops the ADU. Its header is kept for `lastReplyHeader`.
   size_t takeFrame(uint8_t* frame, size_t capacity);
   // Drops the front ADU; returns its length.

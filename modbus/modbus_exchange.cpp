@@ -150,6 +150,10 @@ void Modbus::takeEcho() {
   // Only the first bytes of a transaction can be the echo.
   if (!echoMayFollow_ || serial_.BytesRead == 0) return;
   echoMayFollow_ = false;
+  // A link that matches replies to requests itself (Modbus TCP) has no adapter that could echo: bytes that
+  // begin with the request are a server's malformed answer, and taking them for an echo would teach the
+  // exchange that this line echoes, so that every later reply that equals its request went as an echo.
+  if (serial_.RepliesMatched()) return;
   const size_t echo = RequestEchoLength(RequestFrame, FrameLength, serial_.ReplyBuffer, serial_.BytesRead);
   if (echo == 0) {
     lineEchoes_ = false;  // a reply with no echo in front of it: this adapter does not echo

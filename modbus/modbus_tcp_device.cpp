@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "modbus/rtu_frame.h"
+
 namespace velnorex {
 
 namespace {
@@ -28,6 +30,14 @@ class FrontAduCheck final : public ReplyCheck {
   const uint8_t* start_;
   size_t before_;
 };
+
+// Bytes handed up that are no whole ADU's frame (a malformed header as it came, a frame cut at the room's
+// end) must never pass for a reply. Should they end in what reads as their CRC (a gateway that sends RTU
+// frames where an ADU belongs, or chance), their last bytes are left out until they do not.
+int WithoutGoodCrc(const uint8_t* bytes, int count) {
+  while (count >= 2 && CheckReplyCrc(bytes, static_cast<uint16_t>(count))) --count;
+  return count;
+}
 
 }  // namespace
 
@@ -102,7 +112,9 @@ int ModbusTcpDevice::read(uint8_t* buffer, int capacity, const ReplyCheck*) {
       case MbapStream::Front::Reply: {
         std::memcpy(headers_.reply, mbap_.data(), LinkHeaders::kSize);
         headers_.hasReply = true;
-        const int n = static_cast<int>(mbap_.takeFrame(buffer, static_cast<size_t>(capacity)));
+        const size_t whole = static_cast<size_t>(MbapStream::AduLength(mbap_.data(), mbap_.held())) - 4;
+        int n = static_cast<int>(mbap_.takeFrame(buffer, static_cast<size_t>(capacity)));
+        if (static_cast<size_t>(n) < whole) n = WithoutGoodCrc(buffer, n);
         reportChunk(buffer, n);
         return n;
       }
@@ -110,8 +122,9 @@ int ModbusTcpDevice::read(uint8_t* buffer, int capacity, const ReplyCheck*) {
         dropped_ += static_cast<uint32_t>(mbap_.dropFront());
         continue;
       case MbapStream::Front::Malformed: {
-        const int n = static_cast<int>(std::min<size_t>(mbap_.held(), static_cast<size_t>(capacity)));
-        std::memcpy(buffer, mbap_.data(), static_cast<size_t>(n));
+        const int held = static_cast<int>(std::min<size_t>(mbap_.held(), static_cast<size_t>(capacity)));
+        std::memcpy(buffer, mbap_.data(), static_cast<size_t>(held));
+        const int n = WithoutGoodCrc(buffer, held);
         mbap_.dropAll();
         resync_ = true;
         reportChunk(buffer, n);

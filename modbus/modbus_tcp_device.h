@@ -1,7 +1,8 @@
 // Modbus TCP behind the device interface: over a TCP stream, each request frame goes as an ADU with a new
 // transaction id, and a read gives the exchange the RTU frame of the ADU that carries that id. ADUs of
-// earlier, abandoned requests are dropped as late replies; a header no ADU has is handed up as it came (the
-// exchange finds no reply in it) and the stream is taken up afresh before the next request.
+// earlier, abandoned requests are dropped as late replies; a header no ADU has is handed up as it came, short
+// of anything that would read as a CRC (the exchange finds no reply in it), and the stream is taken up afresh
+// before the next request.
 #pragma once
 
 #include <memory>

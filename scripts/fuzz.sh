@@ -3,7 +3,7 @@
 # SECONDS (default 20), up to JOBS at a time (default 1).
 #
 #   scripts/fuzz.sh [-j JOBS] [SECONDS] [HARNESS...]
-#   harnesses: treefile replies ini definition number_text
+#   harnesses: treefile replies ini definition number_text mbap_replies
 #
 # Each harness works on its own corpus, build-fuzz/corpus/<name>, seeded from fuzz/corpus/<name> and kept
 # between runs; its progress goes to build-fuzz/logs/<name>.log. An input that breaks an invariant or trips a
@@ -12,7 +12,7 @@
 # 2: wrong arguments or a failed build.
 set -euo pipefail
 
-all=(treefile replies ini definition number_text)
+all=(treefile replies ini definition number_text mbap_replies)
 usage() {
   sed -n '2,/^set /{/^#/p}' "$0" | sed 's/^# \{0,1\}//'
 }
@@ -40,11 +40,12 @@ case $jobs in '' | *[!0-9]* | 0) echo "fuzz.sh: -j needs a positive number" >&2;
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-# Longest input worth trying per harness: a reply fills at most a 128-byte buffer, a settings file or a number
-# text is short, definitions and tree files are larger.
+# Longest input worth trying per harness: a reply fills at most a 128-byte buffer, a TCP stream holds a few
+# ADUs of up to 260 bytes, a settings file or a number text is short, definitions and tree files are larger.
 max_len() {
   case $1 in
     replies) echo 600 ;;
+    mbap_replies) echo 1200 ;;
     ini) echo 512 ;;
     number_text) echo 256 ;;
     definition) echo 8192 ;;
