@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,11 @@
 
 #include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
-#include "modbus/modbus.h"
 #include "modbus/link_device.h"
+#include "modbus/modbus.h"
 #include "serial/serial.h"
+#include "tests/support/libmodbus_server.h"
+#include "tests/support/simulator.h"
 #include "tests/support/transaction_recorder.h"
 #include "tests/support/tree_builder.h"
 
@@ -76,5 +80,67 @@ class MasterLine {
 inline std::vector<TransactionRecorder::Event> ReplyThenNext() {
   return {TransactionRecorder::Event::UM_REPLY, TransactionRecorder::Event::UM_NEXT};
 }
+
+// The far ends a table of transactions runs against: our simulator and pymodbus on a pseudo-terminal, and
+// over network links of 127.0.0.1 pymodbus (Modbus TCP, RTU over TCP) and libmodbus's TCP server.
+enum class PeerKind { Simulator, Pymodbus, PymodbusTcp, PymodbusRtuOverTcp, LibmodbusTcp };
+inline const char* PeerName(PeerKind kind) {
+  switch (kind) {
+    case PeerKind::Simulator:
+      return "Simulator";
+    case PeerKind::Pymodbus:
+      return "Pymodbus";
+    case PeerKind::PymodbusTcp:
+      return "PymodbusTcp";
+    case PeerKind::PymodbusRtuOverTcp:
+      return "PymodbusRtuOverTcp";
+    case PeerKind::LibmodbusTcp:
+      break;
+  }
+  return "LibmodbusTcp";
+}
+inline void PrintTo(PeerKind kind, std::ostream* out) {
+  *out << PeerName(kind);
+}
+inline auto EveryPeer() {
+  return ::testing::Values(PeerKind::Simulator, PeerKind::Pymodbus, PeerKind::PymodbusTcp,
+                           PeerKind::PymodbusRtuOverTcp, PeerKind::LibmodbusTcp);
+}
+
+// One peer of a kind, holding `tables` (the simulator started with `simulatorArgs` instead). A peer that
+// cannot run here ends the test (a failure under CI): the caller returns when the test has a fatal failure
+// or was skipped.
+struct Peer {
+  std::optional<SimulatorProcess> sim;
+  std::optional<PymodbusPeer> pymodbus;
+  std::optional<LibmodbusTcpServer> libmodbus;
+
+  void start(PeerKind kind, const PeerTables& tables, const std::vector<std::string>& simulatorArgs) {
+    switch (kind) {
+      case PeerKind::Simulator:
+        sim.emplace(simulatorArgs);
+        return;
+      case PeerKind::LibmodbusTcp:
+        VELNOREX_REQUIRE_LIBMODBUS();
+        libmodbus.emplace(tables);
+        return;
+      case PeerKind::Pymodbus:
+        VELNOREX_REQUIRE_PYMODBUS();
+        break;
+      case PeerKind::PymodbusTcp:
+      case PeerKind::PymodbusRtuOverTcp:
+        VELNOREX_REQUIRE_PYMODBUS_TCP();
+        break;
+    }
+    PymodbusPeer::Options options;
+    static_cast<PeerTables&>(options) = tables;
+    options.link = kind == PeerKind::PymodbusTcp          ? PeerLink::ModbusTcp
+                   : kind == PeerKind::PymodbusRtuOverTcp ? PeerLink::RtuOverTcp
+                                                          : PeerLink::Pty;
+    pymodbus.emplace(options);
+  }
+  std::string path() const { return sim ? sim->path() : pymodbus ? pymodbus->path() : libmodbus->path(); }
+  bool started() const { return sim || pymodbus || libmodbus; }
+};
 
 }  // namespace velnorex::test

@@ -11,8 +11,6 @@
 
 #include "tests/interop/interop_fixture.h"
 #include "tests/support/frames.h"
-#include "tests/support/libmodbus_server.h"
-#include "tests/support/simulator.h"
 #include "text/number_text.h"
 
 namespace velnorex::test {
@@ -104,59 +102,16 @@ const std::vector<Transaction> kTable = {
     {Send::Read, u"1", u"WORD", u"1", {}, Outcome::Silence, {}, {}, u"9"},  // another unit id
 };
 
-enum class PeerKind { Simulator, Pymodbus, PymodbusTcp, PymodbusRtuOverTcp, LibmodbusTcp };
-const char* PeerName(PeerKind kind) {
-  switch (kind) {
-    case PeerKind::Simulator:
-      return "Simulator";
-    case PeerKind::Pymodbus:
-      return "Pymodbus";
-    case PeerKind::PymodbusTcp:
-      return "PymodbusTcp";
-    case PeerKind::PymodbusRtuOverTcp:
-      return "PymodbusRtuOverTcp";
-    case PeerKind::LibmodbusTcp:
-      break;
-  }
-  return "LibmodbusTcp";
-}
-void PrintTo(PeerKind kind, std::ostream* out) {
-  *out << PeerName(kind);
-}
-
 // The line's far end holds kHeld, registers 0..kRegisters-1.
 class PeerExchange : public ::testing::TestWithParam<PeerKind> {
  protected:
   void SetUp() override {
-    switch (GetParam()) {
-      case PeerKind::Simulator:
-        sim.emplace(SimulatorArgs());
-        break;
-      case PeerKind::LibmodbusTcp: {
-        VELNOREX_REQUIRE_LIBMODBUS();
-        PeerTables tables;
-        tables.size = kRegisters;
-        tables.values = kHeld;
-        libmodbus.emplace(tables);
-        break;
-      }
-      default: {
-        const bool tcp = GetParam() != PeerKind::Pymodbus;
-        if (tcp) {
-          VELNOREX_REQUIRE_PYMODBUS_TCP();
-        } else {
-          VELNOREX_REQUIRE_PYMODBUS();
-        }
-        PymodbusPeer::Options options;
-        options.size = kRegisters;
-        options.values = kHeld;
-        options.link = GetParam() == PeerKind::PymodbusTcp          ? PeerLink::ModbusTcp
-                       : GetParam() == PeerKind::PymodbusRtuOverTcp ? PeerLink::RtuOverTcp
-                                                                    : PeerLink::Pty;
-        pymodbus.emplace(options);
-      }
-    }
-    ASSERT_TRUE(line.open(sim ? sim->path() : pymodbus ? pymodbus->path() : libmodbus->path()));
+    PeerTables tables;
+    tables.size = kRegisters;
+    tables.values = kHeld;
+    peer.start(GetParam(), tables, SimulatorArgs());
+    if (!peer.started()) return;
+    ASSERT_TRUE(line.open(peer.path()));
   }
   // libmodbus's TCP server answers every unit id and has no diagnostics function: those rows are not its.
   bool skips(const Transaction& t) const {
@@ -183,9 +138,10 @@ class PeerExchange : public ::testing::TestWithParam<PeerKind> {
     return std::vector<uint8_t>(line.serial.ReplyBuffer, line.serial.ReplyBuffer + line.serial.BytesRead);
   }
 
-  std::optional<SimulatorProcess> sim;
-  std::optional<PymodbusPeer> pymodbus;
-  std::optional<LibmodbusTcpServer> libmodbus;
+  Peer peer;
+  std::optional<SimulatorProcess>& sim = peer.sim;
+  std::optional<PymodbusPeer>& pymodbus = peer.pymodbus;
+  std::optional<LibmodbusTcpServer>& libmodbus = peer.libmodbus;
   MasterLine line;
 };
 
@@ -247,9 +203,7 @@ TEST_P(PeerExchange, EveryTransactionOfTheTableEndsAsThePeerAnswers) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPeer, PeerExchange,
-                         ::testing::Values(PeerKind::Simulator, PeerKind::Pymodbus, PeerKind::PymodbusTcp,
-                                           PeerKind::PymodbusRtuOverTcp, PeerKind::LibmodbusTcp),
+INSTANTIATE_TEST_SUITE_P(EveryPeer, PeerExchange, EveryPeer(),
                          [](const ::testing::TestParamInfo<PeerKind>& info) { return PeerName(info.param); });
 
 }  // namespace

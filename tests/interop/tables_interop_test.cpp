@@ -1,6 +1,7 @@
 // The four tables and the new types against both slaves on a real line: the same raw words seeded into the
-// simulator and into pymodbus, read through the program's one exchange as the definition says they mean,
-// and written back where the table can be written.
+// simulator, into pymodbus (on a pseudo-terminal and over TCP) and into libmodbus's TCP server, read through
+// the program's one exchange as the definition says they mean, and written back where the table can be
+// written.
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,27 +49,18 @@ std::vector<std::string> SimulatorArgs() {
   return args;
 }
 
-enum class PeerKind { Simulator, Pymodbus };
-void PrintTo(PeerKind kind, std::ostream* out) {
-  *out << (kind == PeerKind::Simulator ? "velnorex-sim" : "pymodbus");
-}
-
 class TablesInterop : public ::testing::TestWithParam<PeerKind> {
  protected:
   void SetUp() override {
-    if (GetParam() == PeerKind::Pymodbus) {
-      VELNOREX_REQUIRE_PYMODBUS();
-      PymodbusPeer::Options options;
-      options.size = kSize;
-      options.values = kHolding;
-      options.inputs = kInputs;
-      options.coils = kCoils;
-      options.discretes = kDiscretes;
-      pymodbus.emplace(options);
-    } else {
-      sim.emplace(SimulatorArgs());
-    }
-    ASSERT_TRUE(line.open(sim ? sim->path() : pymodbus->path()));
+    PeerTables tables;
+    tables.size = kSize;
+    tables.values = kHolding;
+    tables.inputs = kInputs;
+    tables.coils = kCoils;
+    tables.discretes = kDiscretes;
+    peer.start(GetParam(), tables, SimulatorArgs());
+    if (!peer.started()) return;
+    ASSERT_TRUE(line.open(peer.path()));
   }
 
   // A read as the tree does it: the shown text and the value handed on to scripts.
@@ -87,8 +79,7 @@ class TablesInterop : public ::testing::TestWithParam<PeerKind> {
     EXPECT_EQ(line.host.results(), ReplyThenNext()) << ToUtf8(type + u" " + value);
   }
 
-  std::optional<SimulatorProcess> sim;
-  std::optional<PymodbusPeer> pymodbus;
+  Peer peer;
   MasterLine line;
 };
 
@@ -135,10 +126,8 @@ TEST_P(TablesInterop, EachTableReadsAndWritesAsTheDefinitionSays) {
       Error);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothPeers, TablesInterop, ::testing::Values(PeerKind::Simulator, PeerKind::Pymodbus),
-                         [](const ::testing::TestParamInfo<PeerKind>& info) {
-                           return info.param == PeerKind::Simulator ? "Simulator" : "Pymodbus";
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryPeer, TablesInterop, EveryPeer(),
+                         [](const ::testing::TestParamInfo<PeerKind>& info) { return PeerName(info.param); });
 
 }  // namespace
 }  // namespace velnorex::test
