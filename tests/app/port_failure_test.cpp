@@ -64,6 +64,37 @@ TEST_F(AppTest, EachPortFailureIsSaidAndStaysUntilTheNextConnect) {
   EXPECT_TRUE(messages.empty());
 }
 
+// A network address: the line settings do not apply, and why a connection fails is said in words.
+TEST_F(AppTest, ANetworkAddressDisablesTheLineSettingsAndItsFailuresAreSaid) {
+  auto w = makeWindow();
+  showAndSettle(*w);
+  const QString hint = w->cbxBaud->toolTip();
+  const auto failsWith = [&](const QString& address, const QString& line) {
+    w->ComCBox->setEditText(address);
+    EXPECT_FALSE(w->cbxBaud->isEnabled());
+    EXPECT_FALSE(w->cbxParity->isEnabled());
+    EXPECT_EQ(w->cbxBaud->toolTip(), QStringLiteral("nie dotyczy połączenia TCP"));
+    w->btConnectClick();
+    EXPECT_FALSE(w->serial.PortOpen());
+    EXPECT_EQ(w->shConnect->color(), kColorRed);
+    EXPECT_EQ(PortLine(*w), line);
+  };
+  // Nothing listens on port 1 of this machine.
+  failsWith(QStringLiteral("tcp://127.0.0.1:1"), QStringLiteral("tcp://127.0.0.1:1 odrzucił połączenie"));
+  // A name no resolver can hold (an empty label): unknown without asking a name server.
+  failsWith(QStringLiteral("rtu+tcp://no..such-host:502"),
+            QStringLiteral("nieznany host w adresie rtu+tcp://no..such-host:502"));
+  failsWith(QStringLiteral("tcp://127.0.0.1:99999"),
+            QStringLiteral("niepoprawny adres tcp://127.0.0.1:99999 - wpisz tcp://host:port lub "
+                           "rtu+tcp://host:port"));
+  // A port name again: the line settings apply again, with their own hints.
+  w->ComCBox->setEditText(QStringLiteral("ttyUSB0"));
+  EXPECT_TRUE(w->cbxBaud->isEnabled());
+  EXPECT_TRUE(w->cbxParity->isEnabled());
+  EXPECT_EQ(w->cbxBaud->toolTip(), hint);
+  EXPECT_TRUE(messages.empty());
+}
+
 // A device file the user may not open (root opens anything: as root the test runs as "nobody").
 TEST_F(AppTest, APortWithoutPermissionNamesTheDialoutGroup) {
   VELNOREX_AS_NOBODY_WHEN_ROOT();
