@@ -2,7 +2,6 @@
 #include "app/connection_panel.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QSignalBlocker>
 
 #include "registers/palette.h"
@@ -54,6 +53,8 @@ QString PortFailureText(const PortFailure& failure, const QString& path) {
       return QCoreApplication::translate("Form1", "nieznany host w adresie %1").arg(path);
     case PortFailure::TimedOut:
       return QCoreApplication::translate("Form1", "brak odpowiedzi %1 - upłynął czas łączenia").arg(path);
+    case PortFailure::Cancelled:
+      return QCoreApplication::translate("Form1", "przerwano łączenie z %1").arg(path);
     case PortFailure::Other:
       break;
   }
@@ -74,22 +75,21 @@ ConnectionPanel::ConnectionPanel(Bus& bus, QComboBox& port, QComboBox& baud, QCo
       status_(status) {}
 
 void ConnectionPanel::Connect() {
+  // The window's events run while a network connection is made: "Połącz" again changes nothing then.
+  if (connecting_) return;
   if (serial_.PortOpen()) Disconnect();
   const QString portText = port_.currentText().trimmed();
   const bool network = ParseLinkAddress(portText).has_value();
-  if (network && !addresses_.contains(portText)) addresses_.append(portText);
-  if (network && status_) {
-    // A connection may take up to its time-out: the operator sees what the window waits for.
-    status_->setText(QCoreApplication::translate("Form1", "łączenie z %1…").arg(portText));
-    status_->setVisible(true);
-    status_->repaint();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  if (network) {
+    if (!addresses_.contains(portText)) addresses_.append(portText);
+    connectNetwork(portText);
+  } else {
+    serial_.OpenPort(Serial::PathForPortName(port_.currentText()),
+                     ModeString(baud_.currentText(), ItemIndex(&parity_)));
   }
-  serial_.OpenPort(Serial::PathForPortName(port_.currentText()),
-                   ModeString(baud_.currentText(), ItemIndex(&parity_)));
-  if (network && status_) QGuiApplication::restoreOverrideCursor();
   if (!serial_.PortOpen()) {
-    indicator_.setColor(kColorRed);
+    // The operator who gave up waiting chose it: no fault to show in red.
+    indicator_.setColor(serial_.LastFailure().kind == PortFailure::Cancelled ? kColorGrey : kColorRed);
     showFailure();
     return;
   }
@@ -100,6 +100,27 @@ void ConnectionPanel::Connect() {
     indicator_.setColor(kColorRed);
   }
   showFailure();
+}
+
+void ConnectionPanel::connectNetwork(const QString& address) {
+  // A connection may take up to its time-out. Meanwhile the window stays responsive and says what it waits
+  // for; "Rozłącz" gives up. Nothing may use the line or open it in the meantime: the hold keeps every
+  // transaction and the line search off it.
+  Modbus::LineHold hold(bus_.modbus());
+  if (!hold.take()) return;
+  connecting_ = true;
+  cancelConnect_ = false;
+  if (status_) {
+    status_->setText(
+        QCoreApplication::translate("Form1", "łączenie z %1… ('Rozłącz' przerywa)").arg(address));
+    status_->setToolTip(status_->text());
+    status_->setVisible(true);
+  }
+  indicator_.setColor(kColorGrey);
+  serial_.device().setOpenWait([this] { return !cancelConnect_; });
+  serial_.OpenPort(Serial::PathForPortName(address), ModeString(baud_.currentText(), ItemIndex(&parity_)));
+  serial_.device().setOpenWait(nullptr);
+  connecting_ = false;
 }
 
 void ConnectionPanel::PortLost() {
@@ -116,6 +137,7 @@ void ConnectionPanel::showFailure() {
 }
 
 void ConnectionPanel::Disconnect() {
+  if (connecting_) cancelConnect_ = true;
   if (serial_.PortOpen()) serial_.ClosePort();
   indicator_.setColor(kColorGrey);
 }

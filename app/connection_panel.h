@@ -33,8 +33,10 @@ class ConnectionPanel {
   // Opens the chosen port with the panel's mode and the bus's time-outs; lime when it works, red and the
   // reason in the status area when not.
   void Connect();
-  // Closes the port if it is open; grey in every case.
+  // Closes the port if it is open, or gives up a network connection still being made; grey in every case.
   void Disconnect();
+  // A network connection is being made (the window's events run meanwhile).
+  bool connecting() const { return connecting_; }
   // The device vanished while open: red, and the status area says so.
   void PortLost();
   // Refills the port list from the system's ports, keeping the typed text; each port's description is its
@@ -58,9 +60,12 @@ class ConnectionPanel {
   // Network addresses connected to in this run, offered in the port list after the system's ports.
   QStringList addresses_;
   QString baudHint_, parityHint_;
+  bool connecting_ = false;
+  bool cancelConnect_ = false;
   bool hintsKept_ = false;
 
   void showFailure();
+  void connectNetwork(const QString& address);
 };
 
 }  // namespace velnorex

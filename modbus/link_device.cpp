@@ -23,6 +23,7 @@ LinkDevice::~LinkDevice() {
 SerialDevice& LinkDevice::adopt(std::unique_ptr<SerialDevice>& slot, std::unique_ptr<SerialDevice> device) {
   slot = std::move(device);
   slot->setChunkObserver(this);
+  slot->setOpenWait(openWait_);
   slot->setLostHandler([this] {
     if (lost_) {
       auto handler = lost_;
@@ -59,6 +60,12 @@ void LinkDevice::close() {
 
 bool LinkDevice::setTimeouts(const CommTimeouts& timeouts) {
   return active_ && active_->setTimeouts(timeouts);
+}
+
+void LinkDevice::setOpenWait(std::function<bool()> keepWaiting) {
+  openWait_ = std::move(keepWaiting);
+  for (auto* slot : {&serialPort_, &rtuOverTcp_, &modbusTcp_})
+    if (*slot) (*slot)->setOpenWait(openWait_);
 }
 
 void LinkDevice::setLostHandler(std::function<void()> handler) {

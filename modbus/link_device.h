@@ -30,6 +30,7 @@ class LinkDevice final : public SerialDevice, private ChunkObserver {
   bool repliesMatched() const override { return active_ && active_->repliesMatched(); }
   uint32_t takeDroppedLate() override { return active_ ? active_->takeDroppedLate() : 0; }
   const LinkHeaders* linkHeaders() const override { return active_ ? active_->linkHeaders() : nullptr; }
+  void setOpenWait(std::function<bool()> keepWaiting) override;
 
  private:
   void chunkReceived(const uint8_t* bytes, int count) override { reportChunk(bytes, count); }
@@ -41,6 +42,7 @@ class LinkDevice final : public SerialDevice, private ChunkObserver {
   SerialDevice* active_ = nullptr;
   PortFailure failure_;
   std::function<void()> lost_;
+  std::function<bool()> openWait_;
 };
 
 }  // namespace velnorex

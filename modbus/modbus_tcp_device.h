@@ -30,6 +30,9 @@ class ModbusTcpDevice final : public SerialDevice {
   bool repliesMatched() const override { return true; }
   uint32_t takeDroppedLate() override;
   const LinkHeaders* linkHeaders() const override { return &headers_; }
+  void setOpenWait(std::function<bool()> keepWaiting) override {
+    stream_->setOpenWait(std::move(keepWaiting));
+  }
 
  private:
   // Reads from the stream until the front holds a whole ADU (or a malformed header), within what is left of

@@ -56,6 +56,7 @@ class LineTap final : public SerialDevice, private ChunkObserver {
   bool repliesMatched() const override { return line_->repliesMatched(); }
   uint32_t takeDroppedLate() override { return line_->takeDroppedLate(); }
   const LinkHeaders* linkHeaders() const override { return line_->linkHeaders(); }
+  void setOpenWait(std::function<bool()> keepWaiting) override { line_->setOpenWait(std::move(keepWaiting)); }
 
  private:
   void chunkReceived(const uint8_t* bytes, int count) override;

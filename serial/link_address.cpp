@@ -96,6 +96,8 @@ std::string FailureReason(const PortFailure& failure) {
       return "host unknown";
     case PortFailure::TimedOut:
       return "no connection within the time-out";
+    case PortFailure::Cancelled:
+      return "given up";
     case PortFailure::Other:
       break;
   }

@@ -36,6 +36,7 @@ struct PortFailure {
     Refused,      // nothing listens at that port
     HostUnknown,  // the host name does not resolve
     TimedOut,     // no connection within the time-out
+    Cancelled,    // the operator gave up waiting for the connection
   };
   Kind kind = None;
   QString detail;
@@ -103,6 +104,10 @@ class SerialDevice {
   virtual bool repliesMatched() const { return false; }
   // Bytes of late replies the link dropped since the last call (they never reached a read).
   virtual uint32_t takeDroppedLate() { return 0; }
+  // While an open waits for a network connection, the program's events are processed and `keepWaiting` is
+  // asked every few milliseconds; false gives the open up (PortFailure::Cancelled). Without it (null, as in
+  // the tools) an open simply waits, at most its time-out. A serial port's open never waits.
+  virtual void setOpenWait(std::function<bool()> keepWaiting) { (void)keepWaiting; }
   // The header a network link put in front of the last request and of the reply last read (Modbus TCP's
   // MBAP header); null on a line that has none.
   virtual const LinkHeaders* linkHeaders() const { return nullptr; }

@@ -13,8 +13,10 @@
 #include <sys/socket.h>
 #endif
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMetaObject>
+#include <QTimer>
 
 #include "serial/link_address.h"
 
@@ -71,13 +73,19 @@ bool TcpStreamDevice::open(const QString& path, const PortSettings&) {
     return false;
   }
   ++connections_;
+  failure_ = {};
   socket_.connectToHost(address->host, address->port);
-  if (!socket_.waitForConnected(kConnectTimeoutMs)) {
+  if (openWait_) {
+    failure_ = waitForConnection();
+  } else if (!socket_.waitForConnected(kConnectTimeoutMs)) {
     // Still looking the host up or still connecting when the time was up.
     const bool waiting = socket_.state() == QAbstractSocket::HostLookupState ||
                          socket_.state() == QAbstractSocket::ConnectingState;
     failure_ = waiting ? PortFailure{PortFailure::TimedOut, {}}
                        : connectFailure(socket_.error(), socket_.errorString());
+  }
+  if (failure_.kind != PortFailure::None || socket_.state() != QAbstractSocket::ConnectedState) {
+    if (failure_.kind == PortFailure::None) failure_ = connectFailure(socket_.error(), socket_.errorString());
     socket_.abort();
     return false;
   }
@@ -86,6 +94,29 @@ bool TcpStreamDevice::open(const QString& path, const PortSettings&) {
   failure_ = {};
   open_ = true;
   return true;
+}
+
+PortFailure TcpStreamDevice::waitForConnection() {
+  // The socket makes its connection from the event loop: the loop runs, woken at least every slice, until
+  // the connection is made or fails, the time is up, or the operator gives up.
+  constexpr int kSliceMs = 20;
+  QTimer wake;
+  wake.start(kSliceMs);
+  QElapsedTimer clock;
+  clock.start();
+  for (;;) {
+    switch (socket_.state()) {
+      case QAbstractSocket::ConnectedState:
+        return {};
+      case QAbstractSocket::UnconnectedState:
+        return connectFailure(socket_.error(), socket_.errorString());
+      default:
+        break;
+    }
+    if (clock.elapsed() >= kConnectTimeoutMs) return {PortFailure::TimedOut, {}};
+    if (!openWait_()) return {PortFailure::Cancelled, {}};
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }
 
 void TcpStreamDevice::close() {

@@ -27,12 +27,15 @@ class TcpStreamDevice final : public SerialDevice {
   int write(const uint8_t* bytes, int count) override;
   int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override;
   void setLostHandler(std::function<void()> handler) override { lost_ = std::move(handler); }
+  void setOpenWait(std::function<bool()> keepWaiting) override { openWait_ = std::move(keepWaiting); }
   PortFailure lastFailure() const override { return failure_; }
 
  private:
   // The other end closed the connection or it broke: close, and tell whoever listens.
   void handleLoss();
   bool connectionBroken() const;
+  // Waits for the connection while the program's events are processed; what the open failed of, or None.
+  PortFailure waitForConnection();
   // What one look at the connection brought: `count` bytes, or none and whether the connection is gone.
   struct Received {
     int count = 0;
@@ -46,6 +49,7 @@ class TcpStreamDevice final : public SerialDevice {
   CommTimeouts timeouts_;
   PortFailure failure_;
   std::function<void()> lost_;
+  std::function<bool()> openWait_;
   bool open_ = false;
   uint32_t connections_ = 0;  // counts the opens: a queued loss report names the connection it is about
 };

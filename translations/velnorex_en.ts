@@ -409,12 +409,16 @@ line settings changed – press Reset and connect again:</translation>
         <translation>no answer from %1 - connection timed out</translation>
     </message>
     <message>
-        <source>łączenie z %1…</source>
-        <translation>connecting to %1…</translation>
-    </message>
-    <message>
         <source>nie dotyczy połączenia TCP</source>
         <translation>does not apply to a TCP link</translation>
+    </message>
+    <message>
+        <source>przerwano łączenie z %1</source>
+        <translation>gave up connecting to %1</translation>
+    </message>
+    <message>
+        <source>łączenie z %1… (&apos;Rozłącz&apos; przerywa)</source>
+        <translation>connecting to %1… (&apos;Rozłącz&apos; gives up)</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,13 @@
 // Port problems in words: each reason a connection fails or ends, in the status area's port line, which the
 // help toggle on stBar leaves alone and the next connect clears.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QSerialPort>
 #include <QTest>
+#include <QTimer>
 
 #include "serial/port_list.h"
 #include "tests/app/app_fixture.h"
@@ -92,6 +97,67 @@ TEST_F(AppTest, ANetworkAddressDisablesTheLineSettingsAndItsFailuresAreSaid) {
   EXPECT_TRUE(w->cbxBaud->isEnabled());
   EXPECT_TRUE(w->cbxParity->isEnabled());
   EXPECT_EQ(w->cbxBaud->toolTip(), hint);
+  EXPECT_TRUE(messages.empty());
+}
+
+// A listener on 127.0.0.1 that never accepts, its backlog filled by one connection: the next connect to it
+// neither succeeds nor fails until it is given up.
+class HangingListener {
+ public:
+  HangingListener() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ok_ = listener_ >= 0 && ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+          ::listen(listener_, 0) == 0 &&
+          ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+          ::connect(filler_, reinterpret_cast<sockaddr*>(&address), length) == 0;
+    port_ = ntohs(address.sin_port);
+  }
+  ~HangingListener() {
+    ::close(filler_);
+    ::close(listener_);
+  }
+  bool ok() const { return ok_; }
+  QString address() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(port_); }
+
+ private:
+  int listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+  int filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
+  uint16_t port_ = 0;
+  bool ok_ = false;
+};
+
+// While a connection is being made the window goes on (a timer fires, the status line says what it waits
+// for), the line takes no transaction, and "Rozłącz" gives the connection up: grey, and said so.
+TEST_F(AppTest, AConnectionBeingMadeKeepsTheWindowGoingAndRozlaczGivesItUp) {
+  HangingListener listener;
+  ASSERT_TRUE(listener.ok());
+  auto w = makeWindow();
+  showAndSettle(*w);
+  w->ComCBox->setEditText(listener.address());
+  int ticks = 0;
+  bool lineHeld = false;
+  QString waiting;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    if (++ticks == 3) {
+      waiting = PortLine(*w);
+      lineHeld = w->modbus.InTransaction();
+      w->btConnectClick();  // again: changes nothing while connecting
+      w->btDisconnectClick();
+    }
+  });
+  ticker.start(10);
+  w->btConnectClick();
+  EXPECT_GE(ticks, 3);
+  EXPECT_EQ(waiting, QStringLiteral("łączenie z %1… ('Rozłącz' przerywa)").arg(listener.address()));
+  EXPECT_TRUE(lineHeld);
+  EXPECT_FALSE(w->serial.PortOpen());
+  EXPECT_FALSE(w->modbus.InTransaction());
+  EXPECT_EQ(w->shConnect->color(), kColorGrey);
+  EXPECT_EQ(PortLine(*w), QStringLiteral("przerwano łączenie z %1").arg(listener.address()));
   EXPECT_TRUE(messages.empty());
 }
 

@@ -190,7 +190,9 @@ TEST_P(PeerExchange, EveryTransactionOfTheTableEndsAsThePeerAnswers) {
 
   // What the peer took, by its log (the simulator) or its own account (pymodbus), which also tells all it
   // holds.
-  if (!libmodbus) EXPECT_EQ(sim ? WritesInLog(sim->logLines()) : pymodbus->writes(), taken);
+  if (!libmodbus) {
+    EXPECT_EQ(sim ? WritesInLog(sim->logLines()) : pymodbus->writes(), taken);
+  }
   if (!sim) {
     const Words held = pymodbus ? pymodbus->holding() : libmodbus->holding();
     ASSERT_EQ(held.size(), static_cast<size_t>(kRegisters));
