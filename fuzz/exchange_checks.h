@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "modbus/exchange_dispatcher.h"
 #include "modbus/function_codes.h"
 #include "modbus/modbus.h"
 #include "tests/support/tree_builder.h"
@@ -49,6 +50,36 @@ inline std::vector<Request> Requests(uint8_t countByte) {
   requests.push_back({kWriteSingleCoil, Node(u"BOOL table=coil", 1, u"1")});
   requests.push_back({kDiagnostics, Node(u"HEX", 1, {})});
   return requests;
+}
+
+// Sends `request` through the one exchange as the tree would, its result going to `client`.
+inline void Send(const Request& request, Modbus& modbus, ExchangeDispatcher& dispatcher,
+                 TransactionClient& client) {
+  switch (request.function) {
+    case kReadHoldingRegisters:
+    case kReadInputRegisters:
+    case kReadCoils:
+      VELNOREX_FUZZ_CHECK(modbus.BuildReadRequest(request.node, u"1"));
+      dispatcher.Exchange(client);
+      break;
+    case kWriteSingleCoil:
+      VELNOREX_FUZZ_CHECK(modbus.BuildWriteRequest(request.node, u"1", true));
+      dispatcher.Exchange(client);
+      break;
+    case kWriteSingleRegister:
+      VELNOREX_FUZZ_CHECK(modbus.BuildWriteSingleRequest(request.node, u"1"));
+      dispatcher.Exchange(client);
+      break;
+    case kWriteMultipleRegisters:
+      modbus.RegisterType = TypeCodeOf(request.node.Type);
+      VELNOREX_FUZZ_CHECK(modbus.BuildWriteMultipleRequest(request.node, u"1"));
+      dispatcher.Exchange(client);
+      break;
+    default:
+      VELNOREX_FUZZ_CHECK(
+          modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(client)));
+      break;
+  }
 }
 
 inline bool HasDecimals(const std::u16string& text, int decimals) {

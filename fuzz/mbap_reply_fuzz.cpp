@@ -312,31 +312,7 @@ int FuzzMbapReplies(const uint8_t* data, size_t size) {
     const std::u16string textBefore = dispatcher.replyText();
     const uint64_t echoesBefore = dispatcher.counts().echoesRemoved;
 
-    switch (request.function) {
-      case kReadHoldingRegisters:
-      case kReadInputRegisters:
-      case kReadCoils:
-        VELNOREX_FUZZ_CHECK(modbus.BuildReadRequest(request.node, u"1"));
-        dispatcher.Exchange(window);
-        break;
-      case kWriteSingleCoil:
-        VELNOREX_FUZZ_CHECK(modbus.BuildWriteRequest(request.node, u"1", true));
-        dispatcher.Exchange(window);
-        break;
-      case kWriteSingleRegister:
-        VELNOREX_FUZZ_CHECK(modbus.BuildWriteSingleRequest(request.node, u"1"));
-        dispatcher.Exchange(window);
-        break;
-      case kWriteMultipleRegisters:
-        modbus.RegisterType = TypeCodeOf(request.node.Type);
-        VELNOREX_FUZZ_CHECK(modbus.BuildWriteMultipleRequest(request.node, u"1"));
-        dispatcher.Exchange(window);
-        break;
-      default:
-        VELNOREX_FUZZ_CHECK(
-            modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(window)));
-        break;
-    }
+    Send(request, modbus, dispatcher, window);
     VELNOREX_FUZZ_CHECK(!modbus.InTransaction());
     std::vector<Event> events;
     for (const auto& entry : window.entries()) events.push_back(entry.event);

@@ -188,31 +188,7 @@ int FuzzReplies(const uint8_t* data, size_t size) {
     const bool portOpen = serial.PortOpen();
     const uint64_t echoesBefore = dispatcher.counts().echoesRemoved;
 
-    switch (request.function) {
-      case kReadHoldingRegisters:
-      case kReadInputRegisters:
-      case kReadCoils:
-        VELNOREX_FUZZ_CHECK(modbus.BuildReadRequest(request.node, u"1"));
-        dispatcher.Exchange(window);
-        break;
-      case kWriteSingleCoil:
-        VELNOREX_FUZZ_CHECK(modbus.BuildWriteRequest(request.node, u"1", true));
-        dispatcher.Exchange(window);
-        break;
-      case kWriteSingleRegister:
-        VELNOREX_FUZZ_CHECK(modbus.BuildWriteSingleRequest(request.node, u"1"));
-        dispatcher.Exchange(window);
-        break;
-      case kWriteMultipleRegisters:
-        modbus.RegisterType = TypeCodeOf(request.node.Type);
-        VELNOREX_FUZZ_CHECK(modbus.BuildWriteMultipleRequest(request.node, u"1"));
-        dispatcher.Exchange(window);
-        break;
-      default:
-        VELNOREX_FUZZ_CHECK(
-            modbus.BuildDiagnosticsRequest(u"$0001", u"$FF00", u"1", dispatcher.hostFor(window)));
-        break;
-    }
+    Send(request, modbus, dispatcher, window);
     VELNOREX_FUZZ_CHECK(!modbus.InTransaction());
     VELNOREX_FUZZ_CHECK(intruder.calls == 0);
     std::vector<Event> events;
