@@ -35,8 +35,6 @@ class ConnectionPanel {
   void Connect();
   // Closes the port if it is open, or gives up a network connection still being made; grey in every case.
   void Disconnect();
-  // A network connection is being made (the window's events run meanwhile).
-  bool connecting() const { return connecting_; }
   // The device vanished while open: red, and the status area says so.
   void PortLost();
   // Refills the port list from the system's ports, keeping the typed text; each port's description is its

@@ -21,12 +21,13 @@
 #include <modbus.h>
 #include <QCoreApplication>
 
+#include "bench/allocation_count.h"
 #include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
+#include "modbus/link_device.h"
 #include "modbus/modbus.h"
 #include "modbus/traffic_log.h"
 #include "serial/line_tap.h"
-#include "modbus/link_device.h"
 #include "serial/serial.h"
 #include "tests/support/transaction_recorder.h"
 #include "tests/support/tree_builder.h"
@@ -182,9 +183,6 @@ class InstantLine final : public SerialDevice {
   bool open_ = false;
 };
 
-// Every allocation of the process is counted: a transaction must make none.
-std::atomic<uint64_t> gAllocations{0};
-
 long residentKilobytes() {
   FILE* status = std::fopen("/proc/self/status", "r");
   if (!status) return -1;
@@ -209,7 +207,7 @@ double runInstant(bool monitor, bool report) {
   // The first transaction may set things up (a string's capacity); every later one must allocate nothing.
   master.bus.modbus().BuildReadRequest(node, u"1");
   master.bus.dispatcher().Exchange(master.window);
-  const uint64_t allocationsBefore = gAllocations.load();
+  const uint64_t allocationsBefore = bench::gAllocations.load();
   const auto start = Clock::now();
   for (int i = 1; i < kTransactions; ++i) {
     master.bus.modbus().BuildReadRequest(node, u"1");
@@ -220,7 +218,7 @@ double runInstant(bool monitor, bool report) {
   if (report)
     std::printf("allocations in %d transactions after the first (%s the monitor): %llu\n", kTransactions - 1,
                 monitor ? "with" : "without",
-                static_cast<unsigned long long>(gAllocations.load() - allocationsBefore));
+                static_cast<unsigned long long>(bench::gAllocations.load() - allocationsBefore));
   const long after = residentKilobytes();
   if (log && report) {
     std::printf(
@@ -338,17 +336,4 @@ int main(int argc, char** argv) {
   ::waitpid(sim.pid, nullptr, 0);
   measureMonitorCost();
   return 0;
-}
-
-// Counted allocation for the whole program (the transactions' part is read off around their loop).
-void* operator new(std::size_t size) {
-  ++gAllocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
 }

@@ -25,6 +25,7 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "bench/allocation_count.h"
 #include "bench/bench_window.h"
 #include "modbus/bus.h"
 #include "modbus/exchange_dispatcher.h"
@@ -40,8 +41,6 @@ using namespace velnorex;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::atomic<uint64_t> gAllocations{0};  // every operator new of the process (libmodbus's C mallocs aside)
 
 constexpr uint16_t kValue = 1234;  // what register 0 holds on every server
 constexpr int kBlocks = 40;        // each design's reads go in this many blocks, the designs taking turns
@@ -334,12 +333,12 @@ int main(int argc, char** argv) {
     for (VelnorexMaster* master : {&bare, &monitored}) {
       master->open(server.path());
       master->read();
-      const uint64_t before = gAllocations.load();
+      const uint64_t before = bench::gAllocations.load();
       int good = 0;
       for (int i = 0; i < 10000; ++i) good += master->read() ? 1 : 0;
       std::printf("allocations in 10000 Modbus TCP reads after the first (%s the monitor): %llu (%d good)\n",
                   master == &bare ? "without" : "with",
-                  static_cast<unsigned long long>(gAllocations.load() - before), good);
+                  static_cast<unsigned long long>(bench::gAllocations.load() - before), good);
       master->bus().close();
     }
   }
@@ -443,17 +442,4 @@ int main(int argc, char** argv) {
   }
   form.close();
   return 0;
-}
-
-// Counted allocation for the whole program (the transactions' part is read off around their loop).
-void* operator new(std::size_t size) {
-  ++gAllocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
 }

@@ -15,6 +15,16 @@
 #include "text/cp1250.h"
 #include "text/number_text.h"
 
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#ifndef ASAN_POISON_MEMORY_REGION
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
 namespace velnorex::fuzz {
 
 struct Request {
@@ -51,6 +61,30 @@ inline std::vector<Request> Requests(uint8_t countByte) {
   requests.push_back({kDiagnostics, Node(u"HEX", 1, {})});
   return requests;
 }
+
+// Poisons the room a read left empty in the reply buffer, so that decoding beyond what came shows under ASan
+// although the buffer itself is large enough; lifted before the next read or purge.
+class ReadFence {
+ public:
+  ReadFence() = default;
+  ReadFence(const ReadFence&) = delete;
+  ReadFence& operator=(const ReadFence&) = delete;
+  ~ReadFence() { lift(); }
+  void set(uint8_t* buffer, int capacity, int got) {
+    lift();
+    at_ = buffer + got;
+    size_ = static_cast<size_t>(capacity - got);
+    ASAN_POISON_MEMORY_REGION(at_, size_);
+  }
+  void lift() {
+    if (at_) ASAN_UNPOISON_MEMORY_REGION(at_, size_);
+    at_ = nullptr;
+  }
+
+ private:
+  uint8_t* at_ = nullptr;
+  size_t size_ = 0;
+};
 
 // Sends `request` through the one exchange as the tree would, its result going to `client`.
 inline void Send(const Request& request, Modbus& modbus, ExchangeDispatcher& dispatcher,

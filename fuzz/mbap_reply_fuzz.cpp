@@ -31,16 +31,6 @@
 #include "modbus/traffic_log.h"
 #include "tests/support/transaction_recorder.h"
 
-#if defined(__has_include)
-#if __has_include(<sanitizer/asan_interface.h>)
-#include <sanitizer/asan_interface.h>
-#endif
-#endif
-#ifndef ASAN_POISON_MEMORY_REGION
-#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#endif
-
 namespace velnorex::fuzz {
 
 namespace {
@@ -169,7 +159,6 @@ class WatchedLink final : public SerialDevice, private ChunkObserver {
       : stream_(stream), link_(std::unique_ptr<SerialDevice>(stream)) {
     link_.setChunkObserver(this);
   }
-  ~WatchedLink() override { unfence(); }
 
   std::vector<Bytes> reads;  // what each read of the current transaction handed up; -1 as empty
   int lastCount = 0;         // what the last read returned
@@ -177,22 +166,22 @@ class WatchedLink final : public SerialDevice, private ChunkObserver {
   ModbusTcpDevice& link() { return link_; }
 
   bool open(const QString& path, const PortSettings& settings) override {
-    unfence();
+    fence_.lift();
     return link_.open(path, settings);
   }
   void close() override {
-    unfence();
+    fence_.lift();
     link_.close();
   }
   bool isOpen() const override { return link_.isOpen(); }
   bool setTimeouts(const CommTimeouts& timeouts) override { return link_.setTimeouts(timeouts); }
   bool purge() override {
-    unfence();
+    fence_.lift();
     return link_.purge();
   }
   int write(const uint8_t* bytes, int count) override { return link_.write(bytes, count); }
   int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override {
-    unfence();
+    fence_.lift();
     const int n = link_.read(buffer, capacity, check);
     lastCount = n;
     VELNOREX_FUZZ_CHECK(n >= -1 && n <= std::max(capacity, 0));
@@ -201,9 +190,7 @@ class WatchedLink final : public SerialDevice, private ChunkObserver {
       VELNOREX_FUZZ_CHECK(FromAduWithId(stream_->delivered, currentId(), buffer, got));
     }
     reads.emplace_back(buffer, buffer + got);
-    fence_ = buffer + got;
-    fenceSize_ = static_cast<size_t>(capacity) - got;
-    ASAN_POISON_MEMORY_REGION(fence_, fenceSize_);
+    fence_.set(buffer, capacity, static_cast<int>(got));
     return n;
   }
   void setLostHandler(std::function<void()> handler) override { link_.setLostHandler(std::move(handler)); }
@@ -215,15 +202,10 @@ class WatchedLink final : public SerialDevice, private ChunkObserver {
 
  private:
   void chunkReceived(const uint8_t* bytes, int count) override { reportChunk(bytes, count); }
-  void unfence() {
-    if (fence_) ASAN_UNPOISON_MEMORY_REGION(fence_, fenceSize_);
-    fence_ = nullptr;
-  }
 
   ScriptedStream* stream_;
   ModbusTcpDevice link_;
-  uint8_t* fence_ = nullptr;
-  size_t fenceSize_ = 0;
+  ReadFence fence_;
 };
 
 std::vector<Group> ParseStream(const uint8_t* data, size_t size) {

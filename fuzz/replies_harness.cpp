@@ -26,16 +26,6 @@
 #include "text/cp1250.h"
 #include "text/number_text.h"
 
-#if defined(__has_include)
-#if __has_include(<sanitizer/asan_interface.h>)
-#include <sanitizer/asan_interface.h>
-#endif
-#endif
-#ifndef ASAN_POISON_MEMORY_REGION
-#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#endif
-
 namespace velnorex::fuzz {
 
 namespace {
@@ -55,32 +45,23 @@ constexpr uint8_t kPortVanishes = 0x0C;
 // happens, although the buffer itself is large enough.
 class FencedDevice final : public FakeSerialDevice {
  public:
-  ~FencedDevice() override { unfence(); }
-
   bool purge() override {
-    unfence();
+    fence_.lift();
     return FakeSerialDevice::purge();
   }
   int read(uint8_t* buffer, int capacity, const ReplyCheck* check) override {
-    unfence();
+    fence_.lift();
     const int n = FakeSerialDevice::read(buffer, capacity, check);
     const int got = std::max(n, 0);
     reads.emplace_back(buffer, buffer + got);
-    fence_ = buffer + got;
-    fenceSize_ = static_cast<size_t>(capacity - got);
-    ASAN_POISON_MEMORY_REGION(fence_, fenceSize_);
+    fence_.set(buffer, capacity, got);
     return n;
   }
 
   std::vector<Bytes> reads;  // what each read call delivered
 
  private:
-  void unfence() {
-    if (fence_) ASAN_UNPOISON_MEMORY_REGION(fence_, fenceSize_);
-    fence_ = nullptr;
-  }
-  uint8_t* fence_ = nullptr;
-  size_t fenceSize_ = 0;
+  ReadFence fence_;
 };
 
 using Event = test::TransactionRecorder::Event;

@@ -34,11 +34,11 @@ bool Serial::OpenPort(const QString& path, const QString& mode) {
   if (PortOpen_) ClosePort();
   PortPath_ = path;
   PortMode_ = mode;
+  NetworkLink_ = IsNetworkAddress(path);
   DeviceControl_ = PortSettings{};
   const auto settings = ParseMode(mode.toStdString());
   // A network link has no line settings: whatever the mode says is not its concern.
-  const bool network = IsNetworkAddress(path);
-  if (!settings && !network) {
+  if (!settings && !NetworkLink_) {
     LastFailure_ = {PortFailure::SettingRefused, {}};
     return false;
   }
@@ -96,6 +96,7 @@ bool Serial::Restore(const Setup& setup) {
     ClosePort();
   }
   PortPath_ = setup.path;
+  NetworkLink_ = IsNetworkAddress(setup.path);
   PortMode_ = setup.mode;
   DeviceControl_ = setup.settings;
   Timeouts_ = setup.timeouts;
@@ -159,10 +160,6 @@ bool Serial::ReadMorePort(const ReplyCheck* check) {
   if (n < 0) return false;
   BytesRead = before + static_cast<uint32_t>(n);
   return true;
-}
-
-bool Serial::NetworkLink() const {
-  return IsNetworkAddress(PortPath_);
 }
 
 QString Serial::PathForPortName(const QString& name) {

@@ -98,13 +98,14 @@ class Serial {
   bool LineTimePasses() const { return device_ && device_->timePasses(); }
   // The link matches replies to requests itself (Modbus TCP): a late reply never needs waiting for.
   bool RepliesMatched() const { return device_ && device_->repliesMatched(); }
-  // The line is a network link (its path a "tcp://" or "rtu+tcp://" address).
-  bool NetworkLink() const;
+  // The line is a network link (its path a "tcp://" or "rtu+tcp://" address); known from the open on.
+  bool NetworkLink() const { return NetworkLink_; }
 
  private:
   bool PortOpen_ = false;
   uint32_t OpenCount_ = 0;
   QString PortPath_;
+  bool NetworkLink_ = false;
   QString PortMode_;
   PortSettings DeviceControl_;
   CommTimeouts Timeouts_;
